@@ -1,0 +1,287 @@
+// The host program's I/O manager.
+#include "HostManager.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "qorvix/OptionStore.h"
+#include "host/brisko/PrimData.h"
+#include "host/qorvix/Records.h"
+
+namespace dornel::app {
+
+using namespace qorvix;
+
+namespace {
+
+std::string Lower(const char* s) {
+    std::string out;
+    for (; s && *s; ++s)
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(*s)));
+    return out;
+}
+
+Json PrimArray(brisko::CPrimType type, const void* data, int32_t count, int32_t per) {
+    Json rows = Json::array();
+    const size_t size = brisko::CPrimTypeInfo::TypeSize(type);
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (int32_t i = 0; data && size && i < count; ++i) {
+        Json row = Json::array();
+        for (int32_t k = 0; k < per; ++k, p += size)
+            row.push_back(NumberJson(brisko::CPrimData::GetWideReal(type, p)));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+}  // namespace
+
+Json RecordJson(const TrBase& record) {
+    Json j;
+    const CTypeInfo* type = record.GetTypeInfo();
+    j["record"] = type->GetName();
+    if (type == TrCell::GetClassTypeId()) {
+        const auto& c = static_cast<const TrCell&>(record);
+        j["row"] = c.row;
+        j["col"] = c.col;
+        switch (c.kind) {
+            case CELL_EMPTY:
+                j["kind"] = "empty";
+                break;
+            case CELL_TEXT:
+                j["kind"] = "text";
+                j["text"] = AcpToUtf8(c.text.str());
+                break;
+            case CELL_NUMBER:
+            case CELL_NUMBER_ALT:
+                j["kind"] = "number";
+                j["value"] = NumberJson(c.number);
+                break;
+            default:
+                j["cellKind"] = c.kind;
+                break;
+        }
+    } else if (type == TrCellFmt::GetClassTypeId()) {
+        const auto& f = static_cast<const TrCellFmt&>(record);
+        j["row"] = f.row;
+        j["col"] = f.col;
+        j["mask"] = f.mask;
+        j["category"] = f.category;
+        j["format"] = AcpToUtf8(f.format.str());
+    } else if (type == TrWksCap::GetClassTypeId()) {
+        j["flags"] = static_cast<const TrWksCap&>(record).flags;
+    } else if (type == TrPoints::GetClassTypeId()) {
+        const auto& p = static_cast<const TrPoints&>(record);
+        const char* ct = brisko::CPrimTypeInfo::TypeName(p.coordType);
+        const char* at = brisko::CPrimTypeInfo::TypeName(p.attrType);
+        j["coordType"] = ct ? ct : "unknown";
+        j["attrType"] = at ? at : "unknown";
+        j["points"] = PrimArray(p.coordType, p.coords, p.pointCount, 3);
+        j["attributes"] =
+            PrimArray(p.attrType, p.attrs, p.attrCount > 0 ? p.pointCount : 0, p.attrCount);
+    }
+    return j;
+}
+
+HostManager::HostManager(const std::string& storePath, Trace* trace)
+    : IoManager(brisko::RString(storePath)), trace_(trace) {}
+
+void HostManager::TraceOption(const char* call, const char* name, const char* type, bool persistent,
+                              bool found, const Json& value) {
+    if (!trace_)
+        return;
+    Json j;
+    j["host"] = call;
+    j["name"] = AcpToUtf8(name ? name : "");
+    j["type"] = type;
+    if (std::string(call) != "GetStringOption")
+        j["persistent"] = persistent;
+    if (std::string(call) != "SetOption")
+        j["found"] = found;
+    if (found)
+        j["value"] = value;
+    trace_->Write(j);
+}
+
+bool HostManager::GetOption(const char* name, bool& value, bool persistent) {
+    const bool found = IoManager::GetOption(name, value, persistent);
+    TraceOption("GetOption", name, "bool", persistent, found, value);
+    return found;
+}
+
+bool HostManager::GetOption(const char* name, int& value, bool persistent) {
+    const bool found = IoManager::GetOption(name, value, persistent);
+    TraceOption("GetOption", name, "int", persistent, found, value);
+    return found;
+}
+
+bool HostManager::GetOption(const char* name, unsigned int& value, bool persistent) {
+    const bool found = IoManager::GetOption(name, value, persistent);
+    TraceOption("GetOption", name, "uint", persistent, found, value);
+    return found;
+}
+
+bool HostManager::GetOption(const char* name, brisko::RString& value, bool persistent) {
+    const bool found = IoManager::GetOption(name, value, persistent);
+    TraceOption("GetOption", name, "text", persistent, found, AcpToUtf8(value.str()));
+    return found;
+}
+
+void HostManager::SetOption(const char* name, bool value, bool persistent) {
+    TraceOption("SetOption", name, "bool", persistent, true, value);
+    IoManager::SetOption(name, value, persistent);
+}
+
+void HostManager::SetOption(const char* name, int value, bool persistent) {
+    TraceOption("SetOption", name, "int", persistent, true, value);
+    IoManager::SetOption(name, value, persistent);
+}
+
+void HostManager::SetOption(const char* name, unsigned int value, bool persistent) {
+    TraceOption("SetOption", name, "uint", persistent, true, value);
+    IoManager::SetOption(name, value, persistent);
+}
+
+void HostManager::SetOption(const char* name, const char* value, bool persistent) {
+    TraceOption("SetOption", name, "text", persistent, true, AcpToUtf8(value ? value : ""));
+    IoManager::SetOption(name, value, persistent);
+}
+
+void HostManager::NoteLookup(const char* name) {
+    lookedUp_.insert(Lower(name));
+}
+
+bool HostManager::GetStringOption(const brisko::RString& options, const char* name, bool& value) {
+    NoteLookup(name);
+    const bool found = IoManager::GetStringOption(options, name, value);
+    TraceOption("GetStringOption", name, "bool", false, found, value);
+    return found;
+}
+
+bool HostManager::GetStringOption(const brisko::RString& options, const char* name, int& value) {
+    NoteLookup(name);
+    const bool found = IoManager::GetStringOption(options, name, value);
+    TraceOption("GetStringOption", name, "int", false, found, value);
+    return found;
+}
+
+bool HostManager::GetStringOption(const brisko::RString& options, const char* name,
+                                  unsigned int& value) {
+    NoteLookup(name);
+    const bool found = IoManager::GetStringOption(options, name, value);
+    TraceOption("GetStringOption", name, "uint", false, found, value);
+    return found;
+}
+
+bool HostManager::GetStringOption(const brisko::RString& options, const char* name,
+                                  brisko::RString& value) {
+    NoteLookup(name);
+    const bool found = IoManager::GetStringOption(options, name, value);
+    TraceOption("GetStringOption", name, "text", false, found, AcpToUtf8(value.str()));
+    return found;
+}
+
+void HostManager::ProgressStart(const char* title, bool showCancel, bool showProportion) {
+    if (trace_) {
+        trace_->Write(Json{{"host", "ProgressStart"},
+                           {"title", AcpToUtf8(title ? title : "")},
+                           {"flags", {showCancel, showProportion}}});
+        return;
+    }
+    IoManager::ProgressStart(title, showCancel, showProportion);
+}
+
+void HostManager::ProgressMessage(const char* text) {
+    if (trace_) {
+        trace_->Write(Json{{"host", "ProgressMessage"}, {"text", AcpToUtf8(text ? text : "")}});
+        return;
+    }
+    IoManager::ProgressMessage(text);
+}
+
+bool HostManager::NextProgressAnswer() {
+    ++progressQueries_;
+    return cancelAt_ <= 0 || progressQueries_ != cancelAt_;
+}
+
+bool HostManager::ProgressProportion(double fraction) {
+    const bool goOn = NextProgressAnswer();
+    if (trace_) {
+        Json j{{"host", "ProgressProportion"}, {"value", NumberJson(fraction)}};
+        if (!goOn)
+            j["answer"] = false;
+        trace_->Write(j);
+        return goOn;
+    }
+    IoManager::ProgressProportion(fraction);
+    return goOn;
+}
+
+bool HostManager::ProgressIndeterminate() {
+    const bool goOn = NextProgressAnswer();
+    if (trace_) {
+        Json j{{"host", "ProgressIndeterminate"}};
+        if (!goOn)
+            j["answer"] = false;
+        trace_->Write(j);
+        return goOn;
+    }
+    IoManager::ProgressIndeterminate();
+    return goOn;
+}
+
+void HostManager::ProgressStop() {
+    if (trace_) {
+        trace_->Write(Json{{"host", "ProgressStop"}});
+        return;
+    }
+    IoManager::ProgressStop();
+}
+
+bool HostManager::ImportObject(const TrBase& record) {
+    ++records_;
+    const bool accepted = refuseAt_ <= 0 || records_ != refuseAt_;
+    if (trace_) {
+        Json j = RecordJson(record);
+        if (!accepted)
+            j["refused"] = true;
+        trace_->Write(j);
+    }
+    if (accepted && sink_)
+        sink_->Take(record);
+    return accepted;
+}
+
+int HostManager::Warning(int style, const char* text) {
+    if (trace_)
+        trace_->Write(Json{{"host", "Warning"},
+                           {"style", style},
+                           {"text", AcpToUtf8(text ? text : "")},
+                           {"answer", warningAnswer_}});
+    else
+        std::fprintf(stderr, "dornel: warning: %s (answered %d)\n", text ? text : "",
+                     warningAnswer_);
+    return warningAnswer_;
+}
+
+void HostManager::ShowHelp(const char* topic, const char* second) {
+    if (trace_) {
+        trace_->Write(Json{{"host", "ShowHelp"}, {"topic", AcpToUtf8(topic ? topic : "")}});
+        return;
+    }
+    IoManager::ShowHelp(topic, second);
+}
+
+void HostManager::HostSetOption(const std::string& name, const std::string& value) {
+    OptionValue v;
+    // The type is guessed: true/false is a bool, a whole number an int, anything else text.
+    if (!ParseOptionValue(OptionType::Int, value, v)) {
+        if (value == "true" || value == "false")
+            v = OptionValue::Bool(value == "true");
+        else
+            v = OptionValue::Text(Utf8ToAcp(value));
+    }
+    Store().Set(Utf8ToAcp(name), v, false);
+}
+
+}  // namespace dornel::app

@@ -1,0 +1,79 @@
+// The host program's I/O manager: the store, the worksheet the records go to, the trace of
+// every call the plug-in makes, and the switches that refuse records or cancel progress.
+#pragma once
+
+#include <set>
+#include <string>
+
+#include "Trace.h"
+#include "host/qorvix/IoManager.h"
+
+namespace dornel::app {
+
+/// Where imported records go.
+class RecordSink {
+  public:
+    virtual ~RecordSink() = default;
+    virtual void Take(const qorvix::TrBase& record) = 0;
+};
+
+class HostManager : public qorvix::IoManager {
+  public:
+    /// storePath empty: a store in memory only. trace null: no trace, progress on the terminal.
+    HostManager(const std::string& storePath, Trace* trace);
+
+    bool GetOption(const char* name, bool& value, bool persistent) override;
+    bool GetOption(const char* name, int& value, bool persistent) override;
+    bool GetOption(const char* name, unsigned int& value, bool persistent) override;
+    bool GetOption(const char* name, brisko::RString& value, bool persistent) override;
+    void SetOption(const char* name, bool value, bool persistent) override;
+    void SetOption(const char* name, int value, bool persistent) override;
+    void SetOption(const char* name, unsigned int value, bool persistent) override;
+    void SetOption(const char* name, const char* value, bool persistent) override;
+    bool GetStringOption(const brisko::RString& options, const char* name, bool& value) override;
+    bool GetStringOption(const brisko::RString& options, const char* name, int& value) override;
+    bool GetStringOption(const brisko::RString& options, const char* name,
+                         unsigned int& value) override;
+    bool GetStringOption(const brisko::RString& options, const char* name,
+                         brisko::RString& value) override;
+
+    void ProgressStart(const char* title, bool showCancel, bool showProportion) override;
+    void ProgressMessage(const char* text) override;
+    bool ProgressProportion(double fraction) override;
+    bool ProgressIndeterminate() override;
+    void ProgressStop() override;
+
+    bool ImportObject(const qorvix::TrBase& record) override;
+    int Warning(int style, const char* text) override;
+    void ShowHelp(const char* topic, const char* second) override;
+
+    /// Sets an option as the host itself does (--set): not traced, never saved.
+    void HostSetOption(const std::string& name, const std::string& value);
+
+    void SetSink(RecordSink* sink) { sink_ = sink; }
+    void SetRefuse(long n) { refuseAt_ = n; }
+    void SetCancelProgress(long n) { cancelAt_ = n; }
+    void SetWarningAnswer(int answer) { warningAnswer_ = answer; }
+    /// Option-string entries the plug-in looked up, lower-cased.
+    const std::set<std::string>& LookedUp() const { return lookedUp_; }
+
+  private:
+    void TraceOption(const char* call, const char* name, const char* type, bool persistent,
+                     bool found, const Json& value);
+    void NoteLookup(const char* name);
+    bool NextProgressAnswer();
+
+    Trace* trace_;
+    RecordSink* sink_ = nullptr;
+    long refuseAt_ = 0;
+    long cancelAt_ = 0;
+    long records_ = 0;
+    long progressQueries_ = 0;
+    int warningAnswer_ = 6;
+    std::set<std::string> lookedUp_;
+};
+
+/// A record as its trace event.
+Json RecordJson(const qorvix::TrBase& record);
+
+}  // namespace dornel::app

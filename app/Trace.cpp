@@ -1,0 +1,37 @@
+// The JSON Lines trace.
+#include "Trace.h"
+
+#include <cmath>
+
+#include "host/brisko/CodePage.h"
+
+namespace dornel::app {
+
+void Trace::Write(const Json& event) {
+    const std::string line = event.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::fwrite(line.data(), 1, line.size(), out_);
+    std::fputc('\n', out_);
+}
+
+std::string AcpToUtf8(const std::string& text) {
+    if (brisko::GetSystemCodePage() == brisko::kCodePageUtf8)
+        return text;
+    return brisko::ToUtf8(brisko::DecodeCodePage(0, text.data(), text.size()));
+}
+
+std::string Utf8ToAcp(const std::string& text) {
+    if (brisko::GetSystemCodePage() == brisko::kCodePageUtf8)
+        return text;
+    const brisko::WString wide = brisko::FromUtf8(text);
+    return brisko::EncodeCodePage(0, wide.data(), wide.size());
+}
+
+Json NumberJson(double value) {
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "Infinity" : "-Infinity";
+    return value;
+}
+
+}  // namespace dornel::app

@@ -1,0 +1,278 @@
+// Block decoding and encoding of text files.
+#include "host/brisko/EncodedBufferedFile.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "host/brisko/Exception.h"
+#include "host/brisko/File.h"
+
+namespace brisko {
+
+namespace {
+
+std::atomic<size_t> defaultBlockSize{64 * 1024};
+constexpr size_t kSniffBytes = 512;
+constexpr char16_t kReplacement = 0xFFFD;
+
+[[noreturn]] void ThrowFileError(int line, int code, const RString& path, const char* what,
+                                 int err) {
+    std::string message = std::string(what) + " '" + path.str() + "'";
+    if (err != 0)
+        message += std::string(": ") + std::strerror(err);
+    throw Exception("brisko", "CEncodedBufferedFile", line, code, message);
+}
+
+}  // namespace
+
+void CEncodedBufferedFile::SetDefaultBlockSize(size_t bytes) {
+    defaultBlockSize.store(bytes == 0 ? 1 : bytes);
+}
+
+size_t CEncodedBufferedFile::GetDefaultBlockSize() {
+    return defaultBlockSize.load();
+}
+
+CEncodedBufferedFile::CEncodedBufferedFile() : blockSize_(defaultBlockSize.load()) {}
+
+CEncodedBufferedFile::CEncodedBufferedFile(const RString& path, const char* mode, int sharing,
+                                           int encoding, uint32_t codePage, bool imposeEncoding,
+                                           bool keepSignature)
+    : CEncodedBufferedFile() {
+    Open(path, mode, sharing, encoding, codePage, imposeEncoding, keepSignature);
+}
+
+CEncodedBufferedFile::~CEncodedBufferedFile() {
+    if (file_)
+        Abort(false);
+}
+
+void CEncodedBufferedFile::Open(const RString& path, const char* mode, int, int encoding,
+                                uint32_t codePage, bool imposeEncoding, bool keepSignature) {
+    if (file_)
+        Abort(false);
+    path_ = path;
+    writing_ = mode && (mode[0] == 'w' || mode[0] == 'a');
+    blockSize_ = defaultBlockSize.load();
+    m_isUnicode = 0;
+    if (IsDirectory(path))
+        ThrowFileError(__LINE__, SHARED_ERR_OPEN, path, "cannot open", EISDIR);
+    file_ = OpenFile(path, writing_ ? "wb" : "rb");
+    if (!file_)
+        ThrowFileError(__LINE__, SHARED_ERR_OPEN, path, "cannot open", errno);
+    if (writing_) {
+        encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE ? encoding : TE_ANSI;
+        codePage_ = codePage;
+        m_isUnicode = encoding_ == TE_UTF16LE;
+        length_ = 0;
+        out_.clear();
+        if (encoding_ == TE_UTF8)
+            out_ = "\xEF\xBB\xBF";
+        else if (encoding_ == TE_UTF16LE)
+            out_ = "\xFF\xFE";
+        if (encoding_ == TE_ANSI && !IsCodePageAvailable(codePage_)) {
+            Abort(true);
+            throw Exception(
+                "brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_CODEPAGE,
+                "code page " + std::to_string(codePage_) + " cannot be converted on this system");
+        }
+        return;
+    }
+    try {
+        OpenForReading(encoding, codePage, imposeEncoding && encoding != TE_ANY, keepSignature);
+    } catch (...) {
+        Abort(false);
+        throw;
+    }
+}
+
+void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool impose,
+                                          bool keepSignature) {
+    int64_t size = GetFileSize(path_);
+    length_ = size < 0 ? 0 : size;
+    uint8_t head[kSniffBytes];
+    const size_t n = std::fread(head, 1, sizeof head, file_);
+    if (std::ferror(file_))
+        ThrowFileError(__LINE__, SHARED_ERR_READ, path_, "cannot read", errno);
+    const bool utf8Bom = n >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+    const bool utf16Bom = n >= 2 && head[0] == 0xFF && head[1] == 0xFE;
+    codePage_ = codePage;
+    dataStart_ = 0;
+    if (impose) {
+        encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE ? encoding : TE_ANSI;
+        const bool utf8 = encoding_ == TE_UTF8 ||
+                          (encoding_ == TE_ANSI && ResolveCodePage(codePage) == kCodePageUtf8);
+        if ((utf8 && utf8Bom) || (encoding_ == TE_UTF16LE && utf16Bom))
+            dataStart_ = utf8Bom ? 3 : 2;
+    } else if (utf8Bom) {
+        encoding_ = TE_UTF8, dataStart_ = 3;
+    } else if (utf16Bom) {
+        encoding_ = TE_UTF16LE, dataStart_ = 2;
+    } else if (LooksLikeUtf16Le(head, n)) {
+        encoding_ = TE_UTF16LE;
+    } else {
+        encoding_ = TE_ANSI;
+    }
+    if (keepSignature)
+        dataStart_ = 0;
+    m_isUnicode = encoding_ == TE_UTF16LE;
+    decoder_.reset();
+    if (encoding_ == TE_UTF8)
+        decoder_ = CodePageDecoder::Create(kCodePageUtf8);
+    else if (encoding_ == TE_ANSI)
+        decoder_ = CodePageDecoder::Create(codePage_);
+    bytes_.assign(blockSize_ + 8, 0);
+    units_.assign(blockSize_ + 16, 0);
+    ResetDecoding();
+}
+
+void CEncodedBufferedFile::ResetDecoding() {
+    cur_ = end_ = units_.data() + 1;
+    carry_ = 0;
+    atEnd_ = false;
+    position_ = dataStart_;
+    if (file_ && !writing_) {
+        std::clearerr(file_);
+        std::fseek(file_, 0, SEEK_SET);
+        if (dataStart_ > 0) {
+            uint8_t skip[4];
+            if (std::fread(skip, 1, static_cast<size_t>(dataStart_), file_) !=
+                static_cast<size_t>(dataStart_))
+                position_ = 0;
+        }
+    }
+}
+
+char16_t CEncodedBufferedFile::Refill() {
+    if (!file_ || writing_)
+        return kEndOfFile;
+    char16_t* data = units_.data() + 1;
+    while (!atEnd_) {
+        const size_t got = std::fread(bytes_.data() + carry_, 1, blockSize_, file_);
+        if (got < blockSize_) {
+            if (std::ferror(file_))
+                ThrowFileError(__LINE__, SHARED_ERR_READ, path_, "cannot read", errno);
+            atEnd_ = true;
+        }
+        position_ += static_cast<int64_t>(got);
+        const size_t have = carry_ + got;
+        size_t used = 0, produced = 0;
+        if (encoding_ == TE_UTF16LE) {
+            const size_t pairs = have / 2;
+            for (size_t i = 0; i < pairs; ++i) {
+                const char16_t u = static_cast<char16_t>(bytes_[2 * i] | (bytes_[2 * i + 1] << 8));
+                data[i] = u == 0xFFFF ? kReplacement : u;
+            }
+            produced = pairs;
+            used = pairs * 2;
+        } else {
+            produced = decoder_->Decode(bytes_.data(), have, data, units_.size() - 2, used);
+        }
+        carry_ = have - used;
+        if (carry_ > 0)
+            std::memmove(bytes_.data(), bytes_.data() + used, carry_);
+        if (atEnd_ && carry_ > 0) {
+            // A character cut off by the end of the file.
+            data[produced++] = kReplacement;
+            carry_ = 0;
+        }
+        if (produced > 0) {
+            cur_ = data;
+            end_ = data + produced;
+            return *cur_++;
+        }
+    }
+    return kEndOfFile;
+}
+
+void CEncodedBufferedFile::SeekToBegin() {
+    if (!file_)
+        return;
+    if (writing_) {
+        FlushOutput();
+        return;
+    }
+    ResetDecoding();
+}
+
+int64_t CEncodedBufferedFile::GetLength() const {
+    return writing_ ? length_ + static_cast<int64_t>(out_.size()) : length_;
+}
+
+void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
+    if (!file_ || writing_ || encoding_ != TE_ANSI) {
+        codePage_ = codePage;
+        return;
+    }
+    auto decoder = CodePageDecoder::Create(codePage);
+    const bool untouched = position_ == dataStart_;
+    codePage_ = codePage;
+    decoder_ = std::move(decoder);
+    // Text already decoded keeps its old page; at the start nothing has been decoded yet.
+    if (untouched)
+        ResetDecoding();
+}
+
+void CEncodedBufferedFile::WriteString(const char16_t* text, size_t length) {
+    if (!file_ || !writing_)
+        throw Exception("brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_WRITE,
+                        "the file '" + path_.str() + "' is not open for writing");
+    if (encoding_ == TE_UTF16LE) {
+        for (size_t i = 0; i < length; ++i) {
+            out_ += static_cast<char>(text[i] & 0xFF);
+            out_ += static_cast<char>(text[i] >> 8);
+        }
+    } else {
+        out_ += EncodeCodePage(encoding_ == TE_UTF8 ? kCodePageUtf8 : codePage_, text, length);
+    }
+    if (out_.size() >= 64 * 1024)
+        FlushOutput();
+}
+
+void CEncodedBufferedFile::FlushOutput() {
+    if (out_.empty())
+        return;
+    if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
+        ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", errno);
+    length_ += static_cast<int64_t>(out_.size());
+    out_.clear();
+}
+
+void CEncodedBufferedFile::Close() {
+    if (!file_)
+        return;
+    if (writing_) {
+        try {
+            FlushOutput();
+        } catch (...) {
+            Abort(true);
+            throw;
+        }
+        const bool flushed = std::fflush(file_) == 0;
+        const int err = errno;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (!flushed || !closed) {
+            RemoveFile(path_);
+            ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", err);
+        }
+        return;
+    }
+    std::fclose(file_);
+    file_ = nullptr;
+}
+
+void CEncodedBufferedFile::Abort(bool removeFile) {
+    if (!file_)
+        return;
+    std::fclose(file_);
+    file_ = nullptr;
+    out_.clear();
+    if (removeFile && writing_)
+        RemoveFile(path_);
+}
+
+}  // namespace brisko

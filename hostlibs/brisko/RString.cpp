@@ -1,0 +1,62 @@
+// The 8-bit string: formatting and conversions through code page 0.
+#include "host/brisko/RString.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "host/brisko/CodePage.h"
+
+namespace brisko {
+
+namespace {
+
+std::string FormatV(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    char small[256];
+    int n = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (n < 0)
+        return std::string();
+    if (static_cast<size_t>(n) < sizeof small)
+        return std::string(small, static_cast<size_t>(n));
+    std::vector<char> big(static_cast<size_t>(n) + 1);
+    std::vsnprintf(big.data(), big.size(), format, args);
+    return std::string(big.data(), static_cast<size_t>(n));
+}
+
+}  // namespace
+
+const char* RString::FormatString(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    text_ = FormatV(format, args);
+    va_end(args);
+    return text_.c_str();
+}
+
+const char* RString::FormatStringV(const char* format, va_list args) {
+    text_ = FormatV(format, args);
+    return text_.c_str();
+}
+
+WString RString::ToWide() const {
+    return DecodeCodePage(0, text_.data(), text_.size());
+}
+
+void RString::FromWide(const char16_t* text) {
+    size_t n = 0;
+    while (text[n])
+        ++n;
+    text_ = EncodeCodePage(0, text, n);
+}
+
+std::string FormatString(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string s = FormatV(format, args);
+    va_end(args);
+    return s;
+}
+
+}  // namespace brisko

@@ -1,0 +1,25 @@
+// The process-wide system settings of the shared library.
+#include "host/brisko/SystemInfo.h"
+
+namespace brisko {
+
+namespace {
+// Courier New's design metrics, the face previews draw cell texts with.
+constexpr OutlineTextMetrics kCourierNew{2048, 1705, 615, 1229};
+}  // namespace
+
+CSystemFaceInfo::CSystemFaceInfo() : fixedPitch_("Courier New", kCourierNew) {}
+
+template <>
+CSystemInfo& Singleton<CSystemInfo>::Instance() {
+    static CSystemInfo instance;
+    return instance;
+}
+
+template <>
+CSystemFaceInfo& Singleton<CSystemFaceInfo>::Instance() {
+    static CSystemFaceInfo instance;
+    return instance;
+}
+
+}  // namespace brisko

@@ -1,0 +1,181 @@
+// The I/O manager: typed options over the store, option strings, the progress display.
+#include "host/qorvix/IoManager.h"
+
+#include <cstdio>
+#include <string>
+
+#include "OptionStore.h"
+#include "host/qorvix/Records.h"
+#include "host/tembla/StringOption.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#define DORNEL_ISATTY _isatty
+#define DORNEL_FILENO _fileno
+#else
+#include <unistd.h>
+#define DORNEL_ISATTY isatty
+#define DORNEL_FILENO fileno
+#endif
+
+namespace qorvix {
+
+namespace {
+
+bool StderrIsTerminal() {
+    return DORNEL_ISATTY(DORNEL_FILENO(stderr)) != 0;
+}
+
+bool LookUp(const OptionStore& store, const char* name, OptionValue& value) {
+    return name && store.Get(name, value);
+}
+
+}  // namespace
+
+IoManager::IoManager() : store_(std::make_unique<OptionStore>()) {}
+
+IoManager::IoManager(const brisko::RString& storePath)
+    : store_(std::make_unique<OptionStore>(storePath.str())) {}
+
+IoManager::~IoManager() = default;
+
+bool IoManager::GetOption(const char* name, bool& value, bool) {
+    OptionValue v;
+    return LookUp(*store_, name, v) && v.AsBool(value);
+}
+
+bool IoManager::GetOption(const char* name, int& value, bool) {
+    OptionValue v;
+    int32_t out;
+    if (!LookUp(*store_, name, v) || !v.AsInt(out))
+        return false;
+    value = out;
+    return true;
+}
+
+bool IoManager::GetOption(const char* name, unsigned int& value, bool) {
+    OptionValue v;
+    uint32_t out;
+    if (!LookUp(*store_, name, v) || !v.AsUInt(out))
+        return false;
+    value = out;
+    return true;
+}
+
+bool IoManager::GetOption(const char* name, brisko::RString& value, bool) {
+    OptionValue v;
+    if (!LookUp(*store_, name, v))
+        return false;
+    value = v.ToText();
+    return true;
+}
+
+void IoManager::SetOption(const char* name, bool value, bool persistent) {
+    store_->Set(name, OptionValue::Bool(value), persistent);
+}
+
+void IoManager::SetOption(const char* name, int value, bool persistent) {
+    store_->Set(name, OptionValue::Int(value), persistent);
+}
+
+void IoManager::SetOption(const char* name, unsigned int value, bool persistent) {
+    store_->Set(name, OptionValue::UInt(value), persistent);
+}
+
+void IoManager::SetOption(const char* name, const char* value, bool persistent) {
+    store_->Set(name, OptionValue::Text(value ? value : ""), persistent);
+}
+
+bool IoManager::GetStringOption(const brisko::RString& options, const char* name, bool& value) {
+    brisko::RString text;
+    return tembla::CommonGetStringOption(options, name, ';', text) &&
+           OptionValue::Text(text.str()).AsBool(value);
+}
+
+bool IoManager::GetStringOption(const brisko::RString& options, const char* name, int& value) {
+    brisko::RString text;
+    OptionValue v;
+    if (!tembla::CommonGetStringOption(options, name, ';', text) ||
+        !ParseOptionValue(OptionType::Int, text.str(), v))
+        return false;
+    value = v.i;
+    return true;
+}
+
+bool IoManager::GetStringOption(const brisko::RString& options, const char* name,
+                                unsigned int& value) {
+    brisko::RString text;
+    OptionValue v;
+    if (!tembla::CommonGetStringOption(options, name, ';', text) ||
+        !ParseOptionValue(OptionType::UInt, text.str(), v))
+        return false;
+    value = v.u;
+    return true;
+}
+
+bool IoManager::GetStringOption(const brisko::RString& options, const char* name,
+                                brisko::RString& value) {
+    return tembla::CommonGetStringOption(options, name, ';', value);
+}
+
+void IoManager::GetOptions(std::vector<brisko::RString>& list) {
+    list.clear();
+    for (const auto& [name, value] : store_->List()) {
+        list.emplace_back(name);
+        list.emplace_back(value.ToText());
+    }
+}
+
+void IoManager::ProgressStart(const char*, bool, bool) {
+    progressShown_ = StderrIsTerminal();
+    lastFraction_ = -1.0;
+}
+
+void IoManager::ProgressMessage(const char* text) {
+    if (progressShown_)
+        std::fprintf(stderr, "\r\033[K%s", text ? text : "");
+}
+
+bool IoManager::ProgressProportion(double fraction) {
+    if (!progressShown_)
+        return true;
+    if (fraction < 0)
+        fraction = 0;
+    if (fraction > 1)
+        fraction = 1;
+    // Redraw only when the bar moves, so that a fast import is not slowed by the terminal.
+    if (fraction - lastFraction_ < 0.01 && lastFraction_ >= 0)
+        return true;
+    lastFraction_ = fraction;
+    const int width = 40;
+    const int filled = static_cast<int>(fraction * width);
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(width - filled), '.');
+    std::fprintf(stderr, "\r\033[K[%s] %3d%%", bar.c_str(), static_cast<int>(fraction * 100));
+    return true;
+}
+
+bool IoManager::ProgressIndeterminate() {
+    return true;
+}
+
+void IoManager::ProgressStop() {
+    if (progressShown_)
+        std::fprintf(stderr, "\r\033[K");
+    progressShown_ = false;
+}
+
+bool IoManager::ImportObject(const TrBase&) {
+    return true;
+}
+
+int IoManager::Warning(int, const char* text) {
+    std::fprintf(stderr, "dornel: warning: %s\n", text ? text : "");
+    return WARN_YES;
+}
+
+void IoManager::ShowHelp(const char* topic, const char*) {
+    std::fprintf(stderr, "dornel: help topic %s\n", topic ? topic : "");
+}
+
+}  // namespace qorvix

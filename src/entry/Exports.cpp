@@ -1,0 +1,72 @@
+// The ten factories: each makes the filter of one direction for one file kind.
+#include "entry/Exports.h"
+
+#include <new>
+
+#include "export/DatExportFilter.h"
+#include "import/DatImportFilter.h"
+
+namespace {
+
+using dornel::FileKind;
+
+// No C++ exception may leave an extern "C" factory: a failed allocation gives null.
+qorvix::IoImportFilter* MakeImport(qorvix::IoManager& manager, FileKind kind) {
+    void* memory = ::operator new(sizeof(dornel::DatImportFilter), std::nothrow);
+    if (!memory)
+        return nullptr;
+    try {
+        return new (memory) dornel::DatImportFilter(manager, kind);
+    } catch (...) {
+        ::operator delete(memory);
+        return nullptr;
+    }
+}
+
+qorvix::IoExportFilter* MakeExport(qorvix::IoManager& manager, FileKind kind) {
+    void* memory = ::operator new(sizeof(dornel::DatExportFilter), std::nothrow);
+    if (!memory)
+        return nullptr;
+    try {
+        return new (memory) dornel::DatExportFilter(manager, kind);
+    } catch (...) {
+        ::operator delete(memory);
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+qorvix::IoImportFilter* ImportDAT(qorvix::IoManager& m) {
+    return MakeImport(m, dornel::KIND_DAT);
+}
+qorvix::IoImportFilter* ImportCSV(qorvix::IoManager& m) {
+    return MakeImport(m, dornel::KIND_CSV);
+}
+qorvix::IoImportFilter* ImportTXT(qorvix::IoManager& m) {
+    return MakeImport(m, dornel::KIND_TXT);
+}
+qorvix::IoImportFilter* ImportBNA(qorvix::IoManager& m) {
+    return MakeImport(m, dornel::KIND_BNA);
+}
+qorvix::IoImportFilter* ImportBLN(qorvix::IoManager& m) {
+    return MakeImport(m, dornel::KIND_BLN);
+}
+qorvix::IoExportFilter* ExportDAT(qorvix::IoManager& m) {
+    return MakeExport(m, dornel::KIND_DAT);
+}
+qorvix::IoExportFilter* ExportCSV(qorvix::IoManager& m) {
+    return MakeExport(m, dornel::KIND_CSV);
+}
+qorvix::IoExportFilter* ExportTXT(qorvix::IoManager& m) {
+    return MakeExport(m, dornel::KIND_TXT);
+}
+qorvix::IoExportFilter* ExportBNA(qorvix::IoManager& m) {
+    return MakeExport(m, dornel::KIND_BNA);
+}
+qorvix::IoExportFilter* ExportBLN(qorvix::IoManager& m) {
+    return MakeExport(m, dornel::KIND_BLN);
+}
+}

@@ -1,0 +1,106 @@
+// Runtime text functions the plug-in relies on, the same on every build.
+#pragma once
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace dornel {
+
+/// What the runtime's isspace reports for a UTF-16 unit: space, tab, LF, VT, FF, CR.
+inline bool IsSpace16(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+
+/// _wtof: the leading decimal number of the text ('.' as decimal point), 0 when there is none.
+/// Reads leading white space, an optional sign, digits with an optional '.', an optional
+/// exponent; ignores whatever follows. Overflow gives infinity, underflow 0, as strtod does.
+inline double WideToDouble(const char16_t* p) {
+    while (IsSpace16(*p))
+        ++p;
+    char buf[128];
+    size_t n = 0;
+    bool negative = false;
+    if (*p == u'+' || *p == u'-') {
+        negative = *p == u'-';
+        ++p;
+    }
+    size_t digits = 0;
+    // Runs of digits longer than the buffer keep their magnitude through the exponent.
+    int64_t droppedIntDigits = 0;
+    while (*p >= u'0' && *p <= u'9') {
+        if (n < 100)
+            buf[n++] = static_cast<char>(*p);
+        else
+            ++droppedIntDigits;
+        ++p;
+        ++digits;
+    }
+    if (*p == u'.') {
+        const char16_t* q = p + 1;
+        size_t frac = 0;
+        const bool dotAdded = n < 100;
+        if (dotAdded)
+            buf[n++] = '.';
+        while (*q >= u'0' && *q <= u'9') {
+            if (dotAdded && n < 110)
+                buf[n++] = static_cast<char>(*q);
+            ++q;
+            ++frac;
+        }
+        if (digits + frac == 0)
+            return 0.0;
+        digits += frac;
+        p = q;
+    }
+    if (digits == 0)
+        return 0.0;
+    int64_t exponent = droppedIntDigits;
+    if (*p == u'e' || *p == u'E') {
+        const char16_t* q = p + 1;
+        bool expNegative = false;
+        if (*q == u'+' || *q == u'-') {
+            expNegative = *q == u'-';
+            ++q;
+        }
+        if (*q >= u'0' && *q <= u'9') {
+            int64_t e = 0;
+            while (*q >= u'0' && *q <= u'9') {
+                if (e < 100000)
+                    e = e * 10 + (*q - u'0');
+                ++q;
+            }
+            exponent += expNegative ? -e : e;
+        }
+    }
+    if (exponent != 0) {
+        buf[n] = 'e';
+        auto r = std::to_chars(buf + n + 1, buf + sizeof buf - 1, static_cast<long long>(exponent));
+        n = static_cast<size_t>(r.ptr - buf);
+    }
+    double value = 0.0;
+    auto result = std::from_chars(buf, buf + n, value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone on overflow and underflow; strtod gives inf or 0.
+        value = exponent > 0 ? __builtin_huge_val() : 0.0;
+    }
+    return negative ? -value : value;
+}
+
+/// Lower-cases ASCII letters; other bytes stay.
+inline char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+/// Case-blind comparison of two 8-bit texts (ASCII letters), as the multibyte comparison does.
+inline int CompareNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const unsigned char ca = static_cast<unsigned char>(LowerAscii(*a));
+        const unsigned char cb = static_cast<unsigned char>(LowerAscii(*b));
+        if (ca != cb || ca == 0)
+            return ca < cb ? -1 : (ca > cb ? 1 : 0);
+    }
+}
+
+}  // namespace dornel

@@ -1,0 +1,129 @@
+// A text file read or written through an encoding, decoded in blocks into UTF-16.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/HostApi.h"
+#include "host/brisko/CodePage.h"
+#include "host/brisko/RString.h"
+
+namespace brisko {
+
+/// Encodings of text files.
+enum TextEncoding : int {
+    TE_ANSI = 0,     ///< 8-bit text through a code page (0: the system page), no signature
+    TE_UTF8 = 1,     ///< UTF-8, written with its byte-order mark
+    TE_UTF16LE = 2,  ///< UTF-16 little-endian, written with its byte-order mark
+    TE_ANY = 4,      ///< reading only: as TE_ANSI, the encoding is never imposed
+};
+
+constexpr char16_t kEndOfFile = 0xFFFF;
+
+/// Reading. Open decides the encoding once:
+/// - imposed (first flag true): the encoding given is used; a byte-order mark of that same
+///   encoding at the start is skipped, any other bytes are text.
+/// - not imposed: a UTF-8 (EF BB BF) or UTF-16LE (FF FE) byte-order mark wins and is skipped.
+///   Without one, a start that looks like UTF-16LE text (mostly zero odd bytes and no zero even
+///   bytes in the first 512) is read as UTF-16LE; anything else as 8-bit text through the code
+///   page. IsUnicode() (the 16-bit indicator, m_isUnicode) tells whether the file is read as
+///   UTF-16.
+/// - The second flag keeps the byte-order mark as a U+FEFF character instead of skipping it.
+///
+/// Getc returns one UTF-16 code unit, 0xFFFF at the end of the file. Block boundaries:
+/// - A UTF-8 or other multibyte sequence split between two blocks is held back and completed by
+///   the next block; one cut off by the end of the file becomes U+FFFD.
+/// - A UTF-16 file is passed on unit by unit, so a surrogate pair split between blocks arrives as
+///   its two units in order; an odd last byte becomes U+FFFD. Lone surrogates pass unchanged.
+/// - A CR LF pair split between blocks is simply two units; pairing them is the reader's business.
+/// - A missing final newline changes nothing: the last unit is followed by 0xFFFF.
+/// - Bytes not valid in the encoding become U+FFFD; a real U+FFFF becomes U+FFFD, so 0xFFFF only
+///   ever means the end.
+/// - At most one unit may be pushed back with UnGetc after each Getc.
+/// - If the file shrinks while it is read, reading ends where the data ends.
+///
+/// Writing (mode "w"): the file is created or truncated; TE_UTF8 and TE_UTF16LE write their
+/// byte-order mark first. WriteString encodes; line feeds are written as they are (no CR is added).
+/// Close flushes and reports a failed write; Abort(true) closes and deletes the file, so an
+/// abandoned export leaves nothing that looks complete.
+///
+/// Errors (missing file, a directory, no permission, a failed read or write, an unknown code page)
+/// throw brisko::Exception.
+class BRISKO_API CEncodedBufferedFile {
+  public:
+    CEncodedBufferedFile();
+    CEncodedBufferedFile(const RString& path, const char* mode, int sharing, int encoding,
+                         uint32_t codePage, bool imposeEncoding, bool keepSignature);
+    ~CEncodedBufferedFile();
+    CEncodedBufferedFile(const CEncodedBufferedFile&) = delete;
+    CEncodedBufferedFile& operator=(const CEncodedBufferedFile&) = delete;
+
+    void Open(const RString& path, const char* mode, int sharing, int encoding, uint32_t codePage,
+              bool imposeEncoding, bool keepSignature);
+    bool IsOpen() const { return file_ != nullptr; }
+    /// Flushes pending output and closes; throws when the data could not be written.
+    void Close();
+    /// Closes without flushing errors; with true a file opened for writing is deleted.
+    void Abort(bool removeFile);
+
+    char16_t Getc() {
+        if (cur_ != end_) [[likely]]
+            return *cur_++;
+        return Refill();
+    }
+    void UnGetc(char16_t c) {
+        assert(cur_ > units_.data());
+        *--cur_ = c;
+    }
+    void SeekToBegin();
+    /// Bytes of the file read and decoded so far, the byte-order mark included.
+    int64_t GetPosition() const { return position_; }
+    /// The file's length in bytes (when reading, as it was when opened).
+    int64_t GetLength() const;
+    /// The code page of 8-bit text (0: the system page); ignored for UTF-8 and UTF-16 files.
+    void SetCodePage(uint32_t codePage);
+    void WriteString(const char16_t* text, size_t length);
+    void WriteString(const WString& text) { WriteString(text.data(), text.size()); }
+    const RString& GetFilePath() const { return path_; }
+    /// The encoding in use after Open (TE_ANSI, TE_UTF8 or TE_UTF16LE).
+    int GetEncoding() const { return encoding_; }
+    bool IsUnicode() const { return m_isUnicode != 0; }
+
+    /// Non-zero when the file is read as 16-bit text.
+    int32_t m_isUnicode = 0;
+
+    /// Bytes read from the file per block; tests shrink it to exercise block boundaries.
+    static void SetDefaultBlockSize(size_t bytes);
+    static size_t GetDefaultBlockSize();
+
+  private:
+    char16_t Refill();
+    void OpenForReading(int encoding, uint32_t codePage, bool impose, bool keepSignature);
+    void ResetDecoding();
+    void FlushOutput();
+
+    std::FILE* file_ = nullptr;
+    RString path_;
+    bool writing_ = false;
+    int encoding_ = TE_ANSI;
+    uint32_t codePage_ = 0;
+    size_t blockSize_;
+    int64_t length_ = 0;
+    int64_t dataStart_ = 0;  // bytes of the skipped byte-order mark
+    int64_t position_ = 0;
+    bool atEnd_ = false;
+    std::unique_ptr<CodePageDecoder> decoder_;
+    std::vector<uint8_t> bytes_;
+    size_t carry_ = 0;  // undecoded bytes kept at the front of bytes_
+    // One unit before the decoded data is kept free, so UnGetc always has room.
+    std::vector<char16_t> units_;
+    char16_t* cur_ = nullptr;
+    char16_t* end_ = nullptr;
+    std::string out_;
+};
+
+}  // namespace brisko

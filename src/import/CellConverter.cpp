@@ -1,0 +1,174 @@
+// Cell value conversion: each field becomes nothing, an empty cell, numbers, a text or a date,
+// handed to the host or, while a preview is built, collected as preview cells.
+#include <array>
+
+#include "host/Runtime.h"
+#include "host/brisko/DateTime.h"
+#include "host/brisko/File.h"
+#include "host/brisko/SystemInfo.h"
+#include "host/qorvix/Records.h"
+#include "import/DatImportFilter.h"
+
+namespace dornel {
+
+using namespace qorvix;
+
+namespace {
+
+constexpr char16_t kLF = 10;
+constexpr char16_t kCR = 13;
+
+}  // namespace
+
+bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator) {
+    const char16_t* const field = fieldBuffer.data();
+    if (field[0] == 0) {
+        // The empty field that ends a line or the file is no cell.
+        if (terminator == kLF || terminator == kCR || terminator == kEof)
+            return true;
+        if (!EmitEmpty(row, col))
+            return false;
+        ++col;
+        return true;
+    }
+    if (fieldQuoted) {
+        // A field that held a qualified section is never a number.
+        if (!EmitText(row, col, field))
+            return false;
+        ++col;
+        return true;
+    }
+
+    std::array<char16_t, kFieldCapacity + 1> work;
+    char16_t* const w = work.data();
+    if (aggressiveConversion) {
+        StripNumberDecorations(w, field);
+        NormalizeDecimal(w);
+        if (!brisko::IsNumber(w)) {
+            if (!EmitText(row, col, field))
+                return false;
+            ++col;
+            return true;
+        }
+        const char16_t* p = w;
+        do {
+            while (IsSpace16(*p))
+                ++p;
+            if (!EmitNumber(row, col, WideToDouble(p)))
+                return false;
+            ++col;
+            while (*p && !IsSpace16(*p))
+                ++p;
+        } while (brisko::IsNumber(p));
+        if (*p) {
+            // The rest keeps the white space that ended the last number.
+            if (!EmitText(row, col, p))
+                return false;
+            ++col;
+        }
+        return true;
+    }
+
+    int n = 0;
+    while (field[n]) {
+        w[n] = field[n];
+        ++n;
+    }
+    w[n] = 0;
+    if (!delimiterGiven) {
+        while (n > 0 && (w[n - 1] == u' ' || w[n - 1] == u'\t'))
+            w[--n] = 0;
+    }
+    NormalizeDecimal(w);
+    bool number = brisko::IsNumber(w);
+    if (number) {
+        const char16_t* q = w;
+        while (IsSpace16(*q))
+            ++q;
+        while (*q && !IsSpace16(*q))
+            ++q;
+        // Anything after the first token makes the field more than one number.
+        number = *q == 0;
+    }
+    if (!(number ? EmitNumber(row, col, WideToDouble(w)) : EmitText(row, col, field)))
+        return false;
+    ++col;
+    return true;
+}
+
+bool DatImportFilter::EmitEmpty(uint32_t row, uint32_t col) {
+    if (previewSink)
+        return true;
+    TrCell cell(static_cast<int32_t>(row), static_cast<int32_t>(col));
+    return ImportObject(cell);
+}
+
+bool DatImportFilter::EmitNumber(uint32_t row, uint32_t col, double value) {
+    if (previewSink) {
+        previewSink->push_back(PreviewCell{row, col, false, WString(), value});
+        return true;
+    }
+    TrCell cell(static_cast<int32_t>(row), static_cast<int32_t>(col), value);
+    return ImportObject(cell);
+}
+
+bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text) {
+    if (previewSink) {
+        previewSink->push_back(PreviewCell{row, col, true, WString(text), 0.0});
+        return true;
+    }
+    const int32_t r = static_cast<int32_t>(row);
+    const int32_t c = static_cast<int32_t>(col);
+    RString narrow;
+    narrow.FromWide(text);
+    if (dateTimeSupport) {
+        double serial = 0.0;
+        int dateFormat = 0, timeFormat = 0;
+        if (brisko::WQParseDateTimeStr(narrow, serial, dateFormat, timeFormat)) {
+            char format[40];
+            brisko::WQMapFmtTypesToExcelFmtStr(dateFormat, timeFormat, format);
+            TrCellFmt cellFormat(r, c, 0);
+            cellFormat.mask = 0x120;
+            cellFormat.category = 6;
+            cellFormat.format = RString(format);
+            // A refused format leaves the field a text.
+            if (ImportObject(cellFormat)) {
+                TrCell cell(r, c, serial);
+                return ImportObject(cell);
+            }
+        }
+    }
+    if (text[0]) {
+        TrCell cell(r, c, narrow);
+        return ImportObject(cell);
+    }
+    TrCell cell(r, c);
+    return ImportObject(cell);
+}
+
+void DatImportFilter::StripNumberDecorations(char16_t* destination, const char16_t* source) {
+    const char16_t thousands = static_cast<unsigned char>(
+        brisko::Singleton<brisko::CSystemInfo>::Instance().DefThousandsChar());
+    while (*source == u' ')
+        ++source;
+    char16_t* out = destination;
+    for (; *source; ++source)
+        if (*source != u'$' && *source != thousands)
+            *out++ = *source;
+    while (out > destination && out[-1] == u' ')
+        --out;
+    *out = 0;
+}
+
+void DatImportFilter::NormalizeDecimal(char16_t* text) const {
+    if (decimalSymbol.empty())
+        return;
+    const char16_t symbol = static_cast<unsigned char>(decimalSymbol[0]);
+    if (symbol == u'.')
+        return;
+    for (; *text; ++text)
+        if (*text == symbol)
+            *text = u'.';
+}
+
+}  // namespace dornel

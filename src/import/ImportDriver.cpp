@@ -1,0 +1,250 @@
+// The import driver: opens the reader, settles the reading rules by kind, streams fields into
+// records between a begin and an end record, and builds the dialog's preview.
+#include "host/brisko/File.h"
+#include "host/qorvix/Records.h"
+#include "import/DatImportFilter.h"
+#include "import/ImportTexts.h"
+#include "ui/ImportDialog.h"
+
+namespace dornel {
+
+using namespace qorvix;
+
+namespace {
+
+constexpr char16_t kLF = 10;
+constexpr char16_t kCR = 13;
+constexpr uint32_t kProgressRows = 1000;
+
+}  // namespace
+
+void DatImportFilter::OpenReader(const RString& path, int encoding, uint32_t codePage,
+                                 bool imposed) {
+    reader.reset();
+    reader = std::make_unique<brisko::CEncodedBufferedFile>(path, "r", 3, encoding, codePage,
+                                                            imposed, false);
+}
+
+int DatImportFilter::ClipboardTextEncoding() {
+    int textType = -1;
+    m_manager.GetOption(kOptClipboardTextType, textType, false);
+    textTypeFixed = textType == 0 || textType == 1;
+    return textType == 1 ? brisko::TE_UTF16LE : brisko::TE_ANSI;
+}
+
+void DatImportFilter::TrimFieldEnd() {
+    char16_t* const buf = fieldBuffer.data();
+    while (fieldLength > 0 && (buf[fieldLength - 1] == u' ' || buf[fieldLength - 1] == u'\t'))
+        buf[--fieldLength] = 0;
+}
+
+ImportStatus DatImportFilter::ImportFile(const RString& path, bool interactive) {
+    struct ReaderCloser {
+        DatImportFilter& filter;
+        ~ReaderCloser() { filter.reader.reset(); }
+    } closer{*this};
+    // An empty file is a finished import of nothing.
+    if (brisko::GetFileSize(path) == 0)
+        return IMPORT_DONE;
+    return RunImport(path, interactive);
+}
+
+ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
+    reader.reset();
+    const int encoding = ClipboardTextEncoding();
+    OpenReader(path, encoding, 0, textTypeFixed);
+
+    switch (kind) {
+        case KIND_CSV:
+            useFixedWidth = false;
+            startRow = 0;
+            delimiters = RString(!decimalSymbol.empty() && decimalSymbol[0] == ',' ? ";" : ",");
+            qualifiers = RString("\"");
+            eatWhitespace = true;
+            skipExtraDelimiters = false;
+            m_manager.GetOption(kOptDateTimeSupport, dateTimeSupport, false);
+            BuildCharClasses();
+            break;
+        case KIND_BNA:
+        case KIND_BLN:
+            useFixedWidth = false;
+            startRow = 0;
+            delimiters = RString(",\t; ");
+            qualifiers = RString("\"");
+            eatWhitespace = true;
+            skipExtraDelimiters = false;
+            BuildCharClasses();
+            break;
+        case KIND_DAT:
+            LoadImportOptions(true);
+            BuildCharClasses();
+            if (!delimiterGiven)
+                DetectDelimiter();
+            break;
+        default:
+            LoadImportOptions(true);
+            if (interactive) {
+                const int fileIsUnicode = reader->m_isUnicode;
+                if (!RunImportDialog(encoding, fileIsUnicode))
+                    return IMPORT_CANCELLED;
+                reader.reset();
+                if (fileIsUnicode != 0 && unicodeChoice == 0)
+                    OpenReader(path, brisko::TE_ANSI, importCodePage, true);
+                else if (fileIsUnicode == 0 && unicodeChoice != 0)
+                    OpenReader(path, brisko::TE_UTF16LE, 0, true);
+                else
+                    OpenReader(path, encoding, 0, textTypeFixed);
+            }
+            reader->SetCodePage(importCodePage);
+            BuildCharClasses();
+            if (!interactive && !delimiterGiven)
+                DetectDelimiter();
+            break;
+    }
+
+    const int64_t length = reader->GetLength();
+    if (static_cast<uint32_t>(length) == 0)
+        Throw_ERR_UNEXPECTED_EOF(kImportSource, kEmptyReaderLine, reader->GetFilePath().c_str());
+
+    CProgress progress(&m_manager);
+    m_manager.ProgressStart("", true, true);
+    if (fromMemory)
+        m_manager.ProgressMessage(kMsgImportingMemory);
+    else
+        progress.MessageVA(kMsgImportingFile,
+                           brisko::CPath(reader->GetFilePath()).GetNameAndExtension().c_str());
+
+    TrBeginWksImp begin;
+    if (!ImportObject(begin)) {
+        m_manager.ProgressStop();
+        return IMPORT_STOPPED;
+    }
+
+    SkipStartRows();
+    fixedColumn = 0;
+    uint32_t row = 0, col = 0;
+    const uint32_t rowLimit = static_cast<uint32_t>(maxRow);
+    const uint32_t colLimit = static_cast<uint32_t>(maxCol);
+    for (;;) {
+        char16_t t = ReadField();
+        TrimFieldEnd();
+        if (!EmitField(row, col, t)) {
+            m_manager.ProgressStop();
+            return IMPORT_STOPPED;
+        }
+        if (t != kLF && t != kCR) {
+            if (col < colLimit) {
+                if (t == kEof)
+                    break;
+                continue;
+            }
+            // A line with more fields than MaxCol: the rest of the line is dropped, so that
+            // it cannot spill into the next row.
+            while (t != kLF && t != kCR && t != kEof)
+                t = ReadField();
+        }
+        ++row;
+        col = 0;
+        if (row % kProgressRows == 0) {
+            const double fraction =
+                static_cast<double>(static_cast<uint32_t>(reader->GetPosition())) /
+                static_cast<uint32_t>(length);
+            if (!m_manager.ProgressProportion(fraction)) {
+                m_manager.ProgressStop();
+                return IMPORT_STOPPED;
+            }
+        }
+        if (row >= rowLimit || t == kEof)
+            break;
+    }
+
+    TrEndWksImp end;
+    const bool accepted = ImportObject(end);
+    m_manager.ProgressStop();
+    return accepted ? IMPORT_DONE : IMPORT_STOPPED;
+}
+
+void DatImportFilter::ApplyDialogSettings(const ImportDialogSettings& s) {
+    useFixedWidth = !s.delimited;
+    startRow = s.startRow;
+    delimiters = s.delimiterText;
+    qualifiers = s.qualifierText;
+    eatWhitespace = s.skipLeadingSpaces;
+    skipExtraDelimiters = s.consecutiveAsOne;
+    importCodePage = static_cast<uint32_t>(s.codePage);
+    decimalSymbol = RString(s.commaDecimal ? "," : ".");
+    BuildCharClasses();
+    ParseColumnBreaks(s.columnBreaksText.c_str());
+}
+
+bool DatImportFilter::BuildPreview(const ImportDialogSettings& s, std::vector<PreviewCell>& cells,
+                                   int lineCount) {
+    ApplyDialogSettings(s);
+    if (!reader)
+        return true;
+    const RString path = reader->GetFilePath();
+    reader.reset();
+    if (s.fileIsUnicode != 0 && s.encodingChoice == 0)
+        OpenReader(path, brisko::TE_ANSI, importCodePage, true);
+    else if (s.fileIsUnicode == 0 && s.encodingChoice != 0)
+        OpenReader(path, brisko::TE_UTF16LE, 0, true);
+    else
+        OpenReader(path, s.fileEncoding, 0, textTypeFixed);
+    reader->SetCodePage(importCodePage);
+    SkipStartRows();
+
+    const uint32_t lines = lineCount > 0 ? static_cast<uint32_t>(lineCount) : 0;
+    if (useFixedWidth) {
+        WString line;
+        for (uint32_t i = 0; i < lines; ++i) {
+            if (!ReadRawLine(line))
+                break;
+            if (!line.empty())
+                cells.push_back(PreviewCell{i, 0, true, line, 0.0});
+        }
+    } else {
+        struct SinkGuard {
+            DatImportFilter& filter;
+            ~SinkGuard() { filter.previewSink = nullptr; }
+        } guard{*this};
+        previewSink = &cells;
+        uint32_t row = 0, col = 0;
+        while (row < lines) {
+            const char16_t t = ReadField();
+            if (!EmitField(row, col, t))
+                return false;
+            if (t == kEof)
+                break;
+            if (t == kLF || t == kCR) {
+                ++row;
+                col = 0;
+            }
+        }
+    }
+    reader->SeekToBegin();
+    return true;
+}
+
+bool DatImportFilter::RunImportDialog(int fileEncoding, int fileIsUnicode) {
+    ImportDialogSettings s;
+    s.delimited = !useFixedWidth;
+    s.startRow = startRow;
+    s.columnBreaksText = FormatColumnBreaks();
+    s.delimiterText = delimiters;
+    s.qualifierText = qualifiers;
+    s.skipLeadingSpaces = eatWhitespace;
+    s.commaDecimal = decimalSymbol.str() == ",";
+    s.consecutiveAsOne = skipExtraDelimiters;
+    s.codePage = static_cast<int32_t>(importCodePage);
+    s.fileEncoding = fileEncoding;
+    s.fileIsUnicode = fileIsUnicode;
+    const RString filePath = reader && !fromMemory ? reader->GetFilePath() : RString();
+    if (ShowImportDialog(*this, s, filePath) != 1)
+        return false;
+    ApplyDialogSettings(s);
+    unicodeChoice = s.encodingChoice;
+    SaveImportOptions(true);
+    return true;
+}
+
+}  // namespace dornel

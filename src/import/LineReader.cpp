@@ -1,0 +1,265 @@
+// Line reader and field splitter: fields in delimited and fixed-width mode, qualified sections,
+// raw lines, the skipped start rows and the detection of a file's delimiter.
+#include <cstring>
+
+#include "import/DatImportFilter.h"
+
+namespace dornel {
+
+namespace {
+
+constexpr char16_t kLF = 10;
+constexpr char16_t kCR = 13;
+
+}  // namespace
+
+char16_t DatImportFilter::ReadField() {
+    brisko::CEncodedBufferedFile& in = *reader;
+    char16_t* const buf = fieldBuffer.data();
+
+    if (useFixedWidth) {
+        if (columnBreaks.empty()) {
+            columnBreaks = {0, kNoLimit};
+            fixedColumn = 0;
+        }
+        // A column past the list (a list without its closing entry) runs to the line end.
+        const int64_t width =
+            fixedColumn + 1 < columnBreaks.size()
+                ? int64_t{columnBreaks[fixedColumn + 1]} - columnBreaks[fixedColumn]
+                : int64_t{kNoLimit};
+        fieldQuoted = false;
+        if (width <= 0) [[unlikely]] {
+            buf[0] = 0;
+            fieldLength = 0;
+            fixedColumn = 0;
+            return kEof;
+        }
+        int64_t count = 0;
+        char16_t c = 0;
+        while (count < width) {
+            c = in.Getc();
+            // A CR never ends a line here: it is dropped wherever it stands.
+            if (c == kCR)
+                c = in.Getc();
+            if (c == kEof || c == kLF)
+                break;
+            if (count < kFieldCapacity)
+                buf[count] = c;
+            ++count;
+        }
+        fieldLength = static_cast<int>(count < kFieldCapacity ? count : kFieldCapacity);
+        buf[fieldLength] = 0;
+        if (c != kEof && c != kLF) {
+            ++fixedColumn;
+            return c;
+        }
+        fixedColumn = 0;
+        return c;
+    }
+
+    const uint8_t* const classes = charClass.data();
+    char16_t c;
+    if (eatWhitespace) {
+        c = in.Getc();
+        while (c == u' ')
+            c = in.Getc();
+        if (c != kEof) {
+            // A delimiter after a space delimiter, with any spaces around it, is one separation.
+            if (classes[c] == CLASS_DELIMITER && lastTerminator == u' ') {
+                c = in.Getc();
+                while (c == u' ')
+                    c = in.Getc();
+            }
+            if (c != kEof)
+                in.UnGetc(c);
+        }
+    }
+
+    fieldQuoted = false;
+    int length = 0;
+    for (;;) {
+        c = in.Getc();
+        if (c == kEof) [[unlikely]]
+            break;
+        const uint8_t cls = classes[c];
+        if (cls == CLASS_ORDINARY) [[likely]] {
+            buf[length++] = c;
+            if (length >= kFieldCapacity) [[unlikely]]
+                break;
+        } else if (cls == CLASS_QUALIFIER) {
+            const bool goOn = ReadQuotedSection(length, c);
+            fieldQuoted = true;
+            if (!goOn)
+                break;
+        } else {
+            break;
+        }
+    }
+    buf[length] = 0;
+    fieldLength = length;
+
+    if (c == kCR) {
+        const char16_t next = in.Getc();
+        if (next == kLF)
+            c = kLF;
+        else if (next != kEof)
+            in.UnGetc(next);
+    }
+
+    if (skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
+        for (;;) {
+            const char16_t next = in.Getc();
+            if (next != kEof && classes[next] == CLASS_DELIMITER) {
+                c = next;
+                continue;
+            }
+            if (next != kEof)
+                in.UnGetc(next);
+            break;
+        }
+    }
+
+    lastTerminator = c;
+    return c;
+}
+
+bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
+    brisko::CEncodedBufferedFile& in = *reader;
+    char16_t* const buf = fieldBuffer.data();
+    char16_t opener = c;
+    bool inside = true;
+    int pending = -1;  // where a tentatively stored closing qualifier stands
+    bool goOn = true;
+
+    auto removeAt = [&](int pos) {
+        std::memmove(buf + pos, buf + pos + 1, sizeof(char16_t) * (length - pos - 1));
+        --length;
+    };
+    // Stores c; false when the field is full and reading must stop.
+    auto store = [&]() {
+        buf[length++] = c;
+        goOn = length < kFieldCapacity;
+        return goOn;
+    };
+
+    for (;;) {
+        c = in.Getc();
+        if (c == kEof)
+            break;
+        const uint8_t cls = charClass[c];
+        if (cls == CLASS_ORDINARY) {
+            if (!store())
+                break;
+        } else if (cls == CLASS_DELIMITER) {
+            // A delimiter inside a qualified section is text.
+            if (inside) {
+                if (!store())
+                    break;
+            } else {
+                if (pending >= 0)
+                    removeAt(pending);
+                return false;
+            }
+        } else if (cls == CLASS_LINE_END) {
+            // Only CSV keeps line breaks inside a qualified section.
+            if (inside && kind == KIND_CSV) {
+                if (!store())
+                    break;
+            } else {
+                goOn = false;
+                break;
+            }
+        } else if (inside && c == opener) {
+            pending = length;
+            inside = false;
+            if (!store())
+                break;
+        } else if (inside) {
+            // Another qualifier character inside a section is text.
+            if (!store())
+                break;
+        } else if (c == opener) {
+            inside = true;
+            if (!store())
+                break;
+        } else {
+            if (pending >= 0)
+                removeAt(pending);
+            pending = -1;
+            opener = c;
+            inside = true;
+        }
+    }
+    if (!inside && pending >= 0)
+        removeAt(pending);
+    return goOn;
+}
+
+bool DatImportFilter::ReadRawLine(WString& line) {
+    brisko::CEncodedBufferedFile& in = *reader;
+    char16_t* const buf = fieldBuffer.data();
+    line.clear();
+    for (;;) {
+        int n = 0;
+        char16_t c = 0;
+        while (n < kFieldCapacity) {
+            c = in.Getc();
+            if (c == kCR)
+                c = in.Getc();
+            if (c == kLF || c == kEof)
+                break;
+            buf[n++] = c;
+        }
+        buf[n] = 0;
+        line.append(buf, static_cast<size_t>(n));
+        if (n == kFieldCapacity)
+            continue;
+        return c == kLF || !line.empty();
+    }
+}
+
+bool DatImportFilter::SkipStartRows() {
+    WString line;
+    for (int32_t i = 0; i < startRow; ++i)
+        if (!ReadRawLine(line))
+            return false;
+    return true;
+}
+
+void DatImportFilter::DetectDelimiter() {
+    if (delimiterGiven)
+        return;
+    std::vector<uint32_t> counts(65536, 0);
+    int64_t bestCount = -1;
+    int32_t best = -1;
+    int lines = 0;
+    for (;;) {
+        const char16_t t = ReadField();
+        if (t == kEof)
+            break;
+        if (t == kLF) {
+            if (lines == 100)
+                break;
+            ++lines;
+        } else if (charClass[t] == CLASS_DELIMITER) {
+            if (++counts[t] > bestCount) {
+                bestCount = counts[t];
+                best = t;
+            }
+        }
+    }
+    if (best == u' ') {
+        // Spaces pad many files; another delimiter as frequent as the space wins.
+        for (int32_t u = 0; u < 65536; ++u)
+            if (u != u' ' && counts[u] == bestCount)
+                best = u;
+    }
+    if (best >= 0 && best != u' ') {
+        for (int32_t u = 0; u < 65536; ++u)
+            if (u != best && charClass[u] == CLASS_DELIMITER)
+                charClass[u] = CLASS_ORDINARY;
+    }
+    reader->SeekToBegin();
+}
+
+}  // namespace dornel

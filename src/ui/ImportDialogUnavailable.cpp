@@ -1,0 +1,10 @@
+// Builds without a window system have no import options dialog: it cannot be created.
+#include "ui/ImportDialog.h"
+
+namespace dornel {
+
+int ShowImportDialog(DatImportFilter&, ImportDialogSettings&, const brisko::RString&) {
+    return -1;
+}
+
+}  // namespace dornel

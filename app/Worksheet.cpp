@@ -146,8 +146,8 @@ void Worksheet::WriteTable(std::FILE* out) const {
     for (size_t r = 0; r < rows_.size(); ++r) {
         const std::string number = std::to_string(r + 1);
         line = std::string(numberWidth - number.size(), ' ') + number;
-        for (size_t c = 0; c < columns; ++c) {
-            const std::string t = c < texts[r].size() ? texts[r][c] : std::string();
+        for (size_t c = 0; c < texts[r].size(); ++c) {
+            const std::string& t = texts[r][c];
             const std::string pad(widths[c] - Width(t), ' ');
             // Numbers line up on the right, texts on the left, as in a spreadsheet.
             const bool right = c < rows_[r].size() && rows_[r][c].kind == Cell::Number;

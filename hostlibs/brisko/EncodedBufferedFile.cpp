@@ -134,6 +134,7 @@ void CEncodedBufferedFile::ResetDecoding() {
     carry_ = 0;
     atEnd_ = false;
     position_ = dataStart_;
+    blockStart_ = dataStart_;
     if (file_ && !writing_) {
         std::clearerr(file_);
         std::fseek(file_, 0, SEEK_SET);
@@ -157,6 +158,7 @@ char16_t CEncodedBufferedFile::Refill() {
                 ThrowFileError(__LINE__, SHARED_ERR_READ, path_, "cannot read", errno);
             atEnd_ = true;
         }
+        blockStart_ = position_ - static_cast<int64_t>(carry_);
         position_ += static_cast<int64_t>(got);
         const size_t have = carry_ + got;
         size_t used = 0, produced = 0;
@@ -196,6 +198,14 @@ void CEncodedBufferedFile::SeekToBegin() {
         return;
     }
     ResetDecoding();
+}
+
+int64_t CEncodedBufferedFile::GetPosition() const {
+    if (writing_ || !cur_ || end_ == cur_)
+        return position_ - static_cast<int64_t>(carry_);
+    const char16_t* data = units_.data() + 1;
+    const int64_t blockBytes = position_ - static_cast<int64_t>(carry_) - blockStart_;
+    return blockStart_ + blockBytes * (cur_ - data) / (end_ - data);
 }
 
 int64_t CEncodedBufferedFile::GetLength() const {

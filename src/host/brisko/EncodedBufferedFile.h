@@ -80,8 +80,9 @@ class BRISKO_API CEncodedBufferedFile {
         *--cur_ = c;
     }
     void SeekToBegin();
-    /// Bytes of the file read and decoded so far, the byte-order mark included.
-    int64_t GetPosition() const { return position_; }
+    /// The byte offset of the next character, the byte-order mark included. Within a block of
+    /// variable-width text it is interpolated, so it grows steadily and is exact at block ends.
+    int64_t GetPosition() const;
     /// The file's length in bytes (when reading, as it was when opened).
     int64_t GetLength() const;
     /// The code page of 8-bit text (0: the system page); ignored for UTF-8 and UTF-16 files.
@@ -114,7 +115,8 @@ class BRISKO_API CEncodedBufferedFile {
     size_t blockSize_;
     int64_t length_ = 0;
     int64_t dataStart_ = 0;  // bytes of the skipped byte-order mark
-    int64_t position_ = 0;
+    int64_t position_ = 0;       // bytes read from the file so far
+    int64_t blockStart_ = 0;     // offset of the first byte decoded into the current block
     bool atEnd_ = false;
     std::unique_ptr<CodePageDecoder> decoder_;
     std::vector<uint8_t> bytes_;

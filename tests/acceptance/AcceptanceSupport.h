@@ -1,0 +1,23 @@
+// Running the built host program from tests and reading its output.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace dornel::test {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs build/bin/dornel with the arguments (each passed as one argument) and waits for it.
+RunResult RunDornel(const std::vector<std::string>& args);
+
+/// The lines of a text, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
+/// The lines that begin with a prefix, such as "{\"record\"".
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix);
+
+}  // namespace dornel::test

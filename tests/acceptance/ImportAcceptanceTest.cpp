@@ -1,0 +1,188 @@
+// Acceptance tests of dornel import and probe: the trace of whole imports of files the test
+// writes, the views, and the errors of files that cannot be imported.
+#include <gtest/gtest.h>
+
+#include "acceptance/AcceptanceSupport.h"
+#include "support/TestSupport.h"
+
+namespace dornel::test {
+namespace {
+
+const std::string kRecord = "{\"record\"";
+
+std::string Cell(int row, int col, const std::string& rest) {
+    return "{\"record\":\"TrCell\",\"row\":" + std::to_string(row) + ",\"col\":" +
+           std::to_string(col) + "," + rest + "}";
+}
+std::string Num(int row, int col, const std::string& value) {
+    return Cell(row, col, "\"kind\":\"number\",\"value\":" + value);
+}
+std::string Text(int row, int col, const std::string& text) {
+    return Cell(row, col, "\"kind\":\"text\",\"text\":\"" + text + "\"");
+}
+const std::string kBegin = "{\"record\":\"TrBeginWksImp\"}";
+const std::string kEnd = "{\"record\":\"TrEndWksImp\"}";
+
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii)
+        out += c, out += '\0';
+    return out;
+}
+
+struct ImportCase {
+    const char* name;
+    const char* file;
+    std::string bytes;
+    std::vector<std::string> args;
+    std::vector<std::string> records;
+};
+
+TEST(ImportAcceptance, FilesImportAsTheRulesSay) {
+    const std::string longField(1500, 'w');
+    const ImportCase cases[] = {
+        {"CR LF line ends", "crlf.csv", "1,a\r\n2,b\r\n", {},
+         {kBegin, Num(0, 0, "1.0"), Text(0, 1, "a"), Num(1, 0, "2.0"), Text(1, 1, "b"), kEnd}},
+        {"LF line ends", "lf.csv", "1,a\n2,b", {},
+         {kBegin, Num(0, 0, "1.0"), Text(0, 1, "a"), Num(1, 0, "2.0"), Text(1, 1, "b"), kEnd}},
+        {"lone CR line ends", "cr.csv", "1,a\r2,b\r", {},
+         {kBegin, Num(0, 0, "1.0"), Text(0, 1, "a"), Num(1, 0, "2.0"), Text(1, 1, "b"), kEnd}},
+        {"UTF-8 with mark", "u8bom.txt", "\xEF\xBB\xBF" "caf\xC3\xA9\t2\n", {},
+         {kBegin, Text(0, 0, "caf\xC3\xA9"), Num(0, 1, "2.0"), kEnd}},
+        {"UTF-8 without mark", "u8.txt", "caf\xC3\xA9\t2\n", {},
+         {kBegin, Text(0, 0, "caf\xC3\xA9"), Num(0, 1, "2.0"), kEnd}},
+        {"UTF-16 with mark", "u16bom.txt", "\xFF\xFE" + Utf16("x\t2\n"), {},
+         {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
+        {"UTF-16 without mark", "u16.txt", Utf16("x\t2\n"), {},
+         {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
+        {"UTF-16 imposed by ClipboardTextType", "u16.dat", Utf16("x;2\n"),
+         {"--set", "ClipboardTextType=1"}, {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
+        {"Windows-1252 text", "w1252.txt", "caf\xE9;\x80 5\n", {"--set", "ImportCodePage=1252"},
+         {kBegin, Text(0, 0, "caf\xC3\xA9"), Text(0, 1, "\xE2\x82\xAC 5"), kEnd}},
+        {"a field longer than 999 characters", "long.csv", longField + ",1\n", {},
+         {kBegin, Text(0, 0, std::string(999, 'w')), Text(0, 1, std::string(501, 'w')),
+          Num(0, 2, "1.0"), kEnd}},
+        {"qualified fields with delimiters and doubled quotes", "q.csv",
+         "\"a,b\",\"say \"\"hi\"\"\"\n", {},
+         {kBegin, Text(0, 0, "a,b"), Text(0, 1, "say \\\"\\\"hi\\\"\\\""), kEnd}},
+        {"a BLN boundary", "b.bln", "3,1\n0.5 1.5\n", {},
+         {kBegin, Num(0, 0, "3.0"), Num(0, 1, "1.0"), Num(1, 0, "0.5"), Num(1, 1, "1.5"), kEnd}},
+        {"dates when asked for", "d.csv", "2024-03-05,x\n", {"--set", "DateTimeSupport=true"},
+         {kBegin,
+          "{\"record\":\"TrCellFmt\",\"row\":0,\"col\":0,\"mask\":288,\"category\":6,\"format\":"
+          "\"yyyy-mm-dd\"}",
+          Num(0, 0, "45356.0"), Text(0, 1, "x"), kEnd}},
+        {"an option string", "o.txt", "h\n1|2\n", {"--options", "Delimiter=|;StartRow=1"},
+         {kBegin, Num(0, 0, "1.0"), Num(0, 1, "2.0"), kEnd}},
+        {"a memory block", "m.txt", "1,5\t2\n", {"--from-memory", "--set", "ClipboardTextType=0"},
+         {kBegin, Num(0, 0, "1.0"), Num(0, 1, "5.0"), Num(0, 2, "2.0"), kEnd}},
+        {"an empty file", "empty.csv", "", {}, {}},
+    };
+    for (const ImportCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::vector<std::string> args = {"--store", dir.Path("store.json"), "--acp", "65001",
+                                         "import", "--trace", dir.Write(c.file, c.bytes)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult r = RunDornel(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(LinesStartingWith(r.out, kRecord), c.records);
+        EXPECT_EQ(Lines(r.out).back(), c.args.size() && c.args[0] == "--from-memory"
+                                           ? "{\"call\":\"ImportFromMemory\",\"status\":0}"
+                                           : "{\"call\":\"ImportFile\",\"status\":0}");
+    }
+}
+
+TEST(ImportAcceptance, ACsvImportTraceHasTheHostCallsInOrder) {
+    TempDir dir;
+    const RunResult r = RunDornel({"--store", dir.Path("s.json"), "import", "--trace",
+                                   dir.Write("data.csv", "1,,x\n")});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{
+                  "{\"host\":\"GetOption\",\"name\":\"ClipboardTextType\",\"type\":\"int\","
+                  "\"persistent\":false,\"found\":false}",
+                  "{\"host\":\"GetOption\",\"name\":\"DateTimeSupport\",\"type\":\"bool\","
+                  "\"persistent\":false,\"found\":false}",
+                  "{\"host\":\"ProgressStart\",\"title\":\"\",\"flags\":[true,true]}",
+                  "{\"host\":\"ProgressMessage\",\"text\":\"Importing data.csv\"}", kBegin,
+                  Num(0, 0, "1.0"), Cell(0, 1, "\"kind\":\"empty\""), Text(0, 2, "x"), kEnd,
+                  "{\"host\":\"ProgressStop\"}", "{\"call\":\"ImportFile\",\"status\":0}"}));
+}
+
+TEST(ImportAcceptance, RefusalsAndCancellationEndWithStatusOne) {
+    std::string rows;
+    for (int i = 0; i < 1500; ++i)
+        rows += "1\n";
+    struct Case {
+        std::vector<std::string> args;
+        size_t records;
+    } cases[] = {{{"--refuse", "3"}, 3}, {{"--cancel-progress", "1"}, 1001}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::vector<std::string> args = {"--store", dir.Path("s.json"), "import", "--trace",
+                                         dir.Write("rows.csv", rows)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult r = RunDornel(args);
+        EXPECT_EQ(r.exitCode, 3);
+        EXPECT_EQ(LinesStartingWith(r.out, kRecord).size(), c.records);
+        EXPECT_EQ(Lines(r.out).back(), "{\"call\":\"ImportFile\",\"status\":1}");
+    }
+}
+
+TEST(ImportAcceptance, TheViewsShowTheWorksheet) {
+    TempDir dir;
+    const std::string file = dir.Write("v.csv", "name,value\n\"a, b\",1.5\n\nz,\n");
+    const std::string store = dir.Path("s.json");
+    RunResult r = RunDornel({"--store", store, "import", file, "--format", "csv"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "name,value\n\"a, b\",1.5\n\nz\n");
+    r = RunDornel({"--store", store, "import", file, "--format", "json"});
+    EXPECT_EQ(r.out, "[[\"name\",\"value\"],[\"a, b\",1.5],[],[\"z\"]]\n");
+    r = RunDornel({"--store", store, "import", file});
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{"  | A    | B", "1 | name | value",
+                                                      "2 | a, b |   1.5", "3", "4 | z"}));
+}
+
+TEST(ImportAcceptance, FilesThatCannotBeImportedAreClearErrors) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    for (const std::string& path : {dir.Path("missing.csv"), dir.Path("")}) {
+        const RunResult r = RunDornel({"--store", store, "import", path});
+        EXPECT_EQ(r.exitCode, 1) << path;
+        EXPECT_EQ(r.err.rfind("dornel: ERROR ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
+    }
+    const RunResult trace = RunDornel({"--store", store, "import", "--trace", dir.Path("no.csv")});
+    EXPECT_EQ(trace.exitCode, 1);
+    EXPECT_EQ(Lines(trace.out).back().rfind("{\"error\":{\"source\":", 0), 0u) << trace.out;
+    // Binary bytes are imported as text without harm.
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary += static_cast<char>((i * 37) & 0xFF);
+    EXPECT_EQ(RunDornel({"--store", store, "import", dir.Write("b.dat", binary)}).exitCode, 0);
+}
+
+TEST(ImportAcceptance, BadCommandLinesAreUsageErrors) {
+    TempDir dir;
+    const std::string file = dir.Write("a.txt", "1\n");
+    EXPECT_EQ(RunDornel({"import", file, "--kind", "xls"}).exitCode, 2);
+    EXPECT_EQ(RunDornel({"import"}).exitCode, 2);
+    EXPECT_EQ(RunDornel({"frobnicate"}).exitCode, 2);
+    const RunResult r = RunDornel(
+        {"--store", dir.Path("s.json"), "import", file, "--options", "Bogus=1;StartRow=x;junk"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.err.find("'Bogus' is not used"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("'junk' has no '='"), std::string::npos) << r.err;
+}
+
+TEST(ProbeAcceptance, PrintsTheAnswerForAKey) {
+    TempDir dir;
+    const std::string bln = dir.Write("m.bln", "1,2\n");
+    EXPECT_EQ(RunDornel({"probe", bln, "--key", "blnw"}).out, "1\n");
+    EXPECT_EQ(RunDornel({"probe", dir.Write("x.log", "a\n"), "--key", "txt"}).out, "2\n");
+    EXPECT_EQ(RunDornel({"probe", dir.Path("none.csv"), "--key", "csv"}).out, "0\n");
+}
+
+}  // namespace
+}  // namespace dornel::test

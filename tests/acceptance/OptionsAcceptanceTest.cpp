@@ -1,0 +1,69 @@
+// Acceptance tests of dornel options: the store on disk, the listing, and bad input.
+#include <gtest/gtest.h>
+
+#include "acceptance/AcceptanceSupport.h"
+#include "support/TestSupport.h"
+
+namespace dornel::test {
+namespace {
+
+TEST(OptionsAcceptance, SetThenListingPrintsTheStore) {
+    TempDir dir;
+    const std::string store = dir.Path("cfg/options.json");
+    ASSERT_EQ(RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "int"})
+                  .exitCode, 0);
+    RunResult r = RunDornel({"--store", store, "options", "listing", "--direction", "import",
+                             "--kind", "txt"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "StartRow=2\n");
+    ASSERT_EQ(RunDornel({"--store", store, "options", "set", "Delimiter", ",\t"}).exitCode, 0);
+    // A quote cannot pass through every shell's command line: the store file says it.
+    std::string content = ReadBytes(store);
+    const std::string last = "\n  ]";
+    content.insert(content.rfind(last),
+                   ",\n    {\"name\": \"TextQualifier\", \"type\": \"text\", \"value\": \"\\\"'\"}");
+    dir.Write("cfg/options.json", content);
+    r = RunDornel({"--store", store, "options", "listing", "--direction", "export", "--kind", "csv"});
+    EXPECT_EQ(r.out, "StartRow=2;Delimiter=comma,tab;TextQualifier=doublequote,quote\n");
+    EXPECT_EQ(RunDornel({"--store", store, "options", "get", "StartRow"}).out, "2\n");
+    EXPECT_EQ(RunDornel({"--store", store, "options", "list"}).out,
+              "StartRow=2 (int)\nDelimiter=,\t (text)\nTextQualifier=\"' (text)\n");
+}
+
+TEST(OptionsAcceptance, AnImportReadsWhatTheStoreHolds) {
+    TempDir dir;
+    const std::string store = dir.Path("options.json");
+    RunDornel({"--store", store, "options", "set", "StartRow", "1", "--type", "int"});
+    const RunResult r = RunDornel({"--store", store, "import", dir.Write("a.txt", "head\n7\n"),
+                                   "--format", "csv"});
+    EXPECT_EQ(r.out, "7\n");
+}
+
+TEST(OptionsAcceptance, BadNamesValuesAndStoresAreClearMessages) {
+    TempDir dir;
+    const std::string store = dir.Path("options.json");
+    RunResult r = RunDornel({"--store", store, "options", "get", "NoSuchOption"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("'NoSuchOption' is not in the store"), std::string::npos) << r.err;
+    r = RunDornel({"--store", store, "options", "set", "StartRow", "two", "--type", "int"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("'two' is not a valid int"), std::string::npos) << r.err;
+    r = RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "float"});
+    EXPECT_EQ(r.exitCode, 2);
+
+    const std::string corrupt = dir.Write("bad.json", "{\"format\":\"dornel-options\",\"opt");
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"options", "list"},
+          std::vector<std::string>{"import", dir.Write("x.csv", "1\n")},
+          std::vector<std::string>{"options", "set", "A", "1"}}) {
+        std::vector<std::string> args = {"--store", corrupt};
+        args.insert(args.end(), command.begin(), command.end());
+        r = RunDornel(args);
+        EXPECT_EQ(r.exitCode, 1) << command[0];
+        EXPECT_NE(r.err.find("is not valid JSON"), std::string::npos) << r.err;
+        EXPECT_EQ(ReadBytes(corrupt), "{\"format\":\"dornel-options\",\"opt");
+    }
+}
+
+}  // namespace
+}  // namespace dornel::test

@@ -1,0 +1,172 @@
+// Tests of the block-decoding text file: encodings both ways, byte-order marks, block edges.
+#include "host/brisko/EncodedBufferedFile.h"
+
+#include <gtest/gtest.h>
+
+#include "host/brisko/Exception.h"
+#include "support/TestSupport.h"
+
+namespace dornel::test {
+namespace {
+
+using brisko::CEncodedBufferedFile;
+using brisko::WString;
+
+constexpr size_t kBlockSizes[] = {1, 2, 3, 7, 64 * 1024};
+
+/// Restores the default block size when a test ends.
+struct BlockSize {
+    explicit BlockSize(size_t n) : saved(CEncodedBufferedFile::GetDefaultBlockSize()) {
+        CEncodedBufferedFile::SetDefaultBlockSize(n);
+    }
+    ~BlockSize() { CEncodedBufferedFile::SetDefaultBlockSize(saved); }
+    size_t saved;
+};
+
+WString ReadAll(CEncodedBufferedFile& f) {
+    WString out;
+    for (char16_t c; (c = f.Getc()) != brisko::kEndOfFile;)
+        out += c;
+    return out;
+}
+
+WString ReadFile(const std::string& path, int encoding, uint32_t page, bool impose,
+                 int* unicode = nullptr) {
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, encoding, page, impose, false);
+    if (unicode)
+        *unicode = f.m_isUnicode;
+    return ReadAll(f);
+}
+
+struct RoundTripCase {
+    const char* name;
+    int encoding;
+    uint32_t page;
+    WString text;
+    std::string expectedStart;  // the first bytes of the written file
+};
+
+class EncodedRoundTrip : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(EncodedRoundTrip, EveryEncodingReadsBackWhatWasWritten) {
+    const RoundTripCase cases[] = {
+        {"utf8", brisko::TE_UTF8, 0, u"h\u00e9llo \U0001D11E w\u00f6rld\r\nend", "\xEF\xBB\xBFh\xC3\xA9"},
+        {"utf16", brisko::TE_UTF16LE, 0, u"h\u00e9llo \U0001D11E\nx", std::string("\xFF\xFEh\0\xE9\0", 6)},
+        {"cp1252", brisko::TE_ANSI, 1252, u"caf\u00e9 \u20ac 5", "caf\xE9 \x80"},
+        {"cp932", brisko::TE_ANSI, 932, u"\u65e5\u672c abc", "\x93\xfa\x96\x7b"},
+        {"cp65001", brisko::TE_ANSI, 65001, u"\u00e9t\u00e9", "\xC3\xA9t"},
+    };
+    BlockSize block(GetParam());
+    TempDir dir;
+    for (const RoundTripCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Path(std::string(c.name) + ".txt");
+        {
+            CEncodedBufferedFile out(brisko::RString(path), "w", 3, c.encoding, c.page, false,
+                                     false);
+            out.WriteString(c.text);
+            out.Close();
+        }
+        EXPECT_EQ(ReadBytes(path).substr(0, c.expectedStart.size()), c.expectedStart);
+        EXPECT_EQ(ReadFile(path, c.encoding, c.page, true), c.text);
+    }
+}
+
+TEST_P(EncodedRoundTrip, ByteOrderMarksDecideUnlessTheEncodingIsImposed) {
+    BlockSize block(GetParam());
+    TempDir dir;
+    const std::string utf8 = dir.Write("u8.txt", "\xEF\xBB\xBF\xC3\xA9t\xC3\xA9");
+    const std::string utf16 = dir.Write("u16.txt", std::string("\xFF\xFE\xE9\0t\0", 6));
+    const std::string bare16 = dir.Write("b16.txt", std::string("a\0,\0b\0\n\0", 8));
+    const std::string ansi = dir.Write("ansi.txt", "caf\xE9");
+    int unicode = -1;
+    EXPECT_EQ(ReadFile(utf8, brisko::TE_ANSI, 1252, false, &unicode), u"\u00e9t\u00e9");
+    EXPECT_EQ(unicode, 0);
+    EXPECT_EQ(ReadFile(utf16, brisko::TE_ANSI, 0, false, &unicode), u"\u00e9t");
+    EXPECT_EQ(unicode, 1);
+    EXPECT_EQ(ReadFile(bare16, brisko::TE_ANSI, 0, false, &unicode), u"a,b\n");
+    EXPECT_EQ(unicode, 1);
+    EXPECT_EQ(ReadFile(ansi, brisko::TE_ANSI, 1252, false, &unicode), u"caf\u00e9");
+    EXPECT_EQ(unicode, 0);
+    // Imposed 8-bit text: the mark's bytes are characters of the page.
+    EXPECT_EQ(ReadFile(utf8, brisko::TE_ANSI, 1252, true), u"\u00ef\u00bb\u00bf\u00c3\u00a9t\u00c3\u00a9");
+    // Imposed UTF-16 skips a mark of its own encoding.
+    EXPECT_EQ(ReadFile(utf16, brisko::TE_UTF16LE, 0, true), u"\u00e9t");
+}
+
+TEST_P(EncodedRoundTrip, BrokenBytesBecomeReplacementCharacters) {
+    BlockSize block(GetParam());
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int encoding;
+        WString expected;
+    } cases[] = {
+        {"stray byte", "a\xFF" "b", brisko::TE_UTF8, u"a\uFFFDb"},
+        {"cut at end", "ab\xE2\x82", brisko::TE_UTF8, u"ab\uFFFD"},
+        {"overlong", "\xC0\xAFx", brisko::TE_UTF8, u"\uFFFDx"},
+        {"bad continuation", "\xE2(x", brisko::TE_UTF8, u"\uFFFD(x"},
+        {"real FFFF", "a\xEF\xBF\xBF" "b", brisko::TE_UTF8, u"a\uFFFDb"},
+        {"odd UTF-16 byte", std::string("a\0b", 3), brisko::TE_UTF16LE, u"a\uFFFD"},
+        {"UTF-16 FFFF", std::string("\xFF\xFF" "a\0", 4), brisko::TE_UTF16LE, u"\uFFFDa"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write("broken.txt", c.bytes);
+        EXPECT_EQ(ReadFile(path, c.encoding, 0, true), c.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, EncodedRoundTrip, ::testing::ValuesIn(kBlockSizes));
+
+TEST(EncodedBufferedFile, UnGetcAndSeekToBeginSkipTheMarkAgain) {
+    BlockSize block(2);
+    TempDir dir;
+    const std::string path = dir.Write("bom.txt", "\xEF\xBB\xBF" "abc");
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 0, false, false);
+    EXPECT_EQ(f.Getc(), u'a');
+    EXPECT_EQ(f.Getc(), u'b');
+    f.UnGetc(u'b');
+    EXPECT_EQ(f.Getc(), u'b');
+    EXPECT_EQ(f.Getc(), u'c');
+    EXPECT_EQ(f.Getc(), brisko::kEndOfFile);
+    EXPECT_EQ(f.Getc(), brisko::kEndOfFile);
+    EXPECT_EQ(f.GetPosition(), f.GetLength());
+    f.SeekToBegin();
+    EXPECT_EQ(ReadAll(f), u"abc");
+}
+
+TEST(EncodedBufferedFile, OpeningWhatIsNoFileThrowsNamingThePath) {
+    TempDir dir;
+    const std::string missing = dir.Path("missing.txt");
+    for (const std::string& path : {missing, dir.Path("")}) {
+        try {
+            CEncodedBufferedFile f(brisko::RString(path), "r", 3, 0, 0, false, false);
+            ADD_FAILURE() << "opened " << path;
+        } catch (const brisko::Exception& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(EncodedBufferedFile, AbortDeletesAFileBeingWritten) {
+    TempDir dir;
+    const std::string path = dir.Path("out.txt");
+    {
+        CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, 0, false, false);
+        f.WriteString(u"partial");
+        f.Abort(true);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(EncodedBufferedFile, ACodePageThisSystemLacksIsAClearError) {
+    TempDir dir;
+    const std::string path = dir.Write("a.txt", "abc");
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 0, true, false);
+    EXPECT_THROW(f.SetCodePage(99999), brisko::Exception);
+}
+
+}  // namespace
+}  // namespace dornel::test

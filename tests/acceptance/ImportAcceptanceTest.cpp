@@ -11,8 +11,8 @@ namespace {
 const std::string kRecord = "{\"record\"";
 
 std::string Cell(int row, int col, const std::string& rest) {
-    return "{\"record\":\"TrCell\",\"row\":" + std::to_string(row) + ",\"col\":" +
-           std::to_string(col) + "," + rest + "}";
+    return "{\"record\":\"TrCell\",\"row\":" + std::to_string(row) +
+           ",\"col\":" + std::to_string(col) + "," + rest + "}";
 }
 std::string Num(int row, int col, const std::string& value) {
     return Cell(row, col, "\"kind\":\"number\",\"value\":" + value);
@@ -41,48 +41,94 @@ struct ImportCase {
 TEST(ImportAcceptance, FilesImportAsTheRulesSay) {
     const std::string longField(1500, 'w');
     const ImportCase cases[] = {
-        {"CR LF line ends", "crlf.csv", "1,a\r\n2,b\r\n", {},
+        {"CR LF line ends",
+         "crlf.csv",
+         "1,a\r\n2,b\r\n",
+         {},
          {kBegin, Num(0, 0, "1.0"), Text(0, 1, "a"), Num(1, 0, "2.0"), Text(1, 1, "b"), kEnd}},
-        {"LF line ends", "lf.csv", "1,a\n2,b", {},
+        {"LF line ends",
+         "lf.csv",
+         "1,a\n2,b",
+         {},
          {kBegin, Num(0, 0, "1.0"), Text(0, 1, "a"), Num(1, 0, "2.0"), Text(1, 1, "b"), kEnd}},
-        {"lone CR line ends", "cr.csv", "1,a\r2,b\r", {},
+        {"lone CR line ends",
+         "cr.csv",
+         "1,a\r2,b\r",
+         {},
          {kBegin, Num(0, 0, "1.0"), Text(0, 1, "a"), Num(1, 0, "2.0"), Text(1, 1, "b"), kEnd}},
-        {"UTF-8 with mark", "u8bom.txt", "\xEF\xBB\xBF" "caf\xC3\xA9\t2\n", {},
+        {"UTF-8 with mark",
+         "u8bom.txt",
+         "\xEF\xBB\xBF"
+         "caf\xC3\xA9\t2\n",
+         {},
          {kBegin, Text(0, 0, "caf\xC3\xA9"), Num(0, 1, "2.0"), kEnd}},
-        {"UTF-8 without mark", "u8.txt", "caf\xC3\xA9\t2\n", {},
+        {"UTF-8 without mark",
+         "u8.txt",
+         "caf\xC3\xA9\t2\n",
+         {},
          {kBegin, Text(0, 0, "caf\xC3\xA9"), Num(0, 1, "2.0"), kEnd}},
-        {"UTF-16 with mark", "u16bom.txt", "\xFF\xFE" + Utf16("x\t2\n"), {},
+        {"UTF-16 with mark",
+         "u16bom.txt",
+         "\xFF\xFE" + Utf16("x\t2\n"),
+         {},
          {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
-        {"UTF-16 without mark", "u16.txt", Utf16("x\t2\n"), {},
+        {"UTF-16 without mark",
+         "u16.txt",
+         Utf16("x\t2\n"),
+         {},
          {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
-        {"UTF-16 imposed by ClipboardTextType", "u16.dat", Utf16("x;2\n"),
-         {"--set", "ClipboardTextType=1"}, {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
-        {"Windows-1252 text", "w1252.txt", "caf\xE9;\x80 5\n", {"--set", "ImportCodePage=1252"},
+        {"UTF-16 imposed by ClipboardTextType",
+         "u16.dat",
+         Utf16("x;2\n"),
+         {"--set", "ClipboardTextType=1"},
+         {kBegin, Text(0, 0, "x"), Num(0, 1, "2.0"), kEnd}},
+        {"Windows-1252 text",
+         "w1252.txt",
+         "caf\xE9;\x80 5\n",
+         {"--set", "ImportCodePage=1252"},
          {kBegin, Text(0, 0, "caf\xC3\xA9"), Text(0, 1, "\xE2\x82\xAC 5"), kEnd}},
-        {"a field longer than 999 characters", "long.csv", longField + ",1\n", {},
+        {"a field longer than 999 characters",
+         "long.csv",
+         longField + ",1\n",
+         {},
          {kBegin, Text(0, 0, std::string(999, 'w')), Text(0, 1, std::string(501, 'w')),
           Num(0, 2, "1.0"), kEnd}},
-        {"qualified fields with delimiters and doubled quotes", "q.csv",
-         "\"a,b\",\"say \"\"hi\"\"\"\n", {},
+        {"qualified fields with delimiters and doubled quotes",
+         "q.csv",
+         "\"a,b\",\"say \"\"hi\"\"\"\n",
+         {},
          {kBegin, Text(0, 0, "a,b"), Text(0, 1, "say \\\"\\\"hi\\\"\\\""), kEnd}},
-        {"a BLN boundary", "b.bln", "3,1\n0.5 1.5\n", {},
+        {"a BLN boundary",
+         "b.bln",
+         "3,1\n0.5 1.5\n",
+         {},
          {kBegin, Num(0, 0, "3.0"), Num(0, 1, "1.0"), Num(1, 0, "0.5"), Num(1, 1, "1.5"), kEnd}},
-        {"dates when asked for", "d.csv", "2024-03-05,x\n", {"--set", "DateTimeSupport=true"},
+        {"dates when asked for",
+         "d.csv",
+         "2024-03-05,x\n",
+         {"--set", "DateTimeSupport=true"},
          {kBegin,
           "{\"record\":\"TrCellFmt\",\"row\":0,\"col\":0,\"mask\":288,\"category\":6,\"format\":"
           "\"yyyy-mm-dd\"}",
           Num(0, 0, "45356.0"), Text(0, 1, "x"), kEnd}},
-        {"an option string", "o.txt", "h\n1|2\n", {"--options", "Delimiter=|;StartRow=1"},
+        {"an option string",
+         "o.txt",
+         "h\n1|2\n",
+         {"--options", "Delimiter=|;StartRow=1"},
          {kBegin, Num(0, 0, "1.0"), Num(0, 1, "2.0"), kEnd}},
-        {"a memory block", "m.txt", "1,5\t2\n", {"--from-memory", "--set", "ClipboardTextType=0"},
+        {"a memory block",
+         "m.txt",
+         "1,5\t2\n",
+         {"--from-memory", "--set", "ClipboardTextType=0"},
          {kBegin, Num(0, 0, "1.0"), Num(0, 1, "5.0"), Num(0, 2, "2.0"), kEnd}},
         {"an empty file", "empty.csv", "", {}, {}},
     };
     for (const ImportCase& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
-        std::vector<std::string> args = {"--store", dir.Path("store.json"), "--acp", "65001",
-                                         "import", "--trace", dir.Write(c.file, c.bytes)};
+        std::vector<std::string> args = {
+            "--store", dir.Path("store.json"),    "--acp", "65001", "import",
+            "--trace", dir.Write(c.file, c.bytes)};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const RunResult r = RunDornel(args);
         EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -95,8 +141,8 @@ TEST(ImportAcceptance, FilesImportAsTheRulesSay) {
 
 TEST(ImportAcceptance, ACsvImportTraceHasTheHostCallsInOrder) {
     TempDir dir;
-    const RunResult r = RunDornel({"--store", dir.Path("s.json"), "import", "--trace",
-                                   dir.Write("data.csv", "1,,x\n")});
+    const RunResult r = RunDornel(
+        {"--store", dir.Path("s.json"), "import", "--trace", dir.Write("data.csv", "1,,x\n")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(Lines(r.out),
               (std::vector<std::string>{

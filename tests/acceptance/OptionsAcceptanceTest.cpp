@@ -10,20 +10,23 @@ namespace {
 TEST(OptionsAcceptance, SetThenListingPrintsTheStore) {
     TempDir dir;
     const std::string store = dir.Path("cfg/options.json");
-    ASSERT_EQ(RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "int"})
-                  .exitCode, 0);
-    RunResult r = RunDornel({"--store", store, "options", "listing", "--direction", "import",
-                             "--kind", "txt"});
+    ASSERT_EQ(
+        RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "int"}).exitCode,
+        0);
+    RunResult r = RunDornel(
+        {"--store", store, "options", "listing", "--direction", "import", "--kind", "txt"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "StartRow=2\n");
     ASSERT_EQ(RunDornel({"--store", store, "options", "set", "Delimiter", ",\t"}).exitCode, 0);
     // A quote cannot pass through every shell's command line: the store file says it.
     std::string content = ReadBytes(store);
     const std::string last = "\n  ]";
-    content.insert(content.rfind(last),
-                   ",\n    {\"name\": \"TextQualifier\", \"type\": \"text\", \"value\": \"\\\"'\"}");
+    content.insert(
+        content.rfind(last),
+        ",\n    {\"name\": \"TextQualifier\", \"type\": \"text\", \"value\": \"\\\"'\"}");
     dir.Write("cfg/options.json", content);
-    r = RunDornel({"--store", store, "options", "listing", "--direction", "export", "--kind", "csv"});
+    r = RunDornel(
+        {"--store", store, "options", "listing", "--direction", "export", "--kind", "csv"});
     EXPECT_EQ(r.out, "StartRow=2;Delimiter=comma,tab;TextQualifier=doublequote,quote\n");
     EXPECT_EQ(RunDornel({"--store", store, "options", "get", "StartRow"}).out, "2\n");
     EXPECT_EQ(RunDornel({"--store", store, "options", "list"}).out,
@@ -34,8 +37,8 @@ TEST(OptionsAcceptance, AnImportReadsWhatTheStoreHolds) {
     TempDir dir;
     const std::string store = dir.Path("options.json");
     RunDornel({"--store", store, "options", "set", "StartRow", "1", "--type", "int"});
-    const RunResult r = RunDornel({"--store", store, "import", dir.Write("a.txt", "head\n7\n"),
-                                   "--format", "csv"});
+    const RunResult r =
+        RunDornel({"--store", store, "import", dir.Write("a.txt", "head\n7\n"), "--format", "csv"});
     EXPECT_EQ(r.out, "7\n");
 }
 

@@ -15,7 +15,7 @@ namespace {
 using namespace qorvix;
 
 const CTypeInfo* const kAllRecords[] = {
-    TrBeginWksImp::GetClassTypeId(), TrEndWksImp::GetClassTypeId(), TrCell::GetClassTypeId(),
+    TrBeginWksImp::GetClassTypeId(), TrEndWksImp::GetClassTypeId(),  TrCell::GetClassTypeId(),
     TrCellFmt::GetClassTypeId(),     TrInitWksExp::GetClassTypeId(), TrWksCap::GetClassTypeId(),
     TrPoints::GetClassTypeId(),
 };
@@ -28,25 +28,25 @@ TEST(SlotTable, ImportFilterAnswersEverySlotThroughItsBase) {
     IoImportFilter* filter = ImportCSV(manager);
     ASSERT_NE(filter, nullptr);
     std::vector<void*> pages;
-    EXPECT_EQ(filter->GetPropertyPages(pages), 0);                    // 1
-    filter->ApplyStringOptions(RString("Defaults=true"));               // 2
-    EXPECT_FALSE(filter->GetOptionsString().empty());                   // 3
-    EXPECT_EQ(filter->GetOptionSeparator(), ';');                       // 4
+    EXPECT_EQ(filter->GetPropertyPages(pages), 0);         // 1
+    filter->ApplyStringOptions(RString("Defaults=true"));  // 2
+    EXPECT_FALSE(filter->GetOptionsString().empty());      // 3
+    EXPECT_EQ(filter->GetOptionSeparator(), ';');          // 4
     const bool supported[] = {true, true, true, true, false, false, false};
-    for (size_t i = 0; i < 7; ++i)                                      // 5
+    for (size_t i = 0; i < 7; ++i)  // 5
         EXPECT_EQ(filter->SupportsType(kAllRecords[i]), supported[i]) << kAllRecords[i]->GetName();
     EXPECT_FALSE(filter->SupportsType(nullptr));
     RString value;
     EXPECT_TRUE(filter->GetStringOption(RString("A=1;B=2"), "b", value));  // 6
     EXPECT_EQ(value.str(), "2");
-    EXPECT_EQ(filter->ProbeFile(RString(path)), 1);                     // 7
+    EXPECT_EQ(filter->ProbeFile(RString(path)), 1);  // 7
     RString summary;
-    EXPECT_FALSE(filter->GetSummary(summary));                          // 8
-    EXPECT_EQ(filter->ImportFile(RString(path), false), IMPORT_DONE);   // 9
+    EXPECT_FALSE(filter->GetSummary(summary));                            // 8
+    EXPECT_EQ(filter->ImportFile(RString(path), false), IMPORT_DONE);     // 9
     EXPECT_EQ(filter->ImportFromMemory("3,4\n", 4, false), IMPORT_DONE);  // 10
     TrBeginWksImp begin;
-    EXPECT_TRUE(filter->ImportObject(begin));                           // 11
-    delete filter;                                                      // 0
+    EXPECT_TRUE(filter->ImportObject(begin));  // 11
+    delete filter;                             // 0
     EXPECT_EQ(manager.records,
               (std::vector<std::string>{"begin", "number 0 0 1", "number 0 1 2", "end", "begin",
                                         "number 0 0 3", "number 0 1 4", "end", "begin"}));

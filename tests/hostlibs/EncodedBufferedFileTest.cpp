@@ -50,8 +50,10 @@ class EncodedRoundTrip : public ::testing::TestWithParam<size_t> {};
 
 TEST_P(EncodedRoundTrip, EveryEncodingReadsBackWhatWasWritten) {
     const RoundTripCase cases[] = {
-        {"utf8", brisko::TE_UTF8, 0, u"h\u00e9llo \U0001D11E w\u00f6rld\r\nend", "\xEF\xBB\xBFh\xC3\xA9"},
-        {"utf16", brisko::TE_UTF16LE, 0, u"h\u00e9llo \U0001D11E\nx", std::string("\xFF\xFEh\0\xE9\0", 6)},
+        {"utf8", brisko::TE_UTF8, 0, u"h\u00e9llo \U0001D11E w\u00f6rld\r\nend",
+         "\xEF\xBB\xBFh\xC3\xA9"},
+        {"utf16", brisko::TE_UTF16LE, 0, u"h\u00e9llo \U0001D11E\nx",
+         std::string("\xFF\xFEh\0\xE9\0", 6)},
         {"cp1252", brisko::TE_ANSI, 1252, u"caf\u00e9 \u20ac 5", "caf\xE9 \x80"},
         {"cp932", brisko::TE_ANSI, 932, u"\u65e5\u672c abc", "\x93\xfa\x96\x7b"},
         {"cp65001", brisko::TE_ANSI, 65001, u"\u00e9t\u00e9", "\xC3\xA9t"},
@@ -89,7 +91,8 @@ TEST_P(EncodedRoundTrip, ByteOrderMarksDecideUnlessTheEncodingIsImposed) {
     EXPECT_EQ(ReadFile(ansi, brisko::TE_ANSI, 1252, false, &unicode), u"caf\u00e9");
     EXPECT_EQ(unicode, 0);
     // Imposed 8-bit text: the mark's bytes are characters of the page.
-    EXPECT_EQ(ReadFile(utf8, brisko::TE_ANSI, 1252, true), u"\u00ef\u00bb\u00bf\u00c3\u00a9t\u00c3\u00a9");
+    EXPECT_EQ(ReadFile(utf8, brisko::TE_ANSI, 1252, true),
+              u"\u00ef\u00bb\u00bf\u00c3\u00a9t\u00c3\u00a9");
     // Imposed UTF-16 skips a mark of its own encoding.
     EXPECT_EQ(ReadFile(utf16, brisko::TE_UTF16LE, 0, true), u"\u00e9t");
 }
@@ -103,13 +106,23 @@ TEST_P(EncodedRoundTrip, BrokenBytesBecomeReplacementCharacters) {
         int encoding;
         WString expected;
     } cases[] = {
-        {"stray byte", "a\xFF" "b", brisko::TE_UTF8, u"a\uFFFDb"},
+        {"stray byte",
+         "a\xFF"
+         "b",
+         brisko::TE_UTF8, u"a\uFFFDb"},
         {"cut at end", "ab\xE2\x82", brisko::TE_UTF8, u"ab\uFFFD"},
         {"overlong", "\xC0\xAFx", brisko::TE_UTF8, u"\uFFFDx"},
         {"bad continuation", "\xE2(x", brisko::TE_UTF8, u"\uFFFD(x"},
-        {"real FFFF", "a\xEF\xBF\xBF" "b", brisko::TE_UTF8, u"a\uFFFDb"},
+        {"real FFFF",
+         "a\xEF\xBF\xBF"
+         "b",
+         brisko::TE_UTF8, u"a\uFFFDb"},
         {"odd UTF-16 byte", std::string("a\0b", 3), brisko::TE_UTF16LE, u"a\uFFFD"},
-        {"UTF-16 FFFF", std::string("\xFF\xFF" "a\0", 4), brisko::TE_UTF16LE, u"\uFFFDa"},
+        {"UTF-16 FFFF",
+         std::string("\xFF\xFF"
+                     "a\0",
+                     4),
+         brisko::TE_UTF16LE, u"\uFFFDa"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -123,7 +136,9 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, EncodedRoundTrip, ::testing::ValuesIn(kBloc
 TEST(EncodedBufferedFile, UnGetcAndSeekToBeginSkipTheMarkAgain) {
     BlockSize block(2);
     TempDir dir;
-    const std::string path = dir.Write("bom.txt", "\xEF\xBB\xBF" "abc");
+    const std::string path = dir.Write("bom.txt",
+                                       "\xEF\xBB\xBF"
+                                       "abc");
     CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 0, false, false);
     EXPECT_EQ(f.Getc(), u'a');
     EXPECT_EQ(f.Getc(), u'b');

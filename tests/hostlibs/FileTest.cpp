@@ -18,14 +18,14 @@ TEST(IsNumber, AgreesWithWhatWideToDoubleReads) {
         bool number;
         double value;  // what _wtof reads
     } cases[] = {
-        {u"12", true, 12},         {u" 1.5e3 ", true, 1500},  {u"1 2 3", true, 1},
-        {u"12 kg", true, 12},      {u"-0.25", true, -0.25},   {u"+7", true, 7},
-        {u".5", true, 0.5},        {u"5.", true, 5},          {u"1E-3", true, 0.001},
-        {u"\t42\r", true, 42},     {u"12abc", false, 12},     {u"abc", false, 0},
-        {u"", false, 0},           {u" kg", false, 0},        {u".", false, 0},
-        {u"-", false, 0},          {u"1e", false, 1},         {u"1e+", false, 1},
-        {u"1,5", false, 1},        {u"0x10", false, 0},       {u"1e400", true, HUGE_VAL},
-        {u"1e-400", true, 0},      {u"--1", false, 0},        {u"1.2.3", false, 1.2},
+        {u"12", true, 12},     {u" 1.5e3 ", true, 1500}, {u"1 2 3", true, 1},
+        {u"12 kg", true, 12},  {u"-0.25", true, -0.25},  {u"+7", true, 7},
+        {u".5", true, 0.5},    {u"5.", true, 5},         {u"1E-3", true, 0.001},
+        {u"\t42\r", true, 42}, {u"12abc", false, 12},    {u"abc", false, 0},
+        {u"", false, 0},       {u" kg", false, 0},       {u".", false, 0},
+        {u"-", false, 0},      {u"1e", false, 1},        {u"1e+", false, 1},
+        {u"1,5", false, 1},    {u"0x10", false, 0},      {u"1e400", true, HUGE_VAL},
+        {u"1e-400", true, 0},  {u"--1", false, 0},       {u"1.2.3", false, 1.2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(std::u16string(c.text)));
@@ -50,13 +50,20 @@ TEST(IsFileBinary, JudgesTheSampleAndRejectsWhatCannotBeRead) {
     } cases[] = {
         {"plain.txt", "a,b\r\n1,2\n", brisko::CONF_TEXT},
         {"zero.bin", std::string("ab\0cd", 5), brisko::CONF_BINARY},
-        {"controls.bin", "\x01\x02\x03\x04" "a", brisko::CONF_BINARY},
+        {"controls.bin",
+         "\x01\x02\x03\x04"
+         "a",
+         brisko::CONF_BINARY},
         {"utf16.txt", std::string("a\0b\0c\0", 6), brisko::CONF_TEXT},
         {"bom16.txt", std::string("\xFF\xFE\x00\x4e", 4), brisko::CONF_TEXT},
-        {"one.txt", "abc\x01" "defghijklmnop", brisko::CONF_TEXT_LOW},
+        {"one.txt",
+         "abc\x01"
+         "defghijklmnop",
+         brisko::CONF_TEXT_LOW},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(brisko::IsFileBinary(brisko::RString(dir.Write(c.name, c.bytes)), 512), c.expected)
+        EXPECT_EQ(brisko::IsFileBinary(brisko::RString(dir.Write(c.name, c.bytes)), 512),
+                  c.expected)
             << c.name;
     EXPECT_EQ(brisko::IsFileBinary(brisko::RString(dir.Path("missing")), 512),
               brisko::CONF_UNREADABLE);

@@ -82,8 +82,10 @@ TEST(OptionStore, ADamagedStoreIsAClearErrorAndIsLeftAlone) {
         "{not json",
         "[]",
         "{\"format\":\"other\",\"options\":[]}",
-        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"int\",\"value\":\"x\"}]}",
-        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"blob\",\"value\":1}]}",
+        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"int\",\"value\":"
+        "\"x\"}]}",
+        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"blob\",\"value\":1}"
+        "]}",
         "{\"format\":\"dornel-options\",\"options\":[{\"type\":\"int\",\"value\":1}]}",
         std::string("\xFF\xFE\0\0", 4),
     };

@@ -50,15 +50,40 @@ TEST(EmitField, TurnsEachFieldIntoTheRightCells) {
         {"text with a comma", u"Smith, J", false, u'\t', false, false, ".", {"text 4 0 Smith, J"}},
         {"digits then letters", u"12abc", false, 10, false, false, ".", {"text 4 0 12abc"}},
         {"trailing blanks removed", u"12 \t", false, 10, false, false, ".", {"number 4 0 12"}},
-        {"trailing blanks kept when the delimiter was given", u"12 ", false, 10, false, true, ".",
+        {"trailing blanks kept when the delimiter was given",
+         u"12 ",
+         false,
+         10,
+         false,
+         true,
+         ".",
          {"text 4 0 12 "}},
         {"two numbers are a text", u"1 2", false, 10, false, false, ".", {"text 4 0 1 2"}},
         {"leading blanks are fine", u"  7", false, 10, false, false, ".", {"number 4 0 7"}},
-        {"currency and thousands", u"$1,234.50", false, 10, true, false, ".",
+        {"currency and thousands",
+         u"$1,234.50",
+         false,
+         10,
+         true,
+         false,
+         ".",
          {"number 4 0 1234.5"}},
-        {"three numbers", u"1 2 3", false, 10, true, false, ".",
+        {"three numbers",
+         u"1 2 3",
+         false,
+         10,
+         true,
+         false,
+         ".",
          {"number 4 0 1", "number 4 1 2", "number 4 2 3"}},
-        {"number and unit", u"12 kg", false, 10, true, false, ".", {"number 4 0 12", "text 4 1  kg"}},
+        {"number and unit",
+         u"12 kg",
+         false,
+         10,
+         true,
+         false,
+         ".",
+         {"number 4 0 12", "text 4 1  kg"}},
         {"aggressive text", u"abc", false, 10, true, false, ".", {"text 4 0 abc"}},
         {"aggressive quoted", u"$5", true, 10, true, false, ".", {"text 4 0 $5"}},
     };
@@ -87,8 +112,8 @@ TEST(EmitField, DatesBecomeAFormatAndASerialNumber) {
     // A refused format leaves the field a text.
     t.manager.refuseAt = 3;
     e = Emit(t, u"5/3/2024 14:30", true, 10, 0);
-    EXPECT_EQ(e.records,
-              (std::vector<std::string>{"refused format 4 0 m/d/yyyy h:mm", "text 4 0 5/3/2024 14:30"}));
+    EXPECT_EQ(e.records, (std::vector<std::string>{"refused format 4 0 m/d/yyyy h:mm",
+                                                   "text 4 0 5/3/2024 14:30"}));
     EXPECT_EQ(e.col, 1u);
     // Without date support the same field is a text.
     t.filter.dateTimeSupport = false;

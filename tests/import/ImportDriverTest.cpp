@@ -48,21 +48,39 @@ TEST(ImportFile, KindsSettleTheirOwnRules) {
         std::string input;
         Records cells;
     } cases[] = {
-        {"CSV splits at commas", KIND_CSV, ".", "1.5,\"a;b\"\n", {"number 0 0 1.5", "text 0 1 a;b"}},
-        {"CSV with decimal comma splits at semicolons", KIND_CSV, ",", "1,5;x\n",
+        {"CSV splits at commas",
+         KIND_CSV,
+         ".",
+         "1.5,\"a;b\"\n",
+         {"number 0 0 1.5", "text 0 1 a;b"}},
+        {"CSV with decimal comma splits at semicolons",
+         KIND_CSV,
+         ",",
+         "1,5;x\n",
          {"number 0 0 1.5", "text 0 1 x"}},
-        {"BNA headers and coordinates", KIND_BNA, ".",
+        {"BNA headers and coordinates",
+         KIND_BNA,
+         ".",
          "\"Lake\",2\n1.5 2.5\n3,4\n\"Isle\",1\n0;0\n",
          {"text 0 0 Lake", "number 0 1 2", "number 1 0 1.5", "number 1 1 2.5", "number 2 0 3",
           "number 2 1 4", "text 3 0 Isle", "number 3 1 1", "number 4 0 0", "number 4 1 0"}},
-        {"TXT detects the tab", KIND_TXT, ".", "a,b\tc\td\n1,5\t2\t3\n",
+        {"TXT detects the tab",
+         KIND_TXT,
+         ".",
+         "a,b\tc\td\n1,5\t2\t3\n",
          {"text 0 0 a,b", "text 0 1 c", "text 0 2 d", "text 1 0 1,5", "number 1 1 2",
           "number 1 2 3"}},
-        {"DAT detects the semicolon", KIND_DAT, ".", "1;2;3\n4;5;6\n",
+        {"DAT detects the semicolon",
+         KIND_DAT,
+         ".",
+         "1;2;3\n4;5;6\n",
          {"number 0 0 1", "number 0 1 2", "number 0 2 3", "number 1 0 4", "number 1 1 5",
           "number 1 2 6"}},
         {"blank lines count as rows", KIND_TXT, ".", "1\n\n\n2", {"number 0 0 1", "number 3 0 2"}},
-        {"quoted blanks before the closer go", KIND_CSV, ".", "\"ab  \",x  \n",
+        {"quoted blanks before the closer go",
+         KIND_CSV,
+         ".",
+         "\"ab  \",x  \n",
          {"text 0 0 ab", "text 0 1 x"}},
     };
     for (const Case& c : cases) {
@@ -105,15 +123,40 @@ TEST(ImportFile, LimitsStartRowAndStops) {
         int status;
         Records records;
     } cases[] = {
-        {"MaxRow 3", "MaxRow=3", 0, 0, "1\n2\n3\n4\n5\n", 0,
+        {"MaxRow 3",
+         "MaxRow=3",
+         0,
+         0,
+         "1\n2\n3\n4\n5\n",
+         0,
          {"begin", "number 0 0 1", "number 1 0 2", "number 2 0 3", "end"}},
-        {"MaxRow 0 still reads one row", "MaxRow=0", 0, 0, "1\n2\n", 0,
+        {"MaxRow 0 still reads one row",
+         "MaxRow=0",
+         0,
+         0,
+         "1\n2\n",
+         0,
          {"begin", "number 0 0 1", "end"}},
-        {"negative MaxRow is no limit", "MaxRow=-1", 0, 0, "1\n2", 0,
+        {"negative MaxRow is no limit",
+         "MaxRow=-1",
+         0,
+         0,
+         "1\n2",
+         0,
          {"begin", "number 0 0 1", "number 1 0 2", "end"}},
-        {"MaxCol drops the rest of the line", "MaxCol=2", 0, 0, "1,2,3,4\n5\n", 0,
+        {"MaxCol drops the rest of the line",
+         "MaxCol=2",
+         0,
+         0,
+         "1,2,3,4\n5\n",
+         0,
          {"begin", "number 0 0 1", "number 0 1 2", "number 1 0 5", "end"}},
-        {"StartRow skips heading lines", "StartRow=2", 0, 0, "title\nunits\n10\n20\n", 0,
+        {"StartRow skips heading lines",
+         "StartRow=2",
+         0,
+         0,
+         "title\nunits\n10\n20\n",
+         0,
          {"begin", "number 0 0 10", "number 1 0 20", "end"}},
         {"begin refused", "", 1, 0, "1\n", 1, {"refused begin"}},
         {"cell refused", "", 3, 0, "1,2,3\n", 1, {"begin", "number 0 0 1", "refused number 0 1 2"}},
@@ -171,12 +214,30 @@ TEST(ImportFromMemory, ClipboardTextTypeChoosesEncodingAndCutsAtTheFirstZero) {
         Records cells;
         const char* message;
     } cases[] = {
-        {"UTF-16 cut at the third unit", 1, std::string("1\0" "2\0\0\0" "3\0" "4\0", 10), true,
-         {"number 0 0 12"}, "message Importing..."},
-        {"8-bit cut at the zero byte", 0, std::string("$1000\0" "x9ab", 10), true,
-         {"number 0 0 1000"}, "message Importing..."},
-        {"absent keeps the block whole", -1, std::string("a\tb\n", 4), false,
-         {"text 0 0 a", "text 0 1 b"}, "message Importing..."},
+        {"UTF-16 cut at the third unit",
+         1,
+         std::string("1\0"
+                     "2\0\0\0"
+                     "3\0"
+                     "4\0",
+                     10),
+         true,
+         {"number 0 0 12"},
+         "message Importing..."},
+        {"8-bit cut at the zero byte",
+         0,
+         std::string("$1000\0"
+                     "x9ab",
+                     10),
+         true,
+         {"number 0 0 1000"},
+         "message Importing..."},
+        {"absent keeps the block whole",
+         -1,
+         std::string("a\tb\n", 4),
+         false,
+         {"text 0 0 a", "text 0 1 b"},
+         "message Importing..."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,8 +257,8 @@ TEST(ImportFromMemory, ClipboardTextTypeChoosesEncodingAndCutsAtTheFirstZero) {
 TEST(BuildPreview, ReadsTheFirstLinesWithTheDialogsSettings) {
     Import i(KIND_TXT);
     i.path = i.dir.Write("p.txt", "skip\n\"ab  \";2;;x\n\n3\n4\n5\n");
-    i.filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(
-        RString(i.path), "r", 3, 0, 0, false, false);
+    i.filter.reader =
+        std::make_unique<brisko::CEncodedBufferedFile>(RString(i.path), "r", 3, 0, 0, false, false);
     ImportDialogSettings s;
     s.delimited = true;
     s.delimiterText = RString(";");
@@ -208,8 +269,8 @@ TEST(BuildPreview, ReadsTheFirstLinesWithTheDialogsSettings) {
     ASSERT_EQ(cells.size(), 4u);
     EXPECT_EQ(cells[0].text, u"ab  ");  // the preview keeps trailing blanks
     EXPECT_EQ(cells[1].value, 2.0);
-    EXPECT_EQ(cells[2].col, 3u);       // the empty field still took a column
-    EXPECT_EQ(cells[3].row, 2u);       // the blank line counted
+    EXPECT_EQ(cells[2].col, 3u);  // the empty field still took a column
+    EXPECT_EQ(cells[3].row, 2u);  // the blank line counted
     EXPECT_EQ(cells[3].value, 3.0);
     EXPECT_TRUE(i.manager.records.empty());
     EXPECT_EQ(i.filter.previewSink, nullptr);

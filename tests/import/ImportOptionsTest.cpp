@@ -39,8 +39,8 @@ TEST(ImportDefaults, DependOnTheKind) {
         const char* qualifiers;
         bool eat;
     } cases[] = {
-        {KIND_CSV, ",", "\"", false},      {KIND_TXT, ",\t; ", "\"'", true},
-        {KIND_DAT, ",\t; ", "\"'", true},  {KIND_BNA, ",\t; ", "\"'", true},
+        {KIND_CSV, ",", "\"", false},     {KIND_TXT, ",\t; ", "\"'", true},
+        {KIND_DAT, ",\t; ", "\"'", true}, {KIND_BNA, ",\t; ", "\"'", true},
         {KIND_BLN, ",\t; ", "\"'", true},
     };
     for (const Case& c : cases) {
@@ -66,10 +66,9 @@ TEST(ApplyStringOptions, AnEmptyStringResetsAndSavesWithoutTheQualifier) {
     EXPECT_EQ(f.startRow, 0);
     EXPECT_TRUE(f.columnBreaks.empty());
     EXPECT_EQ(m.writes, (std::vector<std::string>{
-                            "UseFixedWidth=false", "StartRow=0", "ColumnBreaks=",
-                            "Delimiter=,\t; ", "DecimalSymbol=.", "EatWhitespace=true",
-                            "SkipExtraDelimiters=false", "ImportCodePage=0",
-                            "AggressiveConversion=false (session)",
+                            "UseFixedWidth=false", "StartRow=0", "ColumnBreaks=", "Delimiter=,\t; ",
+                            "DecimalSymbol=.", "EatWhitespace=true", "SkipExtraDelimiters=false",
+                            "ImportCodePage=0", "AggressiveConversion=false (session)",
                             "MaxRow=2147483647 (session)", "MaxCol=2147483647 (session)"}));
 }
 
@@ -119,8 +118,8 @@ TEST(ApplyStringOptions, CharacterOptionsAndTheirGivenFlags) {
 }
 
 TEST(ApplyStringOptions, ForgetOptionsAndTheDatKindSaveForTheSessionOnly) {
-    for (auto [kind, options] : {std::pair{KIND_TXT, "ForgetOptions=true"},
-                                 std::pair{KIND_DAT, ""}}) {
+    for (auto [kind, options] :
+         {std::pair{KIND_TXT, "ForgetOptions=true"}, std::pair{KIND_DAT, ""}}) {
         RecordingManager m;
         DatImportFilter f(m, kind);
         f.ApplyStringOptions(RString(options));

@@ -14,13 +14,20 @@ TEST(ProbeFile, JudgesTheExtensionAgainstTheFormatKey) {
         const char* key;
         int expected;
     } cases[] = {
-        {"map.bln", "1,2\n", "blnw", 1},    {"map.bln", "1,2\n", "bln", 1},
-        {"map.bna", "1,2\n", "bnaw", 1},    {"map.bna", "1,2\n", "bln", 0},
-        {"run.log", "a b\n", "txt", 2},     {"run.log", "a b\n", "csv", 0},
-        {"run.log", "a b\n", "dat", 0},     {"noext", "a b\n", "txt", 2},
-        {"noext", "a b\n", "dat", 0},       {"DATA.DAT", "1 2\n", "dat", 1},
-        {"x.csv", "1,2\n", "CSV", 1},       {"x.csv", "1,2\n", "txt", 2},
-        {"empty.csv", "", "csv", 1},        {"empty.xyz", "", "txt", 2},
+        {"map.bln", "1,2\n", "blnw", 1},
+        {"map.bln", "1,2\n", "bln", 1},
+        {"map.bna", "1,2\n", "bnaw", 1},
+        {"map.bna", "1,2\n", "bln", 0},
+        {"run.log", "a b\n", "txt", 2},
+        {"run.log", "a b\n", "csv", 0},
+        {"run.log", "a b\n", "dat", 0},
+        {"noext", "a b\n", "txt", 2},
+        {"noext", "a b\n", "dat", 0},
+        {"DATA.DAT", "1 2\n", "dat", 1},
+        {"x.csv", "1,2\n", "CSV", 1},
+        {"x.csv", "1,2\n", "txt", 2},
+        {"empty.csv", "", "csv", 1},
+        {"empty.xyz", "", "txt", 2},
         {"pic.csv", std::string("\x89PNG\r\n\x1a\n\0\0", 10), "csv", 0},
         {"dir.v1/x", "1\n", "txt", 2},
     };

@@ -33,7 +33,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(dir_, ec);
 }
 
-std::string TempDir::Path(const std::string& name) const { return (dir_ / name).string(); }
+std::string TempDir::Path(const std::string& name) const {
+    return (dir_ / name).string();
+}
 
 std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
     const std::string path = Path(name);

@@ -13,7 +13,7 @@ namespace dornel::test {
 
 /// A folder that exists for one test and is removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -23,7 +23,7 @@ public:
     /// Writes bytes to a file in the folder and returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const;
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 
@@ -36,15 +36,19 @@ std::string Describe(const qorvix::TrBase& record);
 /// A manager that keeps the records it is handed and the progress calls it receives, and can
 /// refuse the n-th record or cancel the n-th progress query.
 class RecordingManager : public qorvix::IoManager {
-public:
+  public:
     bool ImportObject(const qorvix::TrBase& record) override;
     void ProgressStart(const char*, bool, bool) override { events.push_back("start"); }
-    void ProgressMessage(const char* text) override { events.push_back(std::string("message ") + text); }
+    void ProgressMessage(const char* text) override {
+        events.push_back(std::string("message ") + text);
+    }
     bool ProgressProportion(double fraction) override;
     bool ProgressIndeterminate() override;
     void ProgressStop() override { events.push_back("stop"); }
     int Warning(int style, const char* text) override;
-    void ShowHelp(const char* topic, const char*) override { events.push_back(std::string("help ") + topic); }
+    void ShowHelp(const char* topic, const char*) override {
+        events.push_back(std::string("help ") + topic);
+    }
     void SetOption(const char* name, bool value, bool persistent) override;
     void SetOption(const char* name, int value, bool persistent) override;
     void SetOption(const char* name, unsigned int value, bool persistent) override;
@@ -59,7 +63,7 @@ public:
     int cancelAt = 0;
     int warningAnswer = 6;
 
-private:
+  private:
     int seen_ = 0;
     int queries_ = 0;
 };

@@ -114,9 +114,9 @@ class BRISKO_API CEncodedBufferedFile {
     uint32_t codePage_ = 0;
     size_t blockSize_;
     int64_t length_ = 0;
-    int64_t dataStart_ = 0;  // bytes of the skipped byte-order mark
-    int64_t position_ = 0;       // bytes read from the file so far
-    int64_t blockStart_ = 0;     // offset of the first byte decoded into the current block
+    int64_t dataStart_ = 0;   // bytes of the skipped byte-order mark
+    int64_t position_ = 0;    // bytes read from the file so far
+    int64_t blockStart_ = 0;  // offset of the first byte decoded into the current block
     bool atEnd_ = false;
     std::unique_ptr<CodePageDecoder> decoder_;
     std::vector<uint8_t> bytes_;

@@ -2,6 +2,12 @@
 // writes, the views, and the errors of files that cannot be imported.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "acceptance/AcceptanceSupport.h"
 #include "support/TestSupport.h"
 
@@ -207,6 +213,21 @@ TEST(ImportAcceptance, FilesThatCannotBeImportedAreClearErrors) {
     for (int i = 0; i < 4096; ++i)
         binary += static_cast<char>((i * 37) & 0xFF);
     EXPECT_EQ(RunDornel({"--store", store, "import", dir.Write("b.dat", binary)}).exitCode, 0);
+}
+
+TEST(ImportAcceptance, AnUnreadableFileIsAClearError) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "permissions are not enforced under Wine";
+#else
+    if (geteuid() == 0)
+        GTEST_SKIP() << "the superuser can read every file";
+    TempDir dir;
+    const std::string file = dir.Write("secret.csv", "1,2\n");
+    std::filesystem::permissions(file, std::filesystem::perms::none);
+    const RunResult r = RunDornel({"--store", dir.Path("s.json"), "import", file});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
+#endif
 }
 
 TEST(ImportAcceptance, BadCommandLinesAreUsageErrors) {

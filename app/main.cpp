@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "HostManager.h"
+#include "Session.h"
 #include "qorvix/OptionStore.h"
 #include "PluginLibrary.h"
 #include "Trace.h"
@@ -26,145 +27,6 @@
 #endif
 
 namespace dornel::app {
-
-namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitError = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitStatus = 3;
-
-/// Everything the command line says.
-struct Settings {
-    std::string plugin;
-    std::string store;
-    std::vector<std::string> sets;
-    long acp = -1;
-    bool trace = false;
-    std::string kind;
-    std::string options;
-    bool interactive = false;
-    bool fromMemory = false;
-    std::string format = "table";
-    long refuse = 0;
-    long cancelProgress = 0;
-    int warningAnswer = 6;
-    // import and probe
-    std::string file;
-    std::string key;
-    // options
-    std::string optionName;
-    std::string optionValue;
-    std::string optionType;
-    std::string direction = "import";
-};
-
-struct UsageError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-std::string DefaultStorePath() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return std::string(xdg) + "/dornel/options.json";
-#if defined(_WIN32)
-    if (const char* appdata = std::getenv("APPDATA"); appdata && *appdata)
-        return std::string(appdata) + "\\dornel\\options.json";
-#endif
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.config/dornel/options.json";
-    return "dornel-options.json";
-}
-
-const char* const kKindNames[5] = {"csv", "txt", "dat", "bna", "bln"};
-const char* const kFormatKeys[5] = {"csv", "txt", "dat", "bnaw", "blnw"};
-
-int KindFromName(const std::string& name) {
-    for (int k = 0; k < 5; ++k)
-        if (name == kKindNames[k])
-            return k;
-    throw UsageError("unknown kind '" + name + "' (csv, txt, dat, bna or bln)");
-}
-
-/// The kind named on the command line, else the file's extension, else txt.
-int KindFor(const std::string& given, const std::string& path) {
-    if (!given.empty())
-        return KindFromName(given);
-    std::string ext = brisko::CPath(brisko::RString(path)).GetExtension().str();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (int k = 0; k < 5; ++k)
-        if (ext == std::string(".") + kKindNames[k])
-            return k;
-    return 1;
-}
-
-/// The session's manager, made from the settings.
-std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace) {
-    auto manager = std::make_unique<HostManager>(s.store, trace);
-    for (const std::string& entry : s.sets) {
-        const size_t eq = entry.find('=');
-        if (eq == std::string::npos || eq == 0)
-            throw UsageError("--set takes NAME=VALUE, not '" + entry + "'");
-        manager->HostSetOption(entry.substr(0, eq), entry.substr(eq + 1));
-    }
-    manager->SetRefuse(s.refuse);
-    manager->SetCancelProgress(s.cancelProgress);
-    manager->SetWarningAnswer(s.warningAnswer);
-    return manager;
-}
-
-/// Option-string entries that the plug-in never asked for were ignored: say so.
-void WarnUnusedEntries(const std::string& options, const HostManager& manager) {
-    std::stringstream in(options);
-    std::string entry;
-    while (std::getline(in, entry, ';')) {
-        const size_t eq = entry.find('=');
-        std::string name = entry.substr(0, eq);
-        while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
-            name.pop_back();
-        while (!name.empty() && std::isspace(static_cast<unsigned char>(name.front())))
-            name.erase(name.begin());
-        if (name.empty())
-            continue;
-        if (eq == std::string::npos) {
-            std::fprintf(stderr, "dornel: warning: option entry '%s' has no '=' and was ignored\n",
-                         entry.c_str());
-            continue;
-        }
-        std::string lower = name;
-        for (char& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (!manager.LookedUp().count(lower))
-            std::fprintf(stderr,
-                         "dornel: warning: option '%s' is not used by this filter and was "
-                         "ignored\n",
-                         name.c_str());
-    }
-}
-
-std::vector<char> ReadWholeFile(const std::string& path) {
-    if (brisko::IsDirectory(brisko::RString(path)))
-        throw std::runtime_error("cannot read '" + path + "': it is a directory");
-    std::FILE* f = brisko::OpenFile(brisko::RString(path), "rb");
-    if (!f)
-        throw std::runtime_error("cannot read '" + path + "': " + std::strerror(errno));
-    std::vector<char> data;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        data.insert(data.end(), buf, buf + n);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed)
-        throw std::runtime_error("cannot read '" + path + "'");
-    if (data.size() > UINT32_MAX)
-        throw std::runtime_error("'" + path + "' is too large for a memory block (4 GB at most)");
-    return data;
-}
-
-int StatusExit(int status) {
-    return status == 0 ? kExitOk : kExitStatus;
-}
 
 int RunImport(const Settings& s) {
     Trace trace(stdout);
@@ -297,6 +159,8 @@ int RunOptionsListing(const Settings& s) {
     return kExitOk;
 }
 
+namespace {
+
 void AddSessionOptions(CLI::App& cmd, Settings& s) {
     cmd.add_option("--kind", s.kind, "csv, txt, dat, bna or bln (default: from the extension)");
     cmd.add_option("--options", s.options, "host option string NAME=VALUE;...");
@@ -337,6 +201,26 @@ int Main(int argc, char** argv) {
     probe->add_option("--key", s.key, "the format key: dat, csv, txt, blnw or bnaw");
     probe->add_option("--kind", s.kind, "the factory's kind");
 
+    CLI::App* exportCmd = app.add_subcommand("export", "export the records of a file to OUT");
+    exportCmd->add_option("OUT", s.output, "the file to write")->required();
+    exportCmd->add_option("--records", s.records, "export records, one JSON object a line")
+        ->required();
+    AddSessionOptions(*exportCmd, s);
+    exportCmd->add_flag("--to-memory", s.toMemory,
+                        "have the block delivered through TrInitWksExp and write it to OUT");
+
+    CLI::App* convert = app.add_subcommand("convert", "import IN, then export it to OUT");
+    convert->add_option("IN", s.file, "the file to import")->required();
+    convert->add_option("OUT", s.output, "the file to write")->required();
+    convert->add_option("--import-kind", s.importKind, "csv, txt, dat, bna or bln");
+    convert->add_option("--export-kind", s.exportKind, "csv, txt, dat, bna or bln");
+    convert->add_option("--import-options", s.importOptions, "host option string of the import");
+    convert->add_option("--export-options", s.exportOptions, "host option string of the export");
+    convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
+    convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
+    convert->add_option("--cancel-progress", s.cancelProgress,
+                        "answer false to the N-th progress query");
+
     CLI::App* options = app.add_subcommand("options", "the option store");
     options->require_subcommand(1);
     CLI::App* list = options->add_subcommand("list", "print the store's options");
@@ -369,6 +253,10 @@ int Main(int argc, char** argv) {
             return RunImport(s);
         if (*probe)
             return RunProbe(s);
+        if (*exportCmd)
+            return RunExport(s);
+        if (*convert)
+            return RunConvert(s);
         if (*list)
             return RunOptionsList(s);
         if (*get)

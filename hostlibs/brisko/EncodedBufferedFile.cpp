@@ -60,33 +60,47 @@ void CEncodedBufferedFile::Open(const RString& path, const char* mode, int, int 
     m_isUnicode = 0;
     if (IsDirectory(path))
         ThrowFileError(__LINE__, SHARED_ERR_OPEN, path, "cannot open", EISDIR);
-    file_ = OpenFile(path, writing_ ? "wb" : "rb");
-    if (!file_)
-        ThrowFileError(__LINE__, SHARED_ERR_OPEN, path, "cannot open", errno);
     if (writing_) {
-        encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE ? encoding : TE_ANSI;
-        codePage_ = codePage;
-        m_isUnicode = encoding_ == TE_UTF16LE;
-        length_ = 0;
-        out_.clear();
-        if (encoding_ == TE_UTF8)
-            out_ = "\xEF\xBB\xBF";
-        else if (encoding_ == TE_UTF16LE)
-            out_ = "\xFF\xFE";
-        if (encoding_ == TE_ANSI && !IsCodePageAvailable(codePage_)) {
-            Abort(true);
-            throw Exception(
-                "brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_CODEPAGE,
-                "code page " + std::to_string(codePage_) + " cannot be converted on this system");
-        }
+        OpenForWriting(encoding, codePage);
         return;
     }
+    file_ = OpenFile(path, "rb");
+    if (!file_)
+        ThrowFileError(__LINE__, SHARED_ERR_OPEN, path, "cannot open", errno);
     try {
         OpenForReading(encoding, codePage, imposeEncoding && encoding != TE_ANY, keepSignature);
     } catch (...) {
         Abort(false);
         throw;
     }
+}
+
+void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
+    encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE ? encoding : TE_ANSI;
+    codePage_ = codePage;
+    if (encoding_ == TE_ANSI && !IsCodePageAvailable(codePage_))
+        throw Exception(
+            "brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_CODEPAGE,
+            "code page " + std::to_string(codePage_) + " cannot be converted on this system");
+    // A file the user may not change stays as it is.
+    if (GetFileSize(path_) >= 0 && !IsWritable(path_))
+        ThrowFileError(__LINE__, SHARED_ERR_OPEN, path_, "cannot open", EACCES);
+    // The text goes to a file beside the target and takes the target's name only when it is
+    // complete, so that a failed or abandoned export never leaves a truncated file there.
+    partPath_ = RString(path_.str() + ".part");
+    file_ = OpenFile(partPath_, "wb");
+    if (!file_)
+        ThrowFileError(__LINE__, SHARED_ERR_OPEN, path_, "cannot open", errno);
+    m_isUnicode = encoding_ == TE_UTF16LE;
+    utf8Output_ = encoding_ == TE_UTF8 ||
+                  (encoding_ == TE_ANSI && ResolveCodePage(codePage_) == kCodePageUtf8);
+    length_ = 0;
+    out_.clear();
+    wideOut_.clear();
+    if (encoding_ == TE_UTF8)
+        out_ = "\xEF\xBB\xBF";
+    else if (encoding_ == TE_UTF16LE)
+        out_ = "\xFF\xFE";
 }
 
 void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool impose,
@@ -209,7 +223,7 @@ int64_t CEncodedBufferedFile::GetPosition() const {
 }
 
 int64_t CEncodedBufferedFile::GetLength() const {
-    return writing_ ? length_ + static_cast<int64_t>(out_.size()) : length_;
+    return writing_ ? length_ + static_cast<int64_t>(out_.size() + wideOut_.size()) : length_;
 }
 
 void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
@@ -235,14 +249,35 @@ void CEncodedBufferedFile::WriteString(const char16_t* text, size_t length) {
             out_ += static_cast<char>(text[i] & 0xFF);
             out_ += static_cast<char>(text[i] >> 8);
         }
+    } else if (utf8Output_) {
+        size_t i = 0;
+        // ASCII, the common case, needs no conversion.
+        while (i < length && text[i] < 0x80)
+            out_ += static_cast<char>(text[i++]);
+        if (i < length)
+            out_ += ToUtf8(WString(text + i, length - i));
     } else {
-        out_ += EncodeCodePage(encoding_ == TE_UTF8 ? kCodePageUtf8 : codePage_, text, length);
+        // Other pages convert in large pieces: one conversion per call would be slow.
+        wideOut_.append(text, length);
+        if (wideOut_.size() >= 16 * 1024)
+            EncodeWide(false);
     }
     if (out_.size() >= 64 * 1024)
         FlushOutput();
 }
 
+void CEncodedBufferedFile::EncodeWide(bool all) {
+    size_t n = wideOut_.size();
+    // A surrogate pair is never split between two conversions.
+    if (!all && n > 0 && wideOut_[n - 1] >= 0xD800 && wideOut_[n - 1] <= 0xDBFF)
+        --n;
+    out_ += EncodeCodePage(codePage_, wideOut_.data(), n);
+    wideOut_.erase(0, n);
+}
+
 void CEncodedBufferedFile::FlushOutput() {
+    if (!wideOut_.empty())
+        EncodeWide(true);
     if (out_.empty())
         return;
     if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
@@ -254,25 +289,32 @@ void CEncodedBufferedFile::FlushOutput() {
 void CEncodedBufferedFile::Close() {
     if (!file_)
         return;
-    if (writing_) {
-        try {
-            FlushOutput();
-        } catch (...) {
-            Abort(true);
-            throw;
-        }
-        const bool flushed = std::fflush(file_) == 0;
-        const int err = errno;
-        const bool closed = std::fclose(file_) == 0;
+    if (!writing_) {
+        std::fclose(file_);
         file_ = nullptr;
-        if (!flushed || !closed) {
-            RemoveFile(path_);
-            ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", err);
-        }
         return;
     }
-    std::fclose(file_);
+    try {
+        FlushOutput();
+    } catch (...) {
+        Abort(true);
+        throw;
+    }
+    bool ok = std::fflush(file_) == 0;
+    int err = ok ? 0 : errno;
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
     file_ = nullptr;
+    if (ok && !ReplaceFile(partPath_, path_)) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        RemoveFile(partPath_);
+        ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", err);
+    }
 }
 
 void CEncodedBufferedFile::Abort(bool removeFile) {
@@ -281,8 +323,11 @@ void CEncodedBufferedFile::Abort(bool removeFile) {
     std::fclose(file_);
     file_ = nullptr;
     out_.clear();
-    if (removeFile && writing_)
-        RemoveFile(path_);
+    wideOut_.clear();
+    // An abandoned output never reaches its target name, whatever the flag says.
+    (void)removeFile;
+    if (writing_)
+        RemoveFile(partPath_);
 }
 
 }  // namespace brisko

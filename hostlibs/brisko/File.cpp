@@ -10,6 +10,9 @@
 #if defined(_WIN32)
 #include <io.h>
 #include <wchar.h>
+#include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace brisko {
@@ -146,6 +149,26 @@ int GetBOMInfo(const RString& path) {
     if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE)
         return 2;
     return 0;
+}
+
+bool IsWritable(const RString& path) {
+#if defined(_WIN32)
+    return _waccess(WidePath(path).c_str(), 2) == 0;
+#else
+    return access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+bool ReplaceFile(const RString& from, const RString& to) {
+#if defined(_WIN32)
+    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    errno = EACCES;
+    return false;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 bool RemoveFile(const RString& path) {

@@ -1,7 +1,6 @@
-// The export filter: construction, per-kind defaults and the slots it answers itself.
+// The export filter object: construction, destruction and the record kinds it takes.
 #include "export/DatExportFilter.h"
 
-#include "export/ExportTexts.h"
 #include "host/qorvix/Records.h"
 
 namespace dornel {
@@ -14,24 +13,10 @@ DatExportFilter::DatExportFilter(IoManager& manager, FileKind kind)
 }
 
 DatExportFilter::~DatExportFilter() {
+    // A file still open is abandoned, not finished.
     if (outputFile.IsOpen())
         outputFile.Abort(true);
-    if (progress) {
-        m_manager.ProgressStop();
-        progress.reset();
-    }
-}
-
-void DatExportFilter::ResetExportDefaults() {
-    qualifierOption = RString("\"");
-    decimalOption = RString(".");
-    delimiterOption = RString(",");
-    if (kind == KIND_TXT) {
-        delimiterOption = RString("\t");
-        qualifierOption = RString("");
-    }
-    encodingMethod = 0;
-    codePage = 0;
+    EndProgress();
 }
 
 bool DatExportFilter::SupportsType(const brisko::CTypeInfo* type) {
@@ -40,25 +25,9 @@ bool DatExportFilter::SupportsType(const brisko::CTypeInfo* type) {
            type == TrCellFmt::GetClassTypeId();
 }
 
-void DatExportFilter::ApplyStringOptions(const RString&) {
-    ThrowError(kExportSource, __LINE__, ERR_NOT_BUILT, "option strings of exports");
-}
-
-ExportStatus DatExportFilter::BeginExport(const RString&, bool) {
-    ThrowError(kExportSource, __LINE__, ERR_NOT_BUILT, "export of text data");
-}
-
 ExportStatus DatExportFilter::BeginExportToMemory(std::vector<uint8_t>& bytes, bool interactive) {
     toMemory = true;
     return IoExportFilter::BeginExportToMemory(bytes, interactive);
-}
-
-ExportStatus DatExportFilter::ExportObject(TrBase&) {
-    ThrowError(kExportSource, __LINE__, ERR_NOT_BUILT, "export of text data");
-}
-
-ExportStatus DatExportFilter::EndExport() {
-    ThrowError(kExportSource, __LINE__, ERR_NOT_BUILT, "export of text data");
 }
 
 }  // namespace dornel

@@ -1,6 +1,7 @@
 // The export filter behind the five export factories.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -8,11 +9,15 @@
 #include "host/FileKind.h"
 #include "host/brisko/EncodedBufferedFile.h"
 #include "host/brisko/RString.h"
+#include "host/qorvix/GlobalMemory.h"
 #include "host/qorvix/IoFilter.h"
 
 namespace dornel {
 
 using qorvix::ExportStatus;
+
+/// The only worksheet capability the filter accepts.
+constexpr uint16_t kSupportedCapabilities = 0x2000;
 
 /// Writes worksheet cells and point sets as delimited text.
 class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
@@ -33,18 +38,47 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     // slot 10
     ExportStatus EndExport() override;
 
+    // Options (ExportOptions.cpp).
     void ResetExportDefaults();
+    void LoadExportOptions(bool persistent);
+    void SaveExportOptions(bool persistent);
+    /// Runs the export options dialog; true when the user pressed OK.
+    bool RunExportDialog(const RString& path);
+
+    // Writer (ExportWriter.cpp).
+    ExportStatus WriteCell(const qorvix::TrCell& cell);
+    void WriteCellText(const RString& text);
+    ExportStatus WritePoints(const qorvix::TrPoints& points);
+    void SetCellFormat(const qorvix::TrCellFmt& format);
 
     std::unique_ptr<qorvix::CProgress> progress;  ///< progress of the running export, or null
     brisko::CEncodedBufferedFile outputFile;      ///< the text file being written
     bool toMemory = false;                        ///< set by BeginExportToMemory
     FileKind kind;                                ///< 0 CSV, 1 TXT, 2 DAT, 3 BNA, 4 BLN
     RString outputPath;                           ///< the path given to BeginExport
-    RString delimiterOption;                      ///< Delimiter, "," (TXT: tab)
-    RString decimalOption;                        ///< DecimalSymbol, "."
-    RString qualifierOption;                      ///< TextQualifier, double quote (TXT: empty)
-    uint32_t encodingMethod = 0;                  ///< ExportEncodingMethod, 0
-    uint32_t codePage = 0;                        ///< ExportCodepage, 0
+    HGLOBAL* handleDest = nullptr;                ///< where a memory block's handle goes
+    uint32_t* sizeDest = nullptr;                 ///< where a memory block's size goes
+    uint16_t supportedCaps = kSupportedCapabilities;
+    RString delimiterOption;                   ///< Delimiter, default "," (TXT: tab)
+    std::array<char16_t, 10> delimiterText{};  ///< the field separator being written
+    RString decimalOption;                     ///< DecimalSymbol, default "."
+    std::array<char16_t, 2> decimalSymbol{};   ///< replaces '.' in numbers of cells
+    RString qualifierOption;                   ///< TextQualifier, default '"' (TXT: empty)
+    std::array<char16_t, 2> qualifierText{};   ///< written around texts; empty for none
+    int32_t objectsWritten = 0;                ///< records written since BeginExport
+    uint32_t encodingMethod = 0;               ///< ExportEncodingMethod, default 0
+    uint32_t codePage = 0;                     ///< ExportCodepage, default 0
+    int32_t currentRow = 0;                    ///< row of the line being written
+    int32_t dateFormat = 0;                    ///< date code for numeric cells, 0: none
+    int32_t timeFormat = 0;                    ///< time code for numeric cells, 0: none
+    int32_t pendingEmpty = 0;                  ///< empty cells not yet written
+    bool cellInRow = false;                    ///< a value was written on this line
+
+  private:
+    ExportStatus ProgressCheck();
+    void EndProgress();
+    int ClipboardTextType();
+    void Write(const char16_t* text);
 };
 
 }  // namespace dornel

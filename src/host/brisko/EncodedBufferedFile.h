@@ -46,10 +46,13 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// - At most one unit may be pushed back with UnGetc after each Getc.
 /// - If the file shrinks while it is read, reading ends where the data ends.
 ///
-/// Writing (mode "w"): the file is created or truncated; TE_UTF8 and TE_UTF16LE write their
-/// byte-order mark first. WriteString encodes; line feeds are written as they are (no CR is added).
-/// Close flushes and reports a failed write; Abort(true) closes and deletes the file, so an
-/// abandoned export leaves nothing that looks complete.
+/// Writing (mode "w"): TE_UTF8 and TE_UTF16LE write their byte-order mark first. WriteString
+/// encodes; line feeds are written as they are (no CR is added). The bytes go to "PATH.part"
+/// beside the target; Close flushes, and only then does the file take the target's name (an
+/// existing file is replaced), so the bytes can be read at once. A failed write, a failed Close
+/// or Abort removes the part file and leaves any earlier file at the target untouched, so an
+/// export never leaves a truncated file that looks complete. A target that exists but may not be
+/// written is refused at Open.
 ///
 /// Errors (missing file, a directory, no permission, a failed read or write, an unknown code page)
 /// throw brisko::Exception.
@@ -104,11 +107,14 @@ class BRISKO_API CEncodedBufferedFile {
   private:
     char16_t Refill();
     void OpenForReading(int encoding, uint32_t codePage, bool impose, bool keepSignature);
+    void OpenForWriting(int encoding, uint32_t codePage);
     void ResetDecoding();
     void FlushOutput();
+    void EncodeWide(bool all);
 
     std::FILE* file_ = nullptr;
     RString path_;
+    RString partPath_;
     bool writing_ = false;
     int encoding_ = TE_ANSI;
     uint32_t codePage_ = 0;
@@ -126,6 +132,8 @@ class BRISKO_API CEncodedBufferedFile {
     char16_t* cur_ = nullptr;
     char16_t* end_ = nullptr;
     std::string out_;
+    WString wideOut_;  // text waiting for conversion to an 8-bit page
+    bool utf8Output_ = false;
 };
 
 }  // namespace brisko

@@ -52,6 +52,10 @@ BRISKO_API bool IsDirectory(const RString& path);
 
 /// Bytes of the byte-order mark the file begins with (3 for UTF-8, 2 for UTF-16LE), 0 otherwise.
 BRISKO_API int GetBOMInfo(const RString& path);
+/// Whether an existing file may be written by this process.
+BRISKO_API bool IsWritable(const RString& path);
+/// Renames from over to, replacing a file there; false on failure (errno tells why).
+BRISKO_API bool ReplaceFile(const RString& from, const RString& to);
 /// Deletes the file; false when it could not be deleted.
 BRISKO_API bool RemoveFile(const RString& path);
 /// The file's size in bytes; -1 when it does not exist or cannot be examined.

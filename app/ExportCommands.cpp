@@ -1,0 +1,249 @@
+// dornel export and dornel convert: records handed to the export filter, and the memory block
+// of a clipboard export.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "PluginLibrary.h"
+#include "RecordsFile.h"
+#include "Session.h"
+#include "Worksheet.h"
+#include "host/brisko/DateTime.h"
+#include "host/brisko/File.h"
+#include "host/qorvix/GlobalMemory.h"
+#include "host/qorvix/IoFilter.h"
+
+namespace dornel::app {
+
+using namespace qorvix;
+
+namespace {
+
+std::string Base64(const unsigned char* data, size_t size) {
+    static const char* const digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < size; i += 3) {
+        const uint32_t n = (data[i] << 16) | (i + 1 < size ? data[i + 1] << 8 : 0) |
+                           (i + 2 < size ? data[i + 2] : 0);
+        out += digits[(n >> 18) & 63];
+        out += digits[(n >> 12) & 63];
+        out += i + 1 < size ? digits[(n >> 6) & 63] : '=';
+        out += i + 2 < size ? digits[n & 63] : '=';
+    }
+    return out;
+}
+
+/// One export: the filter, the trace of its calls, the block of a memory export.
+class ExportSession {
+  public:
+    ExportSession(const Settings& s, int kind, const std::string& options, Trace* trace)
+        : trace_(trace), manager_(MakeManager(s, trace)), plugin_(s.plugin) {
+        filter_.reset(plugin_.Export(kind)(*manager_));
+        if (!filter_)
+            throw std::runtime_error(std::string(kExportFactoryNames[kind]) + " made no filter");
+        if (!options.empty()) {
+            filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(options)));
+            Note(Json{{"call", "ApplyStringOptions"}});
+            WarnUnusedEntries(options, *manager_);
+        }
+    }
+
+    ~ExportSession() {
+        if (block_)
+            GlobalFree(block_);
+    }
+
+    int Begin(const std::string& path, bool interactive) {
+        const int status = filter_->BeginExport(brisko::RString(Utf8ToAcp(path)), interactive);
+        Note(Json{{"call", "BeginExport"}, {"status", status}});
+        return status;
+    }
+
+    /// Hands one record over; with toMemory a TrInitWksExp gets the session's destinations.
+    int Send(TrBase& record, bool toMemory) {
+        if (toMemory && record.GetTypeInfo() == TrInitWksExp::GetClassTypeId()) {
+            auto& init = static_cast<TrInitWksExp&>(record);
+            init.handleDest = &block_;
+            init.sizeDest = &blockSize_;
+        }
+        const int status = filter_->ExportObject(record);
+        Note(Json{{"call", "ExportObject"},
+                  {"record", record.GetTypeInfo()->GetName()},
+                  {"status", status}});
+        return status;
+    }
+
+    int End() {
+        const int status = filter_->EndExport();
+        Note(Json{{"call", "EndExport"}, {"status", status}});
+        return status;
+    }
+
+    /// Writes a delivered memory block to path byte for byte; false when none came.
+    bool DeliverBlock(const std::string& path) {
+        if (!block_)
+            return false;
+        const auto* bytes = static_cast<const unsigned char*>(GlobalLock(block_));
+        Note(Json{{"memory", {{"size", blockSize_}, {"base64", Base64(bytes, blockSize_)}}}});
+        std::FILE* f = brisko::OpenFile(brisko::RString(Utf8ToAcp(path)), "wb");
+        const bool ok = f && std::fwrite(bytes, 1, blockSize_, f) == blockSize_;
+        if (f && std::fclose(f) != 0 && ok)
+            throw std::runtime_error("cannot write '" + path + "'");
+        GlobalUnlock(block_);
+        if (!ok)
+            throw std::runtime_error("cannot write '" + path + "': " + std::strerror(errno));
+        return true;
+    }
+
+    /// Ends the session without EndExport: the filter abandons what it began.
+    void Abandon() { filter_.reset(); }
+
+  private:
+    void Note(const Json& event) {
+        if (trace_)
+            trace_->Write(event);
+    }
+
+    Trace* trace_;
+    std::unique_ptr<HostManager> manager_;
+    PluginLibrary plugin_;
+    std::unique_ptr<IoExportFilter> filter_;
+    HGLOBAL block_ = nullptr;
+    uint32_t blockSize_ = 0;
+};
+
+std::string MemoryScratchPath() {
+    std::error_code ec;
+    auto dir = std::filesystem::temp_directory_path(ec);
+    if (ec)
+        dir = ".";
+    return (dir / ("dornel-clip-" + std::to_string(reinterpret_cast<uintptr_t>(&ec)) + ".txt"))
+        .string();
+}
+
+/// Begins, sends every record, ends; the exit status of the whole export.
+int RunRecords(ExportSession& session, const Settings& s, const std::string& out,
+               std::vector<OwnedRecord>& records) {
+    const bool toMemory = s.toMemory;
+    if (toMemory && std::none_of(records.begin(), records.end(), [](const OwnedRecord& r) {
+            return r.record->GetTypeInfo() == TrInitWksExp::GetClassTypeId();
+        })) {
+        // The host names its destinations in the first record.
+        OwnedRecord init;
+        init.record = std::make_unique<TrInitWksExp>();
+        records.insert(records.begin(), std::move(init));
+    }
+    int status = session.Begin(toMemory ? MemoryScratchPath() : out, s.interactive);
+    if (status != 0) {
+        if (!s.trace)
+            std::fprintf(stderr, "dornel: the export was cancelled\n");
+        return kExitStatus;
+    }
+    for (OwnedRecord& r : records) {
+        status = session.Send(*r.record, toMemory);
+        if (status != 0) {
+            session.Abandon();
+            if (!s.trace)
+                std::fprintf(stderr, "dornel: the export %s\n",
+                             status == 3 ? "needs a capability the filter lacks" : "was cancelled");
+            return kExitStatus;
+        }
+    }
+    status = session.End();
+    if (toMemory && !session.DeliverBlock(out) && !s.trace)
+        std::fprintf(stderr, "dornel: no memory block was delivered\n");
+    if (status == 1 && !s.trace)
+        std::fprintf(stderr, "dornel: nothing was exported\n");
+    return StatusExit(status);
+}
+
+/// The worksheet as export records: rows in order, empty cells as records of their own, a
+/// blank row as one empty cell, and a date format before each dated number.
+std::vector<OwnedRecord> WorksheetRecords(const Worksheet& sheet) {
+    std::vector<OwnedRecord> records;
+    auto add = [&](std::unique_ptr<TrBase> r) {
+        OwnedRecord o;
+        o.record = std::move(r);
+        records.push_back(std::move(o));
+    };
+    add(std::make_unique<TrInitWksExp>());
+    int date = 0, time = 0;
+    const auto& rows = sheet.Rows();
+    for (size_t r = 0; r < rows.size(); ++r) {
+        const int32_t row = static_cast<int32_t>(r);
+        if (rows[r].empty())
+            add(std::make_unique<TrCell>(row, 0));
+        for (size_t c = 0; c < rows[r].size(); ++c) {
+            const Cell& cell = rows[r][c];
+            const int32_t col = static_cast<int32_t>(c);
+            if (cell.kind == Cell::Text) {
+                add(std::make_unique<TrCell>(row, col, brisko::RString(Utf8ToAcp(cell.text))));
+            } else if (cell.kind == Cell::Number) {
+                if (cell.dateFormat != date || cell.timeFormat != time) {
+                    auto format = std::make_unique<TrCellFmt>(row, col, 0);
+                    char text[40];
+                    brisko::WQMapFmtTypesToExcelFmtStr(cell.dateFormat, cell.timeFormat, text);
+                    const bool dated = cell.dateFormat != 0 || cell.timeFormat != 0;
+                    format->mask = dated ? 0x120 : 0;
+                    format->category = dated ? 6 : 0;
+                    format->format = brisko::RString(text);
+                    add(std::move(format));
+                    date = cell.dateFormat;
+                    time = cell.timeFormat;
+                }
+                add(std::make_unique<TrCell>(row, col, cell.number));
+            } else {
+                add(std::make_unique<TrCell>(row, col));
+            }
+        }
+    }
+    return records;
+}
+
+}  // namespace
+
+int RunExport(const Settings& s) {
+    std::vector<OwnedRecord> records;
+    try {
+        records = ReadRecordsFile(s.records);
+    } catch (const std::runtime_error& e) {
+        throw UsageError(e.what());
+    }
+    Trace trace(stdout);
+    ExportSession session(s, KindFor(s.kind, s.output), s.options, s.trace ? &trace : nullptr);
+    return RunRecords(session, s, s.output, records);
+}
+
+int RunConvert(const Settings& s) {
+    Trace trace(stdout);
+    Trace* t = s.trace ? &trace : nullptr;
+    Worksheet sheet;
+    {
+        const int kind = KindFor(s.importKind, s.file);
+        auto manager = MakeManager(s, t);
+        manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
+        manager->SetSink(&sheet);
+        PluginLibrary plugin(s.plugin);
+        std::unique_ptr<IoImportFilter> filter(plugin.Import(kind)(*manager));
+        if (!filter)
+            throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
+        if (!s.importOptions.empty()) {
+            filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.importOptions)));
+            WarnUnusedEntries(s.importOptions, *manager);
+        }
+        const int status = filter->ImportFile(brisko::RString(Utf8ToAcp(s.file)), false);
+        if (t)
+            t->Write(Json{{"call", "ImportFile"}, {"status", status}});
+        if (status != 0) {
+            if (!s.trace)
+                std::fprintf(stderr, "dornel: the import did not finish; nothing was exported\n");
+            return kExitStatus;
+        }
+    }
+    std::vector<OwnedRecord> records = WorksheetRecords(sheet);
+    ExportSession session(s, KindFor(s.exportKind, s.output), s.exportOptions, t);
+    return RunRecords(session, s, s.output, records);
+}
+
+}  // namespace dornel::app

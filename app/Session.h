@@ -1,0 +1,79 @@
+// The host program's session: what the command line says, and the helpers every command uses.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "HostManager.h"
+#include "Trace.h"
+
+namespace dornel::app {
+
+constexpr int kExitOk = 0;
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitStatus = 3;
+
+/// Everything the command line says.
+struct Settings {
+    std::string plugin;
+    std::string store;
+    std::vector<std::string> sets;
+    long acp = -1;
+    bool trace = false;
+    std::string kind;
+    std::string options;
+    bool interactive = false;
+    bool fromMemory = false;
+    std::string format = "table";
+    long refuse = 0;
+    long cancelProgress = 0;
+    int warningAnswer = 6;
+    // import and probe
+    std::string file;
+    std::string key;
+    // options
+    std::string optionName;
+    std::string optionValue;
+    std::string optionType;
+    std::string direction = "import";
+    // export and convert
+    std::string output;
+    std::string records;
+    bool toMemory = false;
+    std::string importKind;
+    std::string exportKind;
+    std::string importOptions;
+    std::string exportOptions;
+};
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+extern const char* const kKindNames[5];
+extern const char* const kFormatKeys[5];
+
+std::string DefaultStorePath();
+int KindFromName(const std::string& name);
+/// The kind named on the command line, else the file's extension, else txt.
+int KindFor(const std::string& given, const std::string& path);
+/// The session's manager, made from the settings.
+std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace);
+/// Option-string entries that the plug-in never asked for were ignored: say so.
+void WarnUnusedEntries(const std::string& options, const HostManager& manager);
+std::vector<char> ReadWholeFile(const std::string& path);
+int StatusExit(int status);
+
+int RunImport(const Settings& s);
+int RunProbe(const Settings& s);
+int RunExport(const Settings& s);
+int RunConvert(const Settings& s);
+int RunOptionsList(const Settings& s);
+int RunOptionsGet(const Settings& s);
+int RunOptionsSet(const Settings& s);
+int RunOptionsListing(const Settings& s);
+
+}  // namespace dornel::app

@@ -1,0 +1,287 @@
+// The export writer: opens the output, writes cells and point sets as delimited text line by
+// line, and finishes the file or hands it to the host as a memory block.
+#include <cstring>
+
+#include "export/DatExportFilter.h"
+#include "export/ExportTexts.h"
+#include "export/NumberText.h"
+#include "host/brisko/DateTime.h"
+#include "host/brisko/File.h"
+#include "host/brisko/PrimData.h"
+#include "host/qorvix/Records.h"
+
+namespace dornel {
+
+using namespace qorvix;
+
+namespace {
+
+constexpr char16_t kLineFeed[] = u"\n";
+
+char16_t SeparatorFor(const RString& option) {
+    const char c = option.empty() ? '\0' : option[0];
+    return c == '\t' || c == ' ' || c == ';' ? static_cast<char16_t>(c) : u',';
+}
+
+}  // namespace
+
+void DatExportFilter::Write(const char16_t* text) {
+    size_t n = 0;
+    while (text[n])
+        ++n;
+    outputFile.WriteString(text, n);
+}
+
+ExportStatus DatExportFilter::ProgressCheck() {
+    return m_manager.ProgressIndeterminate() ? EXPORT_DONE : EXPORT_CANCELLED;
+}
+
+void DatExportFilter::EndProgress() {
+    if (progress) {
+        m_manager.ProgressStop();
+        progress.reset();
+    }
+}
+
+int DatExportFilter::ClipboardTextType() {
+    int textType = -1;
+    m_manager.GetOption(kExpOptClipboardTextType, textType, false);
+    return textType;
+}
+
+ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive) {
+    outputPath = path;
+    delimiterText = {u','};
+    qualifierText = {u'"'};
+    decimalSymbol = {u'.'};
+    int encoding = brisko::TE_ANSI;
+    uint32_t page = 0;
+    if (kind == KIND_DAT || kind == KIND_TXT) {
+        LoadExportOptions(true);
+        if (interactive && !RunExportDialog(path))
+            return EXPORT_CANCELLED;
+        delimiterText = {SeparatorFor(delimiterOption)};
+        const char decimal = decimalOption.empty() ? '\0' : decimalOption[0];
+        decimalSymbol = {decimal == ',' ? u',' : u'.'};
+        qualifierText = {};
+        const char qualifier = qualifierOption.empty() ? '\0' : qualifierOption[0];
+        if (qualifier == '"' || qualifier == '\'')
+            qualifierText = {static_cast<char16_t>(qualifier)};
+        encoding = encodingMethod == 1   ? brisko::TE_UTF16LE
+                   : encodingMethod == 2 ? brisko::TE_UTF8
+                                         : brisko::TE_ANSI;
+        page = codePage;
+    }
+    int textType = -1;
+    const bool clipboard = m_manager.GetOption(kExpOptClipboardTextType, textType, false);
+    if (textType == 0)
+        encoding = brisko::TE_ANSI;
+    else if (textType == 1)
+        encoding = brisko::TE_UTF16LE;
+
+    if (outputFile.IsOpen())
+        outputFile.Abort(true);
+    outputFile.Open(path, "w", 3, encoding, page, false, false);
+    objectsWritten = 0;
+    currentRow = -1;
+    // Destinations of a memory block come with this export's TrInitWksExp, never an earlier one.
+    handleDest = nullptr;
+    sizeDest = nullptr;
+
+    EndProgress();
+    progress = std::make_unique<CProgress>(&m_manager);
+    m_manager.ProgressStart("", true, false);
+    if (toMemory || clipboard)
+        m_manager.ProgressMessage(kMsgExportingMemory);
+    else
+        progress->MessageVA(kMsgExportingFile,
+                            brisko::CPath(outputFile.GetFilePath()).GetNameAndExtension().c_str());
+    return EXPORT_DONE;
+}
+
+ExportStatus DatExportFilter::ExportObject(TrBase& record) {
+    const brisko::CTypeInfo* type = record.GetTypeInfo();
+    if (type == TrCell::GetClassTypeId())
+        return WriteCell(static_cast<const TrCell&>(record));
+    if (type == TrCellFmt::GetClassTypeId()) {
+        SetCellFormat(static_cast<const TrCellFmt&>(record));
+        return ProgressCheck();
+    }
+    if (type == TrPoints::GetClassTypeId())
+        return WritePoints(static_cast<const TrPoints&>(record));
+    if (type == TrInitWksExp::GetClassTypeId()) {
+        const auto& init = static_cast<const TrInitWksExp&>(record);
+        handleDest = init.handleDest;
+        sizeDest = init.sizeDest;
+        return ProgressCheck();
+    }
+    if (type == TrWksCap::GetClassTypeId()) {
+        if (static_cast<const TrWksCap&>(record).flags & ~supportedCaps)
+            return EXPORT_CAPABILITY;
+        return ProgressCheck();
+    }
+    return EXPORT_DONE;
+}
+
+void DatExportFilter::SetCellFormat(const TrCellFmt& format) {
+    int date = 0, time = 0;
+    brisko::WQMapExcelFmtStrToFmtTypes(format.format.c_str(), date, time);
+    if ((format.mask & 0x20) && format.category == 6 && (date != 0 || time != 0)) {
+        dateFormat = date;
+        timeFormat = time;
+    } else {
+        dateFormat = timeFormat = 0;
+    }
+}
+
+ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
+    // Cells come row by row; their columns are not looked at.
+    if (currentRow == -1) {
+        currentRow = cell.row;
+        pendingEmpty = 0;
+        cellInRow = false;
+    } else if (cell.row > currentRow) {
+        Write(kLineFeed);
+        currentRow = cell.row;
+        pendingEmpty = 0;
+        cellInRow = false;
+    }
+    if (cell.kind == CELL_EMPTY) {
+        ++pendingEmpty;
+        ++objectsWritten;
+        return ProgressCheck();
+    }
+    if (cellInRow)
+        Write(delimiterText.data());
+    for (; pendingEmpty > 0; --pendingEmpty)
+        Write(delimiterText.data());
+
+    if (cell.kind == CELL_TEXT) {
+        WriteCellText(cell.text);
+    } else if (cell.kind == CELL_NUMBER || cell.kind == CELL_NUMBER_ALT) {
+        if (dateFormat == 0 && timeFormat == 0) {
+            char16_t number[32];
+            const size_t n = FormatNumber14G(cell.number, number);
+            for (size_t i = 0; i < n; ++i)
+                if (number[i] == u'.')
+                    number[i] = decimalSymbol[0];
+            outputFile.WriteString(number, n);
+        } else {
+            dateFormat = brisko::WQClosestAccurateDateFmt(cell.number, dateFormat);
+            timeFormat = brisko::WQClosestAccurateTimeFmt(cell.number, timeFormat);
+            char text[40];
+            brisko::WQDateTime(cell.number).GetDateTimeStr(dateFormat, timeFormat, text);
+            WriteCellText(RString(text));
+        }
+    } else {
+        // A kind the writer does not know: its separators stay, nothing else is written.
+        return ProgressCheck();
+    }
+    cellInRow = true;
+    ++objectsWritten;
+    return ProgressCheck();
+}
+
+void DatExportFilter::WriteCellText(const RString& text) {
+    const brisko::WString wide = text.ToWide();
+    if (qualifierText[0]) {
+        Write(qualifierText.data());
+        outputFile.WriteString(wide);
+        Write(qualifierText.data());
+    } else {
+        outputFile.WriteString(wide);
+    }
+}
+
+ExportStatus DatExportFilter::WritePoints(const TrPoints& points) {
+    if (objectsWritten > 0)
+        Throw_ERR_MULTIPLE_OBJECTS(kExportSource, kLineMultipleObjects,
+                                   outputFile.GetFilePath().c_str());
+    const size_t coordSize = brisko::CPrimTypeInfo::TypeSize(points.coordType);
+    const size_t attrSize = brisko::CPrimTypeInfo::TypeSize(points.attrType);
+    const auto* coord = static_cast<const unsigned char*>(points.coords);
+    const auto* attr = static_cast<const unsigned char*>(points.attrs);
+    const int32_t attrCount = attr ? points.attrCount : 0;
+    char16_t number[32];
+    for (int32_t i = 0; coord && i < points.pointCount; ++i) {
+        for (int k = 0; k < 3; ++k, coord += coordSize) {
+            // Coordinates keep '.' whatever the decimal symbol of cells.
+            outputFile.WriteString(
+                number,
+                FormatNumber14G(brisko::CPrimData::GetWideReal(points.coordType, coord), number));
+            if (k < 2)
+                Write(delimiterText.data());
+        }
+        if (attrCount != 0)
+            Write(delimiterText.data());
+        for (int32_t j = 0; j < attrCount; ++j, attr += attrSize) {
+            outputFile.WriteString(
+                number,
+                FormatNumber14G(brisko::CPrimData::GetWideReal(points.attrType, attr), number));
+            if (j < attrCount - 1)
+                Write(delimiterText.data());
+        }
+        Write(kLineFeed);
+    }
+    ++objectsWritten;
+    return ProgressCheck();
+}
+
+ExportStatus DatExportFilter::EndExport() {
+    if (objectsWritten <= 0 && !handleDest) {
+        if (outputFile.GetFilePath().empty()) {
+            EndProgress();
+            return EXPORT_DONE;
+        }
+        // Nothing was exported: no file is left behind.
+        outputFile.Close();
+        brisko::RemoveFile(outputFile.GetFilePath());
+        EndProgress();
+        return EXPORT_NOTHING;
+    }
+    if (!outputFile.IsOpen())
+        ThrowError(kExportSource, kLineNotOpen, ERR_FILE_NOT_OPEN);
+    if (currentRow >= 0)
+        Write(kLineFeed);
+    outputFile.Close();
+    if (!handleDest) {
+        EndProgress();
+        return EXPORT_DONE;
+    }
+
+    const RString path = outputFile.GetFilePath();
+    const int bomLength = brisko::GetBOMInfo(path);
+    brisko::CFile file(path, 1, 3, 1);
+    int64_t length = file.GetLength();
+    if (length < 0)
+        ThrowError(kExportSource, kLineNoLength, ERR_FILE_IO);
+    size_t terminator = 0;
+    const int textType = ClipboardTextType();
+    if (textType == 0) {
+        terminator = 1;
+    } else if (textType == 1) {
+        file.Seek(bomLength, 0);
+        length -= bomLength;
+        terminator = 2;
+    }
+    HGLOBAL block = GlobalAlloc(0x2000, static_cast<SIZE_T>(length) + terminator);
+    if (!block)
+        Throw_ERR_FILE_NO_MEM(kExportSource, kLineNoMemory, path.c_str());
+    auto* bytes = static_cast<unsigned char*>(GlobalLock(block));
+    const uint32_t read = file.Read(bytes, static_cast<uint32_t>(length));
+    std::memset(bytes + length, 0, terminator);
+    GlobalUnlock(block);
+    file.Close();
+    brisko::RemoveFile(path);
+    if (read == 0) {
+        GlobalFree(block);
+        ThrowError(kExportSource, kLineNothingRead, ERR_FILE_IO);
+    }
+    *handleDest = block;
+    if (sizeDest)
+        *sizeDest = static_cast<uint32_t>(length + static_cast<int64_t>(terminator));
+    EndProgress();
+    return EXPORT_DONE;
+}
+
+}  // namespace dornel

@@ -1,0 +1,133 @@
+// Acceptance tests of dornel export and dornel convert: the bytes written, memory blocks, and
+// failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "acceptance/AcceptanceSupport.h"
+#include "support/TestSupport.h"
+
+namespace dornel::test {
+namespace {
+
+const char* const kSheet =
+    "{\"record\":\"TrInitWksExp\"}\n"
+    "{\"record\":\"TrWksCap\",\"flags\":8192}\n"
+    "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"text\",\"text\":\"caf\xC3\xA9\"}\n"
+    "{\"record\":\"TrCell\",\"row\":0,\"col\":1,\"kind\":\"empty\"}\n"
+    "{\"record\":\"TrCell\",\"row\":0,\"col\":2,\"kind\":\"number\",\"value\":2.5}\n"
+    "{\"record\":\"TrCell\",\"row\":1,\"col\":0,\"kind\":\"number\",\"value\":1e20}\n"
+    "{\"record\":\"TrCellFmt\",\"row\":1,\"col\":1,\"mask\":288,\"category\":6,\"format\":\"yyyy-"
+    "mm-dd\"}\n"
+    "{\"record\":\"TrCell\",\"row\":1,\"col\":1,\"kind\":\"number\",\"value\":45356}\n";
+
+std::string Latin1ToUtf16(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c, out += '\0';
+    return out;
+}
+
+TEST(ExportAcceptance, RecordsBecomeTheFilesBytes) {
+    struct Case {
+        const char* name;
+        const char* out;
+        std::vector<std::string> args;
+        std::string bytes;
+    } cases[] = {
+        {"CSV", "o.csv", {}, "\"caf\xC3\xA9\",,2.5\n1E+020,\"2024-03-05\"\n"},
+        {"TXT with options",
+         "o.txt",
+         {"--options", "Delimiter=semicolon;DecimalSymbol=comma"},
+         "caf\xC3\xA9;;2,5\n1E+020;2024-03-05\n"},
+        {"DAT in Windows-1252",
+         "o.dat",
+         {"--options", "ExportCodepage=1252"},
+         "\"caf\xE9\",,2.5\n1E+020,\"2024-03-05\"\n"},
+        {"UTF-16 block",
+         "o.csv",
+         {"--to-memory", "--set", "ClipboardTextType=1"},
+         Latin1ToUtf16("\"caf\xE9\",,2.5\n1E+020,\"2024-03-05\"\n") + std::string(2, '\0')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string out = dir.Path(c.out);
+        std::vector<std::string> args = {
+            "--store",   dir.Path("s.json"),          "--acp", "65001", "export", out,
+            "--records", dir.Write("r.jsonl", kSheet)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult r = RunDornel(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(ReadBytes(out), c.bytes);
+    }
+}
+
+TEST(ExportAcceptance, TheTraceShowsCallsAndTheBlock) {
+    TempDir dir;
+    const RunResult r =
+        RunDornel({"--store", dir.Path("s.json"), "export", dir.Path("o.csv"), "--records",
+                   dir.Write("r.jsonl",
+                             "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":"
+                             "\"number\",\"value\":1}\n"),
+                   "--to-memory", "--set", "ClipboardTextType=0", "--trace"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<std::string> calls = LinesStartingWith(r.out, "{\"call\"");
+    EXPECT_EQ(calls, (std::vector<std::string>{
+                         "{\"call\":\"BeginExport\",\"status\":0}",
+                         "{\"call\":\"ExportObject\",\"record\":\"TrInitWksExp\",\"status\":0}",
+                         "{\"call\":\"ExportObject\",\"record\":\"TrCell\",\"status\":0}",
+                         "{\"call\":\"EndExport\",\"status\":0}"}));
+    EXPECT_EQ(Lines(r.out).back(), "{\"memory\":{\"size\":3,\"base64\":\"MQoA\"}}");
+}
+
+TEST(ExportAcceptance, StatusesAndFailures) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    // Nothing to export: no file, status 1.
+    RunResult r = RunDornel({"--store", store, "export", dir.Path("none.csv"), "--records",
+                             dir.Write("empty.jsonl", "{\"record\":\"TrInitWksExp\"}\n")});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("none.csv")));
+    // A capability the filter lacks.
+    r = RunDornel({"--store", store, "export", dir.Path("cap.csv"), "--records",
+                   dir.Write("cap.jsonl", "{\"record\":\"TrWksCap\",\"flags\":1}\n")});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("cap.csv")));
+    // A second object.
+    r = RunDornel(
+        {"--store", store, "export", dir.Path("two.csv"), "--records",
+         dir.Write("two.jsonl",
+                   "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"number\",\"value\":1}\n"
+                   "{\"record\":\"TrPoints\",\"points\":[[1,2,3]]}\n")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("dornel: ERROR DatExportFilter:610: ", 0), 0u) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("two.csv")));
+    // A folder that does not exist.
+    r = RunDornel(
+        {"--store", store, "export", dir.Path("no/such/dir.csv"), "--records",
+         dir.Write(
+             "one.jsonl",
+             "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"number\",\"value\":1}\n")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
+    // Records that are not records.
+    r = RunDornel({"--store", store, "export", dir.Path("bad.csv"), "--records",
+                   dir.Write("bad.jsonl", "{\"record\":\"TrCell\"}\nnot json\n")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("bad.jsonl:2"), std::string::npos) << r.err;
+}
+
+TEST(ConvertAcceptance, ImportsThenExports) {
+    TempDir dir;
+    const std::string in = dir.Write("in.txt", "name\tvalue\twhen\nx y\t1,5\t2024-03-05\n\n3\n");
+    const std::string out = dir.Path("out.csv");
+    const RunResult r =
+        RunDornel({"--store", dir.Path("s.json"), "--set", "DateTimeSupport=true", "convert", in,
+                   out, "--import-options", "Delimiter=tab;DecimalSymbol=comma"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadBytes(out), "\"name\",\"value\",\"when\"\n\"x y\",1.5,\"2024-03-05\"\n\n3\n");
+}
+
+}  // namespace
+}  // namespace dornel::test

@@ -307,7 +307,7 @@ void CEncodedBufferedFile::Close() {
         err = errno;
     }
     file_ = nullptr;
-    if (ok && !ReplaceFile(partPath_, path_)) {
+    if (ok && !MoveFileOver(partPath_, path_)) {
         ok = false;
         err = errno;
     }

@@ -159,7 +159,7 @@ bool IsWritable(const RString& path) {
 #endif
 }
 
-bool ReplaceFile(const RString& from, const RString& to) {
+bool MoveFileOver(const RString& from, const RString& to) {
 #if defined(_WIN32)
     if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <filesystem>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "export/ExportTestSupport.h"
 #include "host/brisko/Exception.h"
 #include "host/qorvix/GlobalMemory.h"
@@ -270,6 +274,21 @@ TEST(ExportWriter, AnUnwritablePathIsAnErrorAndLeavesNothing) {
     EXPECT_THROW(f.BeginExport(brisko::RString(path), false), brisko::Exception);
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_TRUE(m.events.empty());
+}
+
+TEST(ExportWriter, AReadOnlyFileIsRefusedAndKept) {
+#if !defined(_WIN32)
+    if (geteuid() == 0)
+        GTEST_SKIP() << "the superuser may write every file";
+#endif
+    TempDir dir;
+    const std::string path = dir.Write("ro.csv", "keep\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    RecordingManager m;
+    DatExportFilter f(m, KIND_CSV);
+    EXPECT_THROW(f.BeginExport(brisko::RString(path), false), brisko::Exception);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadBytes(path), "keep\n");
 }
 
 TEST(ExportWriter, AnAbandonedExportLeavesTheOldFileAlone) {

@@ -55,7 +55,7 @@ BRISKO_API int GetBOMInfo(const RString& path);
 /// Whether an existing file may be written by this process.
 BRISKO_API bool IsWritable(const RString& path);
 /// Renames from over to, replacing a file there; false on failure (errno tells why).
-BRISKO_API bool ReplaceFile(const RString& from, const RString& to);
+BRISKO_API bool MoveFileOver(const RString& from, const RString& to);
 /// Deletes the file; false when it could not be deleted.
 BRISKO_API bool RemoveFile(const RString& path);
 /// The file's size in bytes; -1 when it does not exist or cannot be examined.

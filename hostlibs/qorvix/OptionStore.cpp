@@ -287,7 +287,7 @@ OptionStore::OptionStore(const std::string& path) : path_(path) {
             !entry.contains("type") || !entry["type"].is_string() || !entry.contains("value"))
             corrupt("an entry lacks its name, type or value");
         const std::string name = entry["name"];
-        OptionType type;
+        OptionType type = OptionType::Text;
         if (name.empty() || !OptionTypeFromName(entry["type"], type))
             corrupt("the option '" + name + "' has an unknown type");
         const auto& v = entry["value"];

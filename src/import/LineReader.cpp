@@ -1,5 +1,6 @@
 // Line reader and field splitter: fields in delimited and fixed-width mode, qualified sections,
 // raw lines, the skipped start rows and the detection of a file's delimiter.
+#include <array>
 #include <cstring>
 
 #include "import/DatImportFilter.h"
@@ -229,7 +230,9 @@ bool DatImportFilter::SkipStartRows() {
 void DatImportFilter::DetectDelimiter() {
     if (delimiterGiven)
         return;
-    std::vector<uint32_t> counts(65536, 0);
+    // Delimiters are single bytes (the class table is built from 8-bit values), so only the
+    // first 256 code units can ever be counted.
+    std::array<uint32_t, 256> counts{};
     int64_t bestCount = -1;
     int32_t best = -1;
     int lines = 0;
@@ -241,7 +244,7 @@ void DatImportFilter::DetectDelimiter() {
             if (lines == 100)
                 break;
             ++lines;
-        } else if (charClass[t] == CLASS_DELIMITER) {
+        } else if (t < counts.size() && charClass[t] == CLASS_DELIMITER) {
             if (++counts[t] > bestCount) {
                 bestCount = counts[t];
                 best = t;
@@ -250,12 +253,12 @@ void DatImportFilter::DetectDelimiter() {
     }
     if (best == u' ') {
         // Spaces pad many files; another delimiter as frequent as the space wins.
-        for (int32_t u = 0; u < 65536; ++u)
+        for (int32_t u = 0; u < static_cast<int32_t>(counts.size()); ++u)
             if (u != u' ' && counts[u] == bestCount)
                 best = u;
     }
     if (best >= 0 && best != u' ') {
-        for (int32_t u = 0; u < 65536; ++u)
+        for (int32_t u = 0; u < static_cast<int32_t>(counts.size()); ++u)
             if (u != best && charClass[u] == CLASS_DELIMITER)
                 charClass[u] = CLASS_ORDINARY;
     }

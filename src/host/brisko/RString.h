@@ -7,7 +7,9 @@
 
 #include "host/HostApi.h"
 
-#if defined(__GNUC__)
+#if defined(__clang__)
+#define DORNEL_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#elif defined(__GNUC__)
 #define DORNEL_PRINTF(f, a) __attribute__((format(gnu_printf, f, a)))
 #else
 #define DORNEL_PRINTF(f, a)

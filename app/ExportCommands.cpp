@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "PluginLibrary.h"
 #include "RecordsFile.h"
@@ -68,9 +69,11 @@ class ExportSession {
             init.sizeDest = &blockSize_;
         }
         const int status = filter_->ExportObject(record);
-        Note(Json{{"call", "ExportObject"},
-                  {"record", record.GetTypeInfo()->GetName()},
-                  {"status", status}});
+        // Only a traced session pays for its events.
+        if (trace_)
+            Note(Json{{"call", "ExportObject"},
+                      {"record", record.GetTypeInfo()->GetName()},
+                      {"status", status}});
         return status;
     }
 
@@ -122,33 +125,43 @@ std::string MemoryScratchPath() {
         .string();
 }
 
+/// Calls visit for each record in order until it answers false.
+using RecordVisitor = std::function<bool(TrBase&)>;
+using RecordSource = std::function<void(const RecordVisitor&)>;
+
 /// Begins, sends every record, ends; the exit status of the whole export.
 int RunRecords(ExportSession& session, const Settings& s, const std::string& out,
-               std::vector<OwnedRecord>& records) {
+               const RecordSource& source) {
     const bool toMemory = s.toMemory;
-    if (toMemory && std::none_of(records.begin(), records.end(), [](const OwnedRecord& r) {
-            return r.record->GetTypeInfo() == TrInitWksExp::GetClassTypeId();
-        })) {
-        // The host names its destinations in the first record.
-        OwnedRecord init;
-        init.record = std::make_unique<TrInitWksExp>();
-        records.insert(records.begin(), std::move(init));
-    }
     int status = session.Begin(toMemory ? MemoryScratchPath() : out, s.interactive);
     if (status != 0) {
         if (!s.trace)
             std::fprintf(stderr, "dornel: the export was cancelled\n");
         return kExitStatus;
     }
-    for (OwnedRecord& r : records) {
-        status = session.Send(*r.record, toMemory);
-        if (status != 0) {
-            session.Abandon();
-            if (!s.trace)
-                std::fprintf(stderr, "dornel: the export %s\n",
-                             status == 3 ? "needs a capability the filter lacks" : "was cancelled");
-            return kExitStatus;
+    bool sawInit = false;
+    source([&](TrBase& record) {
+        if (toMemory && !sawInit && record.GetTypeInfo() != TrInitWksExp::GetClassTypeId()) {
+            // The host names its destinations in the first record.
+            TrInitWksExp init;
+            status = session.Send(init, true);
+            if (status != 0)
+                return false;
         }
+        sawInit = true;
+        status = session.Send(record, toMemory);
+        return status == 0;
+    });
+    if (status != 0) {
+        session.Abandon();
+        if (!s.trace)
+            std::fprintf(stderr, "dornel: the export %s\n",
+                         status == 3 ? "needs a capability the filter lacks" : "was cancelled");
+        return kExitStatus;
+    }
+    if (toMemory && !sawInit) {
+        TrInitWksExp init;
+        session.Send(init, true);
     }
     status = session.End();
     if (toMemory && !session.DeliverBlock(out) && !s.trace)
@@ -158,47 +171,52 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     return StatusExit(status);
 }
 
-/// The worksheet as export records: rows in order, empty cells as records of their own, a
-/// blank row as one empty cell, and a date format before each dated number.
-std::vector<OwnedRecord> WorksheetRecords(const Worksheet& sheet) {
-    std::vector<OwnedRecord> records;
-    auto add = [&](std::unique_ptr<TrBase> r) {
-        OwnedRecord o;
-        o.record = std::move(r);
-        records.push_back(std::move(o));
-    };
-    add(std::make_unique<TrInitWksExp>());
+/// The worksheet as export records, made one at a time: rows in order, empty cells as records of
+/// their own, a blank row as one empty cell, and a date format before each dated number.
+void VisitWorksheet(const Worksheet& sheet, const RecordVisitor& visit) {
+    TrInitWksExp init;
+    if (!visit(init))
+        return;
     int date = 0, time = 0;
     const auto& rows = sheet.Rows();
     for (size_t r = 0; r < rows.size(); ++r) {
         const int32_t row = static_cast<int32_t>(r);
-        if (rows[r].empty())
-            add(std::make_unique<TrCell>(row, 0));
+        if (rows[r].empty()) {
+            TrCell blank(row, 0);
+            if (!visit(blank))
+                return;
+        }
         for (size_t c = 0; c < rows[r].size(); ++c) {
             const Cell& cell = rows[r][c];
             const int32_t col = static_cast<int32_t>(c);
             if (cell.kind == Cell::Text) {
-                add(std::make_unique<TrCell>(row, col, brisko::RString(Utf8ToAcp(cell.text))));
+                TrCell text(row, col, brisko::RString(Utf8ToAcp(sheet.Text(cell))));
+                if (!visit(text))
+                    return;
             } else if (cell.kind == Cell::Number) {
                 if (cell.dateFormat != date || cell.timeFormat != time) {
-                    auto format = std::make_unique<TrCellFmt>(row, col, 0);
+                    TrCellFmt format(row, col, 0);
                     char text[40];
                     brisko::WQMapFmtTypesToExcelFmtStr(cell.dateFormat, cell.timeFormat, text);
                     const bool dated = cell.dateFormat != 0 || cell.timeFormat != 0;
-                    format->mask = dated ? 0x120 : 0;
-                    format->category = dated ? 6 : 0;
-                    format->format = brisko::RString(text);
-                    add(std::move(format));
+                    format.mask = dated ? 0x120 : 0;
+                    format.category = dated ? 6 : 0;
+                    format.format = brisko::RString(text);
+                    if (!visit(format))
+                        return;
                     date = cell.dateFormat;
                     time = cell.timeFormat;
                 }
-                add(std::make_unique<TrCell>(row, col, cell.number));
+                TrCell number(row, col, cell.number);
+                if (!visit(number))
+                    return;
             } else {
-                add(std::make_unique<TrCell>(row, col));
+                TrCell empty(row, col);
+                if (!visit(empty))
+                    return;
             }
         }
     }
-    return records;
 }
 
 }  // namespace
@@ -212,7 +230,11 @@ int RunExport(const Settings& s) {
     }
     Trace trace(stdout);
     ExportSession session(s, KindFor(s.kind, s.output), s.options, s.trace ? &trace : nullptr);
-    return RunRecords(session, s, s.output, records);
+    return RunRecords(session, s, s.output, [&](const RecordVisitor& visit) {
+        for (OwnedRecord& r : records)
+            if (!visit(*r.record))
+                return;
+    });
 }
 
 int RunConvert(const Settings& s) {
@@ -241,9 +263,9 @@ int RunConvert(const Settings& s) {
             return kExitStatus;
         }
     }
-    std::vector<OwnedRecord> records = WorksheetRecords(sheet);
     ExportSession session(s, KindFor(s.exportKind, s.output), s.exportOptions, t);
-    return RunRecords(session, s, s.output, records);
+    return RunRecords(session, s, s.output,
+                      [&](const RecordVisitor& visit) { VisitWorksheet(sheet, visit); });
 }
 
 }  // namespace dornel::app

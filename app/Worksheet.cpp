@@ -50,12 +50,12 @@ bool NeedsQuotes(const std::string& s) {
 
 }  // namespace
 
-std::string CellDisplay(const Cell& cell) {
+std::string CellDisplay(const Cell& cell, const std::string& text) {
     switch (cell.kind) {
         case Cell::Empty:
             return std::string();
         case Cell::Text:
-            return cell.text;
+            return text;
         case Cell::Number:
             if (cell.dateFormat != 0 || cell.timeFormat != 0) {
                 char buf[40];
@@ -68,7 +68,8 @@ std::string CellDisplay(const Cell& cell) {
     return std::string();
 }
 
-bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& cell) {
+bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& cell,
+                      std::string& text) {
     const CTypeInfo* type = record.GetTypeInfo();
     if (type == TrCellFmt::GetClassTypeId()) {
         const auto& f = static_cast<const TrCellFmt&>(record);
@@ -81,16 +82,15 @@ bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& ce
         return false;
     const auto& c = static_cast<const TrCell&>(record);
     cell = Cell();
-    cell.present = true;
     if (c.kind == CELL_TEXT) {
         cell.kind = Cell::Text;
-        cell.text = AcpToUtf8(c.text.str());
+        text = AcpToUtf8(c.text.str());
     } else if (c.kind == CELL_NUMBER || c.kind == CELL_NUMBER_ALT) {
         cell.kind = Cell::Number;
         cell.number = c.number;
         if (c.row == pendingRow_ && c.col == pendingCol_) {
-            cell.dateFormat = pendingDate_;
-            cell.timeFormat = pendingTime_;
+            cell.dateFormat = static_cast<uint8_t>(pendingDate_);
+            cell.timeFormat = static_cast<uint8_t>(pendingTime_);
         }
     }
     pendingRow_ = pendingCol_ = -1;
@@ -102,8 +102,14 @@ bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& ce
 void Worksheet::Take(const TrBase& record) {
     int32_t row = 0, col = 0;
     Cell cell;
-    if (!reader_.Take(record, row, col, cell))
+    std::string text;
+    if (!reader_.Take(record, row, col, cell, text))
         return;
+    if (cell.kind == Cell::Text) {
+        cell.textOffset = texts_.size();
+        cell.textLength = static_cast<uint32_t>(text.size());
+        texts_ += text;
+    }
     if (rows_.size() <= static_cast<size_t>(row))
         rows_.resize(static_cast<size_t>(row) + 1);
     auto& cells = rows_[static_cast<size_t>(row)];
@@ -126,7 +132,7 @@ void Worksheet::WriteTable(std::FILE* out) const {
     std::vector<std::vector<std::string>> texts(rows_.size());
     for (size_t r = 0; r < rows_.size(); ++r) {
         for (size_t c = 0; c < rows_[r].size(); ++c) {
-            std::string t = CellDisplay(rows_[r][c]);
+            std::string t = CellDisplay(rows_[r][c], Text(rows_[r][c]));
             for (char& ch : t)
                 if (ch == '\n' || ch == '\r' || ch == '\t')
                     ch = ' ';
@@ -167,7 +173,7 @@ void Worksheet::WriteJson(std::FILE* out) const {
             if (c.kind == Cell::Number)
                 row.push_back(NumberJson(c.number));
             else if (c.kind == Cell::Text)
-                row.push_back(c.text);
+                row.push_back(Text(c));
             else
                 row.push_back(nullptr);
         }
@@ -177,31 +183,26 @@ void Worksheet::WriteJson(std::FILE* out) const {
     std::fprintf(out, "%s\n", text.c_str());
 }
 
-std::string CsvLine(const std::vector<Cell>& cells) {
-    std::string line;
-    for (size_t c = 0; c < cells.size(); ++c) {
-        if (c > 0)
-            line += ',';
-        const std::string t = CellDisplay(cells[c]);
-        if (cells[c].kind == Cell::Text && NeedsQuotes(t)) {
-            line += '"';
-            for (char ch : t) {
-                if (ch == '"')
-                    line += '"';
-                line += ch;
-            }
-            line += '"';
-        } else {
-            line += t;
+void AppendCsvField(std::string& line, const Cell& cell, const std::string& text) {
+    const std::string t = CellDisplay(cell, text);
+    if (cell.kind == Cell::Text && NeedsQuotes(t)) {
+        line += '"';
+        for (char ch : t) {
+            if (ch == '"')
+                line += '"';
+            line += ch;
         }
+        line += '"';
+    } else {
+        line += t;
     }
-    return line;
 }
 
 void CsvStream::Take(const TrBase& record) {
     int32_t row = 0, col = 0;
     Cell cell;
-    if (!reader_.Take(record, row, col, cell))
+    std::string text;
+    if (!reader_.Take(record, row, col, cell, text))
         return;
     if (row != currentRow_) {
         if (currentRow_ >= 0)
@@ -213,17 +214,21 @@ void CsvStream::Take(const TrBase& record) {
         }
         currentRow_ = row;
     }
-    if (row_.size() <= static_cast<size_t>(col))
+    if (row_.size() <= static_cast<size_t>(col)) {
         row_.resize(static_cast<size_t>(col) + 1);
+        rowTexts_.resize(static_cast<size_t>(col) + 1);
+    }
     row_[static_cast<size_t>(col)] = cell;
+    rowTexts_[static_cast<size_t>(col)] = std::move(text);
 }
 
 void CsvStream::FlushRow() {
-    const std::string line = CsvLine(row_);
+    const std::string line = CsvLine(row_, [this](size_t c) { return rowTexts_[c]; });
     std::fwrite(line.data(), 1, line.size(), out_);
     std::fputc('\n', out_);
     ++writtenRows_;
     row_.clear();
+    rowTexts_.clear();
 }
 
 void CsvStream::Finish() {

@@ -71,7 +71,7 @@ int RunImport(const Settings& s) {
             csv.Finish();
         else if (s.format == "json")
             sheet.WriteJson(stdout);
-        else
+        else if (s.format == "table")
             sheet.WriteTable(stdout);
         if (status == 1)
             std::fprintf(stderr, "dornel: the import stopped early\n");
@@ -193,8 +193,8 @@ int Main(int argc, char** argv) {
     import->add_option("FILE", s.file, "the file to import")->required();
     AddSessionOptions(*import, s);
     import->add_flag("--from-memory", s.fromMemory, "import the file's bytes as a memory block");
-    import->add_option("--format", s.format, "table, csv or json")
-        ->check(CLI::IsMember({"table", "csv", "json"}));
+    import->add_option("--format", s.format, "table, csv, json, or none (keep the worksheet only)")
+        ->check(CLI::IsMember({"table", "csv", "json", "none"}));
 
     CLI::App* probe = app.add_subcommand("probe", "print the answer of ProbeFile for FILE");
     probe->add_option("FILE", s.file, "the file to probe")->required();

@@ -1,0 +1,133 @@
+// Micro-benchmarks: the reader over a decoded buffer, the converter, the writer's number text,
+// and decoding.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "export/NumberText.h"
+#include "host/brisko/EncodedBufferedFile.h"
+#include "import/DatImportFilter.h"
+
+namespace {
+
+using namespace dornel;
+
+/// A manager that takes every record and keeps none.
+class NullManager : public qorvix::IoManager {
+public:
+    bool ImportObject(const qorvix::TrBase&) override { return true; }
+};
+
+std::string MixedText(size_t bytes) {
+    std::mt19937 rng(7);
+    std::string s;
+    while (s.size() < bytes) {
+        s += std::to_string(rng() % 100000) + "," + std::to_string((rng() % 100000) / 100.0) +
+             ",\"text, with comma\",," + std::to_string(static_cast<int>(rng() % 9999) - 5000) +
+             ",2024-03-05,1.5e-3\n";
+    }
+    return s;
+}
+
+std::string WriteTemp(const std::string& name, const std::string& bytes) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+}
+
+void ReadFieldMixed(benchmark::State& state) {
+    const std::string text = MixedText(1 << 20);
+    const std::string path = WriteTemp("dornel-bench-read.csv", text);
+    NullManager manager;
+    DatImportFilter filter(manager, KIND_CSV);
+    filter.delimiters = ",";
+    filter.qualifiers = "\"";
+    filter.BuildCharClasses();
+    for (auto _ : state) {
+        filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+            brisko::RString(path), "r", 3, brisko::TE_ANSI, 65001, true, false);
+        size_t fields = 0;
+        while (filter.ReadField() != kEof)
+            ++fields;
+        benchmark::DoNotOptimize(fields);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(ReadFieldMixed);
+
+void EmitFieldOf(benchmark::State& state, const char16_t* field, bool quoted) {
+    NullManager manager;
+    DatImportFilter filter(manager, KIND_CSV);
+    std::u16string f(field);
+    std::copy(f.begin(), f.end(), filter.fieldBuffer.begin());
+    filter.fieldBuffer[f.size()] = 0;
+    filter.fieldQuoted = quoted;
+    uint32_t row = 0;
+    for (auto _ : state) {
+        uint32_t col = 0;
+        benchmark::DoNotOptimize(filter.EmitField(row, col, u','));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+void EmitFieldNumber(benchmark::State& state) { EmitFieldOf(state, u"-1234.5678", false); }
+void EmitFieldText(benchmark::State& state) { EmitFieldOf(state, u"text, with comma", true); }
+void EmitFieldUnquotedText(benchmark::State& state) { EmitFieldOf(state, u"alpha beta", false); }
+BENCHMARK(EmitFieldNumber);
+BENCHMARK(EmitFieldText);
+BENCHMARK(EmitFieldUnquotedText);
+
+void NumberText(benchmark::State& state) {
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> dist(-1e6, 1e6);
+    std::vector<double> values(4096);
+    for (double& v : values)
+        v = dist(rng);
+    char16_t out[32];
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FormatNumber14G(values[i++ & 4095], out));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(NumberText);
+
+void Decode(benchmark::State& state, const std::string& bytes, int encoding, uint32_t page) {
+    const std::string path = WriteTemp("dornel-bench-decode.txt", bytes);
+    for (auto _ : state) {
+        brisko::CEncodedBufferedFile f(brisko::RString(path), "r", 3, encoding, page, true, false);
+        size_t n = 0;
+        while (f.Getc() != brisko::kEndOfFile)
+            ++n;
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+void DecodeUtf8(benchmark::State& state) {
+    std::string s;
+    while (s.size() < (1 << 20))
+        s += "caf\xC3\xA9, na\xC3\xAFve, 12.5, \xE2\x82\xAC 3\n";
+    Decode(state, s, brisko::TE_UTF8, 0);
+}
+void DecodeUtf16(benchmark::State& state) {
+    std::string s;
+    while (s.size() < (1 << 20))
+        s += std::string("c\0a\0f\0\xE9\0,\0 \0" "1\0" "2\0\n\0", 18);
+    Decode(state, s, brisko::TE_UTF16LE, 0);
+}
+void Decode1252(benchmark::State& state) {
+    std::string s;
+    while (s.size() < (1 << 20))
+        s += "caf\xE9, na\xEFve, 12.5, \x80 3\n";
+    Decode(state, s, brisko::TE_ANSI, 1252);
+}
+BENCHMARK(DecodeUtf8);
+BENCHMARK(DecodeUtf16);
+BENCHMARK(Decode1252);
+
+}  // namespace
+
+BENCHMARK_MAIN();

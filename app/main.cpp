@@ -24,6 +24,8 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <csignal>
 #endif
 
 namespace dornel::app {
@@ -178,6 +180,9 @@ int Main(int argc, char** argv) {
 #if defined(_WIN32)
     // Output bytes go out as they are, without CR added before LF.
     _setmode(_fileno(stdout), _O_BINARY);
+#else
+    // A file-size limit makes writes fail with an error we report, instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
     Settings s;
     CLI::App app{"dornel: imports and exports text tables through the dornel plug-in"};

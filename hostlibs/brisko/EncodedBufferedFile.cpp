@@ -171,6 +171,10 @@ char16_t CEncodedBufferedFile::Refill() {
             if (std::ferror(file_))
                 ThrowFileError(__LINE__, SHARED_ERR_READ, path_, "cannot read", errno);
             atEnd_ = true;
+            // Data that was there at the opening and is gone now was cut by someone else.
+            if (position_ + static_cast<int64_t>(got) < length_)
+                throw Exception("brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_READ,
+                                "the file '" + path_.str() + "' became shorter while it was read");
         }
         blockStart_ = position_ - static_cast<int64_t>(carry_);
         position_ += static_cast<int64_t>(got);

@@ -402,8 +402,11 @@ void OptionStore::Save() const {
     if (target.has_parent_path())
         std::filesystem::create_directories(target.parent_path(), ec);
     const std::filesystem::path temp = std::filesystem::u8path(path_ + ".tmp");
+    bool created = false;
     auto fail = [&](const char* what, int err) {
-        std::filesystem::remove(temp, ec);
+        // Only a temporary file of our own making is removed.
+        if (created)
+            std::filesystem::remove(temp, ec);
         throw brisko::Exception("qorvix", "OptionStore", __LINE__, brisko::SHARED_ERR_WRITE,
                                 std::string("cannot save the option store '") + path_ + "' (" +
                                     what + "): " + std::strerror(err));
@@ -417,6 +420,7 @@ void OptionStore::Save() const {
 #endif
     if (!f)
         fail("create", errno);
+    created = true;
     const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
     int err = errno;
     bool flushed = std::fflush(f) == 0;

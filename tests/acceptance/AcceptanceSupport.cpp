@@ -13,6 +13,10 @@
 namespace dornel::test {
 
 RunResult RunDornel(const std::vector<std::string>& args) {
+    return RunDornelAfter("", args);
+}
+
+RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::string>& args) {
     TempDir dir;
 #if defined(_WIN32)
     std::string command = "\"\"" DORNEL_TEST_BIN_DIR "/dornel.exe\"";
@@ -35,6 +39,8 @@ RunResult RunDornel(const std::vector<std::string>& args) {
 #if defined(_WIN32)
     command += "\"";
 #endif
+    if (!shellPrefix.empty())
+        command = shellPrefix + "; " + command;
     const int status = std::system(command.c_str());
     RunResult r;
 #if defined(_WIN32)

@@ -14,6 +14,8 @@ struct RunResult {
 
 /// Runs build/bin/dornel with the arguments (each passed as one argument) and waits for it.
 RunResult RunDornel(const std::vector<std::string>& args);
+/// The same, with a shell command run first in the same shell (such as a ulimit).
+RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::string>& args);
 
 /// The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

@@ -118,6 +118,27 @@ TEST(ExportAcceptance, StatusesAndFailures) {
     EXPECT_NE(r.err.find("bad.jsonl:2"), std::string::npos) << r.err;
 }
 
+TEST(ExportAcceptance, AFullDiskLeavesNoTruncatedFile) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "file-size limits are a POSIX shell's";
+#else
+    TempDir dir;
+    std::string records;
+    for (int i = 0; i < 20000; ++i)
+        records += "{\"record\":\"TrCell\",\"row\":" + std::to_string(i) +
+                   ",\"col\":0,\"kind\":\"text\",\"text\":\"a long enough line of text\"}\n";
+    const std::string out = dir.Write("big.csv", "the previous export\n");
+    // ulimit -f counts blocks of 1024 bytes: a 64 KB limit, as a full disk would impose.
+    const RunResult r = RunDornelAfter(
+        "ulimit -f 64",
+        {"--store", dir.Path("s.json"), "export", out, "--records", dir.Write("r.jsonl", records)});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(out), "the previous export\n");
+    EXPECT_FALSE(std::filesystem::exists(out + ".part"));
+#endif
+}
+
 TEST(ConvertAcceptance, ImportsThenExports) {
     TempDir dir;
     const std::string in = dir.Write("in.txt", "name\tvalue\twhen\nx y\t1,5\t2024-03-05\n\n3\n");

@@ -1,6 +1,8 @@
 // Acceptance tests of dornel options: the store on disk, the listing, and bad input.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "acceptance/AcceptanceSupport.h"
 #include "support/TestSupport.h"
 
@@ -40,6 +42,27 @@ TEST(OptionsAcceptance, AnImportReadsWhatTheStoreHolds) {
     const RunResult r =
         RunDornel({"--store", store, "import", dir.Write("a.txt", "head\n7\n"), "--format", "csv"});
     EXPECT_EQ(r.out, "7\n");
+}
+
+TEST(OptionsAcceptance, AStoreThatCannotBeSavedKeepsItsLastGoodContent) {
+    TempDir dir;
+    const std::string store = dir.Path("options.json");
+    ASSERT_EQ(RunDornel({"--store", store, "options", "set", "StartRow", "1"}).exitCode, 0);
+    const std::string good = ReadBytes(store);
+    // The temporary file cannot be made where a folder of its name stands.
+    std::filesystem::create_directory(store + ".tmp");
+    RunResult r = RunDornel({"--store", store, "options", "set", "StartRow", "5"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot save the option store"), std::string::npos) << r.err;
+    r = RunDornel(
+        {"--store", store, "import", dir.Write("a.txt", "1\n"), "--options", "StartRow=0"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(ReadBytes(store), good);
+    // A store below a file cannot be made at all.
+    const std::string file = dir.Write("plain", "x");
+    r = RunDornel({"--store", file + "/options.json", "options", "set", "A", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot save the option store"), std::string::npos) << r.err;
 }
 
 TEST(OptionsAcceptance, BadNamesValuesAndStoresAreClearMessages) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "host/brisko/Exception.h"
 #include "support/TestSupport.h"
 
@@ -162,6 +164,22 @@ TEST(EncodedBufferedFile, OpeningWhatIsNoFileThrowsNamingThePath) {
         } catch (const brisko::Exception& e) {
             EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
         }
+    }
+}
+
+TEST(EncodedBufferedFile, AFileThatShrinksWhileReadIsAnError) {
+    BlockSize block(4);
+    TempDir dir;
+    // Larger than any buffer below the reader, so that the cut is seen.
+    const std::string path = dir.Write("shrink.txt", "0123" + std::string(200000, 'x'));
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 65001, true, false);
+    EXPECT_EQ(f.Getc(), u'0');
+    std::filesystem::resize_file(path, 6);
+    try {
+        ReadAll(f);
+        ADD_FAILURE() << "read past a cut";
+    } catch (const brisko::Exception& e) {
+        EXPECT_NE(std::string(e.what()).find("became shorter"), std::string::npos) << e.what();
     }
 }
 

@@ -44,7 +44,8 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// - Bytes not valid in the encoding become U+FFFD; a real U+FFFF becomes U+FFFD, so 0xFFFF only
 ///   ever means the end.
 /// - At most one unit may be pushed back with UnGetc after each Getc.
-/// - If the file shrinks while it is read, reading ends where the data ends.
+/// - A file that becomes shorter than it was at the opening while it is read is an error; one
+///   that grows is read to its new end.
 ///
 /// Writing (mode "w"): TE_UTF8 and TE_UTF16LE write their byte-order mark first. WriteString
 /// encodes; line feeds are written as they are (no CR is added). The bytes go to "PATH.part"

@@ -254,10 +254,14 @@ void CEncodedBufferedFile::WriteString(const char16_t* text, size_t length) {
             out_ += static_cast<char>(text[i] >> 8);
         }
     } else if (utf8Output_) {
-        size_t i = 0;
         // ASCII, the common case, needs no conversion.
+        const size_t start = out_.size();
+        out_.resize(start + length);
+        char* dst = out_.data() + start;
+        size_t i = 0;
         while (i < length && text[i] < 0x80)
-            out_ += static_cast<char>(text[i++]);
+            dst[i] = static_cast<char>(text[i]), ++i;
+        out_.resize(start + i);
         if (i < length)
             out_ += ToUtf8(WString(text + i, length - i));
     } else {

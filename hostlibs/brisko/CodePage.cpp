@@ -38,6 +38,19 @@ class Utf8Decoder final : public CodePageDecoder {
                   size_t& inUsed) override {
         size_t i = 0, o = 0;
         while (i < inSize) {
+            // Eight ASCII bytes at a time: the common case of data files.
+            while (i + 8 <= inSize) {
+                uint64_t word;
+                std::memcpy(&word, in + i, 8);
+                if (word & 0x8080808080808080ull)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    out[o + k] = in[i + k];
+                i += 8;
+                o += 8;
+            }
+            if (i >= inSize)
+                break;
             const uint8_t b = in[i];
             if (b < 0x80) {
                 out[o++] = b;
@@ -321,12 +334,17 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
     return std::make_unique<TableDecoder>(table);
 }
 
-std::string ToUtf8(const WString& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+namespace {
+
+void AppendUtf8(std::string& out, const char16_t* text, size_t length) {
+    size_t i = 0;
+    // ASCII, the common case, goes through without a look at code points.
+    while (i < length && text[i] < 0x80)
+        ++i;
+    out.append(text, text + i);
+    for (; i < length; ++i) {
         uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
@@ -349,6 +367,14 @@ std::string ToUtf8(const WString& text) {
             out += static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+}
+
+}  // namespace
+
+std::string ToUtf8(const WString& text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendUtf8(out, text.data(), text.size());
     return out;
 }
 
@@ -357,7 +383,14 @@ WString FromUtf8(const std::string& text) {
 }
 
 WString DecodeCodePage(uint32_t page, const char* text, size_t length) {
-    auto decoder = CodePageDecoder::Create(page);
+    // UTF-8 needs no decoder object of its own: it keeps no state between calls.
+    static Utf8Decoder utf8;
+    std::unique_ptr<CodePageDecoder> made;
+    CodePageDecoder* decoder = &utf8;
+    if (ResolveCodePage(page) != kCodePageUtf8) {
+        made = CodePageDecoder::Create(page);
+        decoder = made.get();
+    }
     WString out(length + 1, u'\0');
     size_t used = 0;
     size_t n = decoder->Decode(reinterpret_cast<const uint8_t*>(text), length, out.data(),
@@ -371,8 +404,12 @@ WString DecodeCodePage(uint32_t page, const char* text, size_t length) {
 
 std::string EncodeCodePage(uint32_t page, const char16_t* text, size_t length) {
     page = ResolveCodePage(page);
-    if (page == kCodePageUtf8)
-        return ToUtf8(WString(text, length));
+    if (page == kCodePageUtf8) {
+        std::string out;
+        out.reserve(length);
+        AppendUtf8(out, text, length);
+        return out;
+    }
     std::string out;
     if (length == 0)
         return out;

@@ -19,6 +19,49 @@ inline bool IsSpace16(char16_t c) {
 inline double WideToDouble(const char16_t* p) {
     while (IsSpace16(*p))
         ++p;
+    {
+        // Most numbers in data have few digits and a small exponent: then the digits as a whole
+        // number and one exact power of ten give the correctly rounded value with one
+        // multiplication or division (Clinger's fast path), without building a text for the
+        // general reader.
+        static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        const char16_t* q = p;
+        const bool negative = *q == u'-';
+        if (*q == u'+' || *q == u'-')
+            ++q;
+        uint64_t mantissa = 0;
+        int digits = 0, significant = 0, scale = 0;
+        for (; *q >= u'0' && *q <= u'9'; ++q, ++digits) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - u'0');
+            significant += mantissa != 0;
+        }
+        if (*q == u'.') {
+            for (++q; *q >= u'0' && *q <= u'9'; ++q, ++digits, --scale) {
+                mantissa = mantissa * 10 + static_cast<uint64_t>(*q - u'0');
+                significant += mantissa != 0;
+            }
+        }
+        bool simple = digits > 0 && significant <= 15;
+        if (simple && (*q == u'e' || *q == u'E')) {
+            const char16_t* r = q + 1;
+            const bool expNegative = *r == u'-';
+            if (*r == u'+' || *r == u'-')
+                ++r;
+            if (*r >= u'0' && *r <= u'9') {
+                int e = 0;
+                for (; *r >= u'0' && *r <= u'9' && e < 1000; ++r)
+                    e = e * 10 + (*r - u'0');
+                scale += expNegative ? -e : e;
+            }
+        }
+        if (simple && scale >= -22 && scale <= 22) {
+            const double m = static_cast<double>(mantissa);
+            const double v = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
+            return negative ? -v : v;
+        }
+    }
     char buf[128];
     size_t n = 0;
     bool negative = false;

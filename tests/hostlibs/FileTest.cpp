@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <random>
 
 #include "host/Runtime.h"
 #include "support/TestSupport.h"
@@ -31,6 +34,27 @@ TEST(IsNumber, AgreesWithWhatWideToDoubleReads) {
         SCOPED_TRACE(::testing::PrintToString(std::u16string(c.text)));
         EXPECT_EQ(brisko::IsNumber(c.text), c.number);
         EXPECT_EQ(WideToDouble(c.text), c.value);
+    }
+}
+
+TEST(WideToDouble, RoundsCorrectlyOnRandomDecimals) {
+    std::mt19937_64 rng(42);
+    std::uniform_int_distribution<int> digits(1, 19), point(0, 20), exponent(-30, 30), coin(0, 3);
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = coin(rng) == 0 ? "-" : "";
+        const int n = digits(rng);
+        const int dot = point(rng);
+        for (int k = 0; k < n; ++k) {
+            if (k == dot)
+                text += '.';
+            text += static_cast<char>('0' + rng() % 10);
+        }
+        if (coin(rng) == 0)
+            text += "e" + std::to_string(exponent(rng));
+        const std::u16string wide(text.begin(), text.end());
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(WideToDouble(wide.c_str()), expected) << text;
     }
 }
 

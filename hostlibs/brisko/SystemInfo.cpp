@@ -4,11 +4,12 @@
 namespace brisko {
 
 namespace {
-// Courier New's design metrics, the face previews draw cell texts with.
-constexpr OutlineTextMetrics kCourierNew{2048, 1705, 615, 1229};
+// Courier New's design metrics (an em of 2048 units), the face previews draw cell texts with.
+constexpr OutlineTextMetrics kCourierNew{2320, 1705, 615, 1229, 400, 0};
+constexpr int kCourierNewEm = 2048;
 }  // namespace
 
-CSystemFaceInfo::CSystemFaceInfo() : fixedPitch_("Courier New", kCourierNew) {}
+CSystemFaceInfo::CSystemFaceInfo() : fixedPitch_("Courier New", kCourierNew, kCourierNewEm) {}
 
 template <>
 CSystemInfo& Singleton<CSystemInfo>::Instance() {

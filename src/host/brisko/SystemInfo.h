@@ -26,25 +26,28 @@ class BRISKO_API CSystemInfo {
     char thousandsChar_ = ',';
 };
 
-/// Metrics of a font face, in the face's design units.
+/// Text metrics of a font face, in the face's design units (an em of GetEmSize units).
 struct OutlineTextMetrics {
-    int emSquare = 2048;
-    int ascent = 1705;
-    int descent = 615;
-    int averageCharWidth = 1229;
+    int tmHeight = 0;
+    int tmAscent = 0;
+    int tmDescent = 0;
+    int tmAveCharWidth = 0;
+    int tmWeight = 400;
+    unsigned char tmCharSet = 0;
 };
 
 class BRISKO_API CFaceInfo {
   public:
-    CFaceInfo(const char* faceName, const OutlineTextMetrics& metrics)
-        : faceName_(faceName), otm_(metrics) {}
+    CFaceInfo(const char* faceName, const OutlineTextMetrics& metrics, int emSize)
+        : faceName_(faceName), otm_(metrics), emSize_(emSize) {}
     const OutlineTextMetrics& GetOTM() const { return otm_; }
     const char* GetFaceName() const { return faceName_.c_str(); }
-    int GetEmSize() const { return otm_.emSquare; }
+    int GetEmSize() const { return emSize_; }
 
   private:
     RString faceName_;
     OutlineTextMetrics otm_;
+    int emSize_;
 };
 
 class BRISKO_API CSystemFaceInfo {

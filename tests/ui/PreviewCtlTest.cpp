@@ -6,58 +6,11 @@
 
 #include <algorithm>
 
+#include "ui/FakePlatform.h"
 #include "ui/RecordingPainter.h"
 
 namespace dornel::test {
 namespace {
-
-/// A window without a window system: a client rectangle, and scroll bars that clamp as the
-/// platform's do.
-class FakeWindow : public PreviewWindow {
-  public:
-    explicit FakeWindow(Rect client) : client_(client) {}
-    Rect GetClientRect() override { return client_; }
-    void SetScrollRange(int bar, int32_t minimum, int32_t maximum, int32_t page) override {
-        bars_[bar].minimum = minimum;
-        bars_[bar].maximum = maximum;
-        bars_[bar].page = page;
-        Clamp(bar);
-    }
-    void SetScrollPosition(int bar, int32_t position) override {
-        bars_[bar].position = position;
-        Clamp(bar);
-    }
-    ScrollState GetScrollState(int bar) override { return bars_[bar]; }
-    void Invalidate() override { ++invalidations; }
-    FontHandle CreateCellFont(int32_t weight, uint8_t, const char* face) override {
-        cellFace = face;
-        cellWeight = weight;
-        return &fonts_[0];
-    }
-    FontHandle CreateIconTitleFont(int32_t height) override {
-        iconHeights.push_back(height);
-        return &fonts_[iconHeights.size()];
-    }
-    void DeleteFont(FontHandle) override { ++deletedFonts; }
-    void Track(int bar, int32_t position) { bars_[bar].trackPosition = position; }
-    FontHandle Font(int i) { return &fonts_[i]; }
-
-    int invalidations = 0;
-    int deletedFonts = 0;
-    std::string cellFace;
-    int32_t cellWeight = 0;
-    std::vector<int32_t> iconHeights;
-
-  private:
-    void Clamp(int bar) {
-        ScrollState& s = bars_[bar];
-        const int32_t page = s.page == 0 ? 1 : s.page;
-        s.position = std::max(0, std::min(s.position, s.maximum - (page - 1)));
-    }
-    Rect client_;
-    ScrollState bars_[2];
-    char fonts_[4] = {};
-};
 
 TEST(PreviewCtl, FontsAndMetricsComeFromTheFixedPitchFace) {
     FakeWindow w({0, 0, 200, 100});

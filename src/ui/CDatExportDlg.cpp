@@ -1,0 +1,120 @@
+// The export options dialog's logic.
+#include "ui/CDatExportDlg.h"
+
+#include "export/DatExportFilter.h"
+#include "ui/DialogTexts.h"
+
+namespace dornel {
+
+bool CDatExportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, intptr_t,
+                                         intptr_t& result, unsigned mapId) {
+    if (mapId != 0)
+        return false;
+    if (message == kWmInitDialog) {
+        OnInitDialog();
+        result = 1;
+        return true;
+    }
+    if (message == kWmSysCommand) {
+        // The caption's help button shows our topic instead of the context-help mode.
+        if ((wParam & 0xFFF0) != kScContextHelp)
+            return false;
+        if (filter)
+            filter->ShowHelp(kExportHelpTopic, "");
+        result = 0;
+        return true;
+    }
+    if (message != kWmCommand)
+        return false;
+    const int id = static_cast<int>(wParam & 0xFFFF);
+    result = 0;
+    if (id == IDC_EXP_UTF16 || id == IDC_EXP_UTF8 || id == IDC_EXP_ANSI) {
+        host->Enable(IDC_EXP_CODE_PAGES, id == IDC_EXP_ANSI);
+        return true;
+    }
+    if (id == 1) {
+        OnOk();
+        return true;
+    }
+    if (id >= 2 && id <= 7) {
+        host->EndDialog(id);
+        return true;
+    }
+    return false;
+}
+
+void CDatExportDlg::OnInitDialog() {
+    host->AppendFilenameToTitle(filePath);
+    host->AddContextHelpButton();
+    const int delimiter = delimiterChar == '\t'  ? IDC_EXP_TAB
+                          : delimiterChar == ' ' ? IDC_EXP_SPACE
+                          : delimiterChar == ';' ? IDC_EXP_SEMICOLON
+                                                 : IDC_EXP_COMMA;
+    host->CheckRadio(IDC_EXP_TAB, IDC_EXP_SPACE, delimiter);
+    host->CheckRadio(IDC_EXP_PERIOD, IDC_EXP_DECIMAL_COMMA,
+                     decimalChar == ',' ? IDC_EXP_DECIMAL_COMMA : IDC_EXP_PERIOD);
+    if (!showDecimalSymbol) {
+        // Hidden, the decimal choice still goes through as it was set.
+        for (int id : {IDC_EXP_DECIMAL_GROUP, IDC_EXP_PERIOD, IDC_EXP_DECIMAL_COMMA})
+            host->Show(id, false);
+    }
+    for (const char* entry : kQualifierEntries)
+        host->ComboAdd(IDC_EXP_QUALIFIER, entry);
+    host->ComboSelect(IDC_EXP_QUALIFIER, qualifierChar == '\'' ? 1 : qualifierChar == '\0' ? 2 : 0);
+    const int encoding = encodingMethod == 2   ? IDC_EXP_UTF8
+                         : encodingMethod == 0 ? IDC_EXP_ANSI
+                                               : IDC_EXP_UTF16;
+    host->CheckRadio(IDC_EXP_UTF16, IDC_EXP_ANSI, encoding);
+    codePages.SetOrder(2);
+    for (int i = 0; i < codePages.GetCount(); ++i)
+        host->ComboAdd(
+            IDC_EXP_CODE_PAGES,
+            brisko::FormatString(kCodePageItemFormat, codePages.GetNameByIndex(i).c_str(),
+                                 static_cast<int>(codePages.GetPageNumberByIndex(i))));
+    int index = 0;
+    codePages.GetIndexFromPageNumber(codePage, index);
+    host->ComboSelect(IDC_EXP_CODE_PAGES, index);
+    if (encoding != IDC_EXP_ANSI)
+        host->Enable(IDC_EXP_CODE_PAGES, false);
+    // Cut off at the encoding group: its controls only carry their values through to OK.
+    const Rect dialog = host->DialogRect();
+    const Rect group = host->ItemRect(IDC_EXP_ENCODING_GROUP);
+    host->SetDialogHeight(group.top - dialog.top + host->DialogFrameHeight() + 1);
+    for (int id :
+         {IDC_EXP_ENCODING_GROUP, IDC_EXP_UTF16, IDC_EXP_UTF8, IDC_EXP_ANSI, IDC_EXP_CODE_PAGES})
+        host->Enable(id, false);
+    host->CenterOnParent();
+}
+
+void CDatExportDlg::OnOk() {
+    char delimiter = ',';
+    // Tested in this order; the last one checked wins.
+    if (host->IsChecked(IDC_EXP_SPACE))
+        delimiter = ' ';
+    if (host->IsChecked(IDC_EXP_TAB))
+        delimiter = '\t';
+    if (host->IsChecked(IDC_EXP_SEMICOLON))
+        delimiter = ';';
+    const char decimal = host->IsChecked(IDC_EXP_DECIMAL_COMMA) ? ',' : '.';
+    const int qualifier = host->ComboSelection(IDC_EXP_QUALIFIER);
+    const char qualifierValue = qualifier == 1 ? '\'' : qualifier == 2 ? '\0' : '"';
+    uint32_t method = 2;
+    if (host->IsChecked(IDC_EXP_UTF16))
+        method = 1;
+    else if (host->IsChecked(IDC_EXP_UTF8))
+        method = 2;
+    else if (host->IsChecked(IDC_EXP_ANSI))
+        method = 0;
+    delimiterChar = delimiter;
+    decimalChar = decimal;
+    qualifierChar = qualifierValue;
+    encodingMethod = method;
+    if (host->IsChecked(IDC_EXP_ANSI))
+        codePage = codePages.GetPageNumberByIndex(host->ComboSelection(IDC_EXP_CODE_PAGES));
+    if (decimalChar == delimiterChar && filter &&
+        filter->Warning(qorvix::WARN_YES_NO, "%s", kSameSymbolWarning) != qorvix::WARN_YES)
+        return;
+    host->EndDialog(1);
+}
+
+}  // namespace dornel

@@ -2,6 +2,7 @@
 #include "ui/CDatExportDlg.h"
 
 #include "export/DatExportFilter.h"
+#include "ui/DialogCommon.h"
 #include "ui/DialogTexts.h"
 
 namespace dornel {
@@ -65,21 +66,11 @@ void CDatExportDlg::OnInitDialog() {
                          : encodingMethod == 0 ? IDC_EXP_ANSI
                                                : IDC_EXP_UTF16;
     host->CheckRadio(IDC_EXP_UTF16, IDC_EXP_ANSI, encoding);
-    codePages.SetOrder(2);
-    for (int i = 0; i < codePages.GetCount(); ++i)
-        host->ComboAdd(
-            IDC_EXP_CODE_PAGES,
-            brisko::FormatString(kCodePageItemFormat, codePages.GetNameByIndex(i).c_str(),
-                                 static_cast<int>(codePages.GetPageNumberByIndex(i))));
-    int index = 0;
-    codePages.GetIndexFromPageNumber(codePage, index);
-    host->ComboSelect(IDC_EXP_CODE_PAGES, index);
+    FillCodePageList(*host, IDC_EXP_CODE_PAGES, codePages, codePage);
     if (encoding != IDC_EXP_ANSI)
         host->Enable(IDC_EXP_CODE_PAGES, false);
     // Cut off at the encoding group: its controls only carry their values through to OK.
-    const Rect dialog = host->DialogRect();
-    const Rect group = host->ItemRect(IDC_EXP_ENCODING_GROUP);
-    host->SetDialogHeight(group.top - dialog.top + host->DialogFrameHeight() + 1);
+    CutOffAtGroup(*host, IDC_EXP_ENCODING_GROUP);
     for (int id :
          {IDC_EXP_ENCODING_GROUP, IDC_EXP_UTF16, IDC_EXP_UTF8, IDC_EXP_ANSI, IDC_EXP_CODE_PAGES})
         host->Enable(id, false);

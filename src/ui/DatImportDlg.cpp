@@ -9,6 +9,7 @@
 
 #include "host/brisko/Exception.h"
 #include "import/DatImportFilter.h"
+#include "ui/DialogCommon.h"
 #include "ui/DialogTexts.h"
 #include "ui/PreviewCtl.h"
 
@@ -154,23 +155,13 @@ void DatImportDlg::OnInitDialog() {
         host->SetText(IDC_PREVIEW_LABEL,
                       brisko::FormatString(kPreviewLabelFormat, filePath.c_str()));
     host->Check(encodingRadio, true);
-    codePages.SetOrder(2);
-    for (int i = 0; i < codePages.GetCount(); ++i)
-        host->ComboAdd(IDC_CODE_PAGES, brisko::FormatString(
-                                           kCodePageItemFormat, codePages.GetNameByIndex(i).c_str(),
-                                           static_cast<int>(codePages.GetPageNumberByIndex(i))));
-    // A page the catalogue lacks selects the first item.
-    int index = 0;
-    codePages.GetIndexFromPageNumber(static_cast<uint32_t>(codePage), index);
-    host->ComboSelect(IDC_CODE_PAGES, index);
+    FillCodePageList(*host, IDC_CODE_PAGES, codePages, static_cast<uint32_t>(codePage));
     if (encodingRadio == IDC_UNICODE) {
         host->Enable(IDC_CODE_PAGE_LABEL, false);
         host->Enable(IDC_CODE_PAGES, false);
     }
     // The window ends just below the top edge of the Encoding group.
-    const Rect dialog = host->DialogRect();
-    const Rect group = host->ItemRect(IDC_ENCODING_GROUP);
-    host->SetDialogHeight(group.top - dialog.top + host->DialogFrameHeight() + 1);
+    CutOffAtGroup(*host, IDC_ENCODING_GROUP);
     for (int id : {IDC_ENCODING_GROUP, IDC_ENCODING_LABEL, IDC_CODE_PAGE_LABEL, IDC_CODE_PAGES})
         host->Enable(id, false);
     delimited = delimited ? true : false;

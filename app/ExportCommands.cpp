@@ -178,16 +178,16 @@ void VisitWorksheet(const Worksheet& sheet, const RecordVisitor& visit) {
     if (!visit(init))
         return;
     int date = 0, time = 0;
-    const auto& rows = sheet.Rows();
-    for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t r = 0; r < sheet.RowCount(); ++r) {
         const int32_t row = static_cast<int32_t>(r);
-        if (rows[r].empty()) {
+        const std::span<const Cell> cells = sheet.Row(r);
+        if (cells.empty()) {
             TrCell blank(row, 0);
             if (!visit(blank))
                 return;
         }
-        for (size_t c = 0; c < rows[r].size(); ++c) {
-            const Cell& cell = rows[r][c];
+        for (size_t c = 0; c < cells.size(); ++c) {
+            const Cell& cell = cells[c];
             const int32_t col = static_cast<int32_t>(c);
             if (cell.kind == Cell::Text) {
                 TrCell text(row, col, brisko::RString(Utf8ToAcp(sheet.Text(cell))));

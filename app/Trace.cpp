@@ -13,16 +13,16 @@ void Trace::Write(const Json& event) {
     std::fputc('\n', out_);
 }
 
-std::string AcpToUtf8(const std::string& text) {
+std::string AcpToUtf8(std::string_view text) {
     if (brisko::GetSystemCodePage() == brisko::kCodePageUtf8)
-        return text;
+        return std::string(text);
     return brisko::ToUtf8(brisko::DecodeCodePage(0, text.data(), text.size()));
 }
 
-std::string Utf8ToAcp(const std::string& text) {
+std::string Utf8ToAcp(std::string_view text) {
     if (brisko::GetSystemCodePage() == brisko::kCodePageUtf8)
-        return text;
-    const brisko::WString wide = brisko::FromUtf8(text);
+        return std::string(text);
+    const brisko::WString wide = brisko::FromUtf8(std::string(text));
     return brisko::EncodeCodePage(0, wide.data(), wide.size());
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 
 namespace dornel::app {
 
@@ -20,9 +21,9 @@ class Trace {
 };
 
 /// 8-bit text of code page 0 as UTF-8.
-std::string AcpToUtf8(const std::string& text);
+std::string AcpToUtf8(std::string_view text);
 /// UTF-8 as 8-bit text of code page 0.
-std::string Utf8ToAcp(const std::string& text);
+std::string Utf8ToAcp(std::string_view text);
 /// A double as JSON: a number that reads back to the same value, or a string for infinities
 /// and NaN, which JSON cannot hold.
 Json NumberJson(double value);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Trace.h"
+#include "host/brisko/CodePage.h"
 #include "host/brisko/DateTime.h"
 #include "host/qorvix/Records.h"
 
@@ -43,19 +44,19 @@ std::string ColumnName(size_t index) {
     return name;
 }
 
-bool NeedsQuotes(const std::string& s) {
-    return s.find_first_of(",\"\r\n") != std::string::npos ||
+bool NeedsQuotes(std::string_view s) {
+    return s.find_first_of(",\"\r\n") != std::string_view::npos ||
            (!s.empty() && (s.front() == ' ' || s.back() == ' '));
 }
 
 }  // namespace
 
-std::string CellDisplay(const Cell& cell, const std::string& text) {
+std::string CellDisplay(const Cell& cell, std::string_view text) {
     switch (cell.kind) {
         case Cell::Empty:
             return std::string();
         case Cell::Text:
-            return text;
+            return std::string(text);
         case Cell::Number:
             if (cell.dateFormat != 0 || cell.timeFormat != 0) {
                 char buf[40];
@@ -68,23 +69,33 @@ std::string CellDisplay(const Cell& cell, const std::string& text) {
     return std::string();
 }
 
+CellReader::CellReader()
+    : cellType_(TrCell::GetClassTypeId()),
+      formatType_(TrCellFmt::GetClassTypeId()),
+      utf8Acp_(brisko::GetSystemCodePage() == brisko::kCodePageUtf8) {}
+
 bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& cell,
-                      std::string& text) {
+                      std::string_view& text) {
     const CTypeInfo* type = record.GetTypeInfo();
-    if (type == TrCellFmt::GetClassTypeId()) {
+    if (type == formatType_) {
         const auto& f = static_cast<const TrCellFmt&>(record);
         brisko::WQMapExcelFmtStrToFmtTypes(f.format.c_str(), pendingDate_, pendingTime_);
         pendingRow_ = f.row;
         pendingCol_ = f.col;
         return false;
     }
-    if (type != TrCell::GetClassTypeId())
+    if (type != cellType_)
         return false;
     const auto& c = static_cast<const TrCell&>(record);
     cell = Cell();
     if (c.kind == CELL_TEXT) {
         cell.kind = Cell::Text;
-        text = AcpToUtf8(c.text.str());
+        if (utf8Acp_) {
+            text = c.text.str();
+        } else {
+            converted_ = AcpToUtf8(c.text.str());
+            text = converted_;
+        }
     } else if (c.kind == CELL_NUMBER || c.kind == CELL_NUMBER_ALT) {
         cell.kind = Cell::Number;
         cell.number = c.number;
@@ -102,37 +113,62 @@ bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& ce
 void Worksheet::Take(const TrBase& record) {
     int32_t row = 0, col = 0;
     Cell cell;
-    std::string text;
+    std::string_view text;
     if (!reader_.Take(record, row, col, cell, text))
         return;
     if (cell.kind == Cell::Text) {
         cell.textOffset = texts_.size();
         cell.textLength = static_cast<uint32_t>(text.size());
-        texts_ += text;
+        texts_.append(text.data(), text.size());
     }
-    if (rows_.size() <= static_cast<size_t>(row))
-        rows_.resize(static_cast<size_t>(row) + 1);
-    auto& cells = rows_[static_cast<size_t>(row)];
-    if (cells.size() <= static_cast<size_t>(col))
-        cells.resize(static_cast<size_t>(col) + 1);
-    cells[static_cast<size_t>(col)] = cell;
+    const size_t r = static_cast<size_t>(row);
+    const size_t c = static_cast<size_t>(col);
+    // The next cell of the last row, or the first of a new row: the way imports hand them.
+    if (r + 1 == rowStart_.size() && rowStart_[r] + c == cells_.size()) [[likely]] {
+        cells_.push_back(cell);
+        return;
+    }
+    if (r == rowStart_.size() && c == 0) {
+        rowStart_.push_back(cells_.size());
+        cells_.push_back(cell);
+        return;
+    }
+    Place(r, c, cell);
+}
+
+void Worksheet::Place(size_t row, size_t col, const Cell& cell) {
+    while (rowStart_.size() <= row)
+        rowStart_.push_back(cells_.size());
+    const size_t start = rowStart_[row];
+    const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
+    if (start + col < end) {
+        cells_[start + col] = cell;
+        return;
+    }
+    // The row grows: empty cells up to the column, then the cell.
+    const size_t added = start + col + 1 - end;
+    cells_.insert(end, added, Cell());
+    cells_[start + col] = cell;
+    for (size_t later = row + 1; later < rowStart_.size(); ++later)
+        rowStart_[later] += added;
 }
 
 void Worksheet::WriteTable(std::FILE* out) const {
     size_t columns = 0;
-    for (const auto& r : rows_)
-        columns = std::max(columns, r.size());
-    if (rows_.empty() || columns == 0) {
+    for (size_t r = 0; r < RowCount(); ++r)
+        columns = std::max(columns, Row(r).size());
+    if (RowCount() == 0 || columns == 0) {
         std::fprintf(out, "(empty worksheet)\n");
         return;
     }
     std::vector<size_t> widths(columns, 0);
     for (size_t c = 0; c < columns; ++c)
         widths[c] = Width(ColumnName(c));
-    std::vector<std::vector<std::string>> texts(rows_.size());
-    for (size_t r = 0; r < rows_.size(); ++r) {
-        for (size_t c = 0; c < rows_[r].size(); ++c) {
-            std::string t = CellDisplay(rows_[r][c], Text(rows_[r][c]));
+    std::vector<std::vector<std::string>> texts(RowCount());
+    for (size_t r = 0; r < RowCount(); ++r) {
+        const std::span<const Cell> cells = Row(r);
+        for (size_t c = 0; c < cells.size(); ++c) {
+            std::string t = CellDisplay(cells[c], Text(cells[c]));
             for (char& ch : t)
                 if (ch == '\n' || ch == '\r' || ch == '\t')
                     ch = ' ';
@@ -140,7 +176,7 @@ void Worksheet::WriteTable(std::FILE* out) const {
             texts[r].push_back(std::move(t));
         }
     }
-    const size_t numberWidth = std::to_string(rows_.size()).size();
+    const size_t numberWidth = std::to_string(RowCount()).size();
     std::string line(numberWidth, ' ');
     for (size_t c = 0; c < columns; ++c) {
         const std::string name = ColumnName(c);
@@ -149,14 +185,15 @@ void Worksheet::WriteTable(std::FILE* out) const {
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     std::fprintf(out, "%s\n", line.c_str());
-    for (size_t r = 0; r < rows_.size(); ++r) {
+    for (size_t r = 0; r < RowCount(); ++r) {
+        const std::span<const Cell> cells = Row(r);
         const std::string number = std::to_string(r + 1);
         line = std::string(numberWidth - number.size(), ' ') + number;
         for (size_t c = 0; c < texts[r].size(); ++c) {
             const std::string& t = texts[r][c];
             const std::string pad(widths[c] - Width(t), ' ');
             // Numbers line up on the right, texts on the left, as in a spreadsheet.
-            const bool right = c < rows_[r].size() && rows_[r][c].kind == Cell::Number;
+            const bool right = c < cells.size() && cells[c].kind == Cell::Number;
             line += " | " + (right ? pad + t : t + pad);
         }
         while (!line.empty() && line.back() == ' ')
@@ -167,13 +204,13 @@ void Worksheet::WriteTable(std::FILE* out) const {
 
 void Worksheet::WriteJson(std::FILE* out) const {
     Json sheet = Json::array();
-    for (const auto& r : rows_) {
+    for (size_t r = 0; r < RowCount(); ++r) {
         Json row = Json::array();
-        for (const Cell& c : r) {
+        for (const Cell& c : Row(r)) {
             if (c.kind == Cell::Number)
                 row.push_back(NumberJson(c.number));
             else if (c.kind == Cell::Text)
-                row.push_back(Text(c));
+                row.push_back(std::string(Text(c)));
             else
                 row.push_back(nullptr);
         }
@@ -183,25 +220,28 @@ void Worksheet::WriteJson(std::FILE* out) const {
     std::fprintf(out, "%s\n", text.c_str());
 }
 
-void AppendCsvField(std::string& line, const Cell& cell, const std::string& text) {
-    const std::string t = CellDisplay(cell, text);
-    if (cell.kind == Cell::Text && NeedsQuotes(t)) {
+void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) {
+    if (cell.kind == Cell::Text) {
+        if (!NeedsQuotes(text)) {
+            line += text;
+            return;
+        }
         line += '"';
-        for (char ch : t) {
+        for (char ch : text) {
             if (ch == '"')
                 line += '"';
             line += ch;
         }
         line += '"';
-    } else {
-        line += t;
+        return;
     }
+    line += CellDisplay(cell, text);
 }
 
 void CsvStream::Take(const TrBase& record) {
     int32_t row = 0, col = 0;
     Cell cell;
-    std::string text;
+    std::string_view text;
     if (!reader_.Take(record, row, col, cell, text))
         return;
     if (row != currentRow_) {
@@ -214,21 +254,26 @@ void CsvStream::Take(const TrBase& record) {
         }
         currentRow_ = row;
     }
-    if (row_.size() <= static_cast<size_t>(col)) {
-        row_.resize(static_cast<size_t>(col) + 1);
-        rowTexts_.resize(static_cast<size_t>(col) + 1);
+    const size_t c = static_cast<size_t>(col);
+    if (row_.size() <= c) {
+        row_.resize(c + 1);
+        rowTexts_.resize(c + 1);
     }
-    row_[static_cast<size_t>(col)] = cell;
-    rowTexts_[static_cast<size_t>(col)] = std::move(text);
+    rowLength_ = std::max(rowLength_, c + 1);
+    row_[c] = cell;
+    rowTexts_[c].assign(text);
 }
 
 void CsvStream::FlushRow() {
-    const std::string line = CsvLine(row_, [this](size_t c) { return rowTexts_[c]; });
-    std::fwrite(line.data(), 1, line.size(), out_);
-    std::fputc('\n', out_);
+    line_.clear();
+    AppendCsvLine(line_, std::span<const Cell>(row_.data(), rowLength_),
+                  [this](size_t c) { return std::string_view(rowTexts_[c]); });
+    std::fwrite(line_.data(), 1, line_.size(), out_);
     ++writtenRows_;
-    row_.clear();
-    rowTexts_.clear();
+    // Emptied, not freed: the next row reuses the cells and the texts' buffers.
+    for (size_t c = 0; c < rowLength_; ++c)
+        row_[c] = Cell();
+    rowLength_ = 0;
 }
 
 void CsvStream::Finish() {

@@ -3,10 +3,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "GrowingArray.h"
 #include "HostManager.h"
+#include "host/brisko/TypeInfo.h"
 
 namespace dornel::app {
 
@@ -25,37 +29,57 @@ struct Cell {
 
 /// How a cell reads in the table and CSV views: numbers in their shortest exact form, dates and
 /// times in their format, texts as they are.
-std::string CellDisplay(const Cell& cell, const std::string& text);
+std::string CellDisplay(const Cell& cell, std::string_view text);
 
 /// Turns cell records into cells: a TrCellFmt's date format goes to the numeric cell that
 /// follows it at the same place.
 class CellReader {
   public:
-    /// True when the record completes a cell at (row, col); a text cell's text goes to text.
+    CellReader();
+    /// True when the record completes a cell at (row, col). A text cell's UTF-8 text goes to
+    /// text, which stays valid until the next call or while the record lives.
     bool Take(const qorvix::TrBase& record, int32_t& row, int32_t& col, Cell& cell,
-              std::string& text);
+              std::string_view& text);
 
   private:
+    // Looked up once: every record asks for its type.
+    const brisko::CTypeInfo* cellType_;
+    const brisko::CTypeInfo* formatType_;
+    bool utf8Acp_;
+    std::string converted_;  // a text converted from another 8-bit page
     int pendingDate_ = 0, pendingTime_ = 0;
     int32_t pendingRow_ = -1, pendingCol_ = -1;
 };
 
 /// All cells in memory, for the table and JSON views and for convert.
+///
+/// The rows lie one after another in a single array, so a cell costs its 16 bytes and no row
+/// has an allocation of its own. Imports hand cells row by row and left to right, which only
+/// appends; a cell that comes back to an earlier place is stored there all the same (a row
+/// that has to grow in the middle moves the rows after it).
 class Worksheet : public RecordSink {
   public:
     void Take(const qorvix::TrBase& record) override;
-    const std::vector<std::vector<Cell>>& Rows() const { return rows_; }
+    size_t RowCount() const { return rowStart_.size(); }
+    std::span<const Cell> Row(size_t row) const {
+        const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
+        return {cells_.data() + rowStart_[row], end - rowStart_[row]};
+    }
     /// The text of a stored text cell.
-    std::string Text(const Cell& cell) const {
-        return cell.kind == Cell::Text ? texts_.substr(cell.textOffset, cell.textLength)
-                                       : std::string();
+    std::string_view Text(const Cell& cell) const {
+        return cell.kind == Cell::Text
+                   ? std::string_view(texts_.data() + cell.textOffset, cell.textLength)
+                   : std::string_view();
     }
     void WriteTable(std::FILE* out) const;
     void WriteJson(std::FILE* out) const;
 
   private:
-    std::vector<std::vector<Cell>> rows_;
-    std::string texts_;
+    void Place(size_t row, size_t col, const Cell& cell);
+
+    GrowingArray<Cell> cells_;
+    GrowingArray<size_t> rowStart_;  // where each row begins in cells_
+    GrowingArray<char> texts_;
     CellReader reader_;
 };
 
@@ -71,29 +95,30 @@ class CsvStream : public RecordSink {
     void FlushRow();
 
     std::FILE* out_;
-    std::vector<Cell> row_;
+    std::string line_;
+    std::vector<Cell> row_;  // the current row's cells are its first rowLength_
     std::vector<std::string> rowTexts_;
+    size_t rowLength_ = 0;
     int64_t currentRow_ = -1;
     int64_t writtenRows_ = 0;
     CellReader reader_;
 };
 
-/// One CSV line of cells (RFC 4180 quoting), without its line end; text(cell index) gives the
-/// text of a text cell.
+/// Appends one CSV line of cells (RFC 4180 quoting) and its line end; text(cell index) gives
+/// the text of a text cell.
 template <class TextOf>
-std::string CsvLine(const std::vector<Cell>& cells, TextOf text);
+void AppendCsvLine(std::string& line, std::span<const Cell> cells, TextOf text);
 /// One CSV field of a cell.
-void AppendCsvField(std::string& line, const Cell& cell, const std::string& text);
+void AppendCsvField(std::string& line, const Cell& cell, std::string_view text);
 
 template <class TextOf>
-std::string CsvLine(const std::vector<Cell>& cells, TextOf text) {
-    std::string line;
+void AppendCsvLine(std::string& line, std::span<const Cell> cells, TextOf text) {
     for (size_t c = 0; c < cells.size(); ++c) {
         if (c > 0)
             line += ',';
-        AppendCsvField(line, cells[c], cells[c].kind == Cell::Text ? text(c) : std::string());
+        AppendCsvField(line, cells[c], cells[c].kind == Cell::Text ? text(c) : std::string_view());
     }
-    return line;
+    line += '\n';
 }
 
 }  // namespace dornel::app

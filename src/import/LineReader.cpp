@@ -79,16 +79,32 @@ char16_t DatImportFilter::ReadField() {
     fieldQuoted = false;
     int length = 0;
     for (;;) {
+        // A run of ordinary characters is taken straight from the decoded block, with the
+        // same one look-up per character that Getc below makes; the run stops where the field
+        // would be full, so the one that fills it is still read below.
+        const char16_t* p = in.Next();
+        const char16_t* stop = in.Limit();
+        if (stop - p > kFieldCapacity - 1 - length)
+            stop = p + (kFieldCapacity - 1 - length);
+        while (p != stop && classes[*p] == CLASS_ORDINARY)
+            buf[length++] = *p++;
+        in.Skip(p);
+
         c = in.Getc();
         if (c == kEof) [[unlikely]]
             break;
         const uint8_t cls = classes[c];
-        if (cls == CLASS_ORDINARY) [[likely]] {
+        if (cls == CLASS_ORDINARY) {
             buf[length++] = c;
             if (length >= kFieldCapacity) [[unlikely]]
                 break;
         } else if (cls == CLASS_QUALIFIER) {
-            const bool goOn = ReadQuotedSection(length, c);
+            // Copies in and out keep length and c out of memory in the loop above.
+            int quotedLength = length;
+            char16_t last = c;
+            const bool goOn = ReadQuotedSection(quotedLength, last);
+            length = quotedLength;
+            c = last;
             fieldQuoted = true;
             if (!goOn)
                 break;

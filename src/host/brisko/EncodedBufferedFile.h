@@ -79,6 +79,14 @@ class BRISKO_API CEncodedBufferedFile {
             return *cur_++;
         return Refill();
     }
+    /// For a reader that takes runs of units at a time: the decoded units not read yet lie
+    /// from Next() to Limit() (possibly none); Skip(p) marks those before p as read.
+    const char16_t* Next() const { return cur_; }
+    const char16_t* Limit() const { return end_; }
+    void Skip(const char16_t* p) {
+        assert(p >= cur_ && p <= end_);
+        cur_ += p - cur_;
+    }
     void UnGetc(char16_t c) {
         assert(cur_ > units_.data());
         *--cur_ = c;

@@ -1,0 +1,107 @@
+// The host program's worksheet keeps every cell where its record put it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Worksheet.h"
+#include "host/qorvix/Records.h"
+
+namespace dornel::app {
+namespace {
+
+using qorvix::TrCell;
+
+struct Placed {
+    int32_t row;
+    int32_t col;
+    const char* text;  // null: the number row * 10 + col
+};
+
+/// The sheet as rows of display strings, "" for an empty cell.
+std::vector<std::vector<std::string>> Show(const Worksheet& sheet) {
+    std::vector<std::vector<std::string>> rows;
+    for (size_t r = 0; r < sheet.RowCount(); ++r) {
+        rows.emplace_back();
+        for (const Cell& cell : sheet.Row(r))
+            rows.back().push_back(CellDisplay(cell, sheet.Text(cell)));
+    }
+    return rows;
+}
+
+struct OrderCase {
+    const char* name;
+    std::vector<Placed> cells;
+    std::vector<std::vector<std::string>> expected;
+};
+
+class WorksheetOrder : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(WorksheetOrder, EveryCellLandsAtItsPlace) {
+    Worksheet sheet;
+    for (const Placed& p : GetParam().cells) {
+        if (p.text) {
+            TrCell cell(p.row, p.col, brisko::RString(p.text));
+            sheet.Take(cell);
+        } else {
+            TrCell cell(p.row, p.col, p.row * 10.0 + p.col);
+            sheet.Take(cell);
+        }
+    }
+    EXPECT_EQ(Show(sheet), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WorksheetOrder,
+    ::testing::Values(OrderCase{"RowByRow",
+                                {{0, 0, "a"}, {0, 1, nullptr}, {1, 0, nullptr}, {1, 1, "b"}},
+                                {{"a", "1"}, {"10", "b"}}},
+                      OrderCase{"GapsBecomeEmptyCellsAndRows",
+                                {{0, 2, "x"}, {3, 1, nullptr}},
+                                {{"", "", "x"}, {}, {}, {"", "31"}}},
+                      OrderCase{"AnEarlierRowGrowsAndTheLaterRowsStay",
+                                {{0, 0, nullptr}, {1, 0, "b"}, {2, 0, "c"}, {0, 3, "late"}},
+                                {{"0", "", "", "late"}, {"b"}, {"c"}}},
+                      OrderCase{"ACellTakenTwiceKeepsTheLastValue",
+                                {{0, 0, "first"}, {0, 1, nullptr}, {0, 0, "second"}},
+                                {{"second", "1"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Worksheet, ManyRowsKeepTheirTexts) {
+    // Enough cells and text to make both arrays grow many times.
+    Worksheet sheet;
+    const int rows = 50000;
+    for (int r = 0; r < rows; ++r) {
+        TrCell number(r, 0, r + 0.5);
+        sheet.Take(number);
+        TrCell text(r, 1, brisko::RString("row " + std::to_string(r)));
+        sheet.Take(text);
+    }
+    ASSERT_EQ(sheet.RowCount(), static_cast<size_t>(rows));
+    for (int r : {0, 1, 4095, 31337, rows - 1}) {
+        const auto cells = sheet.Row(static_cast<size_t>(r));
+        ASSERT_EQ(cells.size(), 2u);
+        EXPECT_EQ(cells[0].number, r + 0.5);
+        EXPECT_EQ(sheet.Text(cells[1]), "row " + std::to_string(r));
+    }
+}
+
+TEST(Worksheet, ADateFormatGoesToTheNumberAtItsPlaceOnly) {
+    Worksheet sheet;
+    qorvix::TrCellFmt format(0, 0, 0);
+    format.mask = 0x120;
+    format.category = 6;
+    format.format = brisko::RString("yyyy-mm-dd");
+    sheet.Take(format);
+    TrCell dated(0, 0, 45000.0);
+    sheet.Take(dated);
+    TrCell plain(0, 1, 45000.0);
+    sheet.Take(plain);
+    const auto cells = sheet.Row(0);
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_NE(cells[0].dateFormat, 0);
+    EXPECT_EQ(CellDisplay(cells[1], {}), "45000");
+}
+
+}  // namespace
+}  // namespace dornel::app

@@ -125,6 +125,14 @@ bool IsDoubleBytePage(uint32_t page) {
     return page == 932 || page == 936 || page == 949 || page == 950;
 }
 
+/// Pages whose bytes below 0x80 are ASCII, both ways: the Windows pages, ISO 8859, the DOS
+/// Latin pages and the East Asian double-byte pages (whose lead bytes are all above 0x7F).
+bool KeepsAscii(uint32_t page) {
+    return (page >= 1250 && page <= 1258) || page == 874 || (page >= 28591 && page <= 28606) ||
+           page == 20127 || page == 437 || page == 850 || page == 852 || page == 866 ||
+           IsDoubleBytePage(page);
+}
+
 #if defined(_WIN32)
 
 bool MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
@@ -341,7 +349,11 @@ void AppendUtf8(std::string& out, const char16_t* text, size_t length) {
     // ASCII, the common case, goes through without a look at code points.
     while (i < length && text[i] < 0x80)
         ++i;
-    out.append(text, text + i);
+    const size_t base = out.size();
+    out.resize(base + i);
+    char* ascii = out.data() + base;
+    for (size_t k = 0; k < i; ++k)
+        ascii[k] = static_cast<char>(text[k]);
     for (; i < length; ++i) {
         uint32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
@@ -403,33 +415,50 @@ WString DecodeCodePage(uint32_t page, const char* text, size_t length) {
 }
 
 std::string EncodeCodePage(uint32_t page, const char16_t* text, size_t length) {
+    std::string out;
+    AppendEncoded(page, text, length, out);
+    return out;
+}
+
+void AppendEncoded(uint32_t page, const char16_t* text, size_t length, std::string& out) {
     page = ResolveCodePage(page);
     if (page == kCodePageUtf8) {
-        std::string out;
-        out.reserve(length);
         AppendUtf8(out, text, length);
-        return out;
+        return;
     }
-    std::string out;
     if (length == 0)
-        return out;
+        return;
+    if (KeepsAscii(page)) {
+        size_t ascii = 0;
+        while (ascii < length && text[ascii] < 0x80)
+            ++ascii;
+        // Plain ASCII needs no converter: these pages give it its own bytes.
+        if (ascii == length) {
+            const size_t base = out.size();
+            out.resize(base + length);
+            for (size_t k = 0; k < length; ++k)
+                out[base + k] = static_cast<char>(text[k]);
+            return;
+        }
+    }
+    const size_t base = out.size();
 #if defined(_WIN32)
     static_assert(sizeof(wchar_t) == 2);
     const wchar_t* w = reinterpret_cast<const wchar_t*>(text);
     int n = WideCharToMultiByte(page, 0, w, static_cast<int>(length), nullptr, 0, "?", nullptr);
     if (n <= 0)
         ThrowCodePage(page);
-    out.resize(static_cast<size_t>(n));
-    WideCharToMultiByte(page, 0, w, static_cast<int>(length), out.data(), n, "?", nullptr);
+    out.resize(base + static_cast<size_t>(n));
+    WideCharToMultiByte(page, 0, w, static_cast<int>(length), out.data() + base, n, "?", nullptr);
 #else
     Iconv cd(IconvName(page), "UTF-16LE");
     if (!cd.ok())
         ThrowCodePage(page);
-    out.resize(length * 4 + 8);
+    out.resize(base + length * 4 + 8);
     char* ip = const_cast<char*>(reinterpret_cast<const char*>(text));
     size_t il = length * 2;
-    char* op = out.data();
-    size_t ol = out.size();
+    char* op = out.data() + base;
+    size_t ol = out.size() - base;
     while (il > 0) {
         if (iconv(cd.get(), &ip, &il, &op, &ol) != static_cast<size_t>(-1))
             break;
@@ -451,7 +480,6 @@ std::string EncodeCodePage(uint32_t page, const char16_t* text, size_t length) {
     }
     out.resize(out.size() - ol);
 #endif
-    return out;
 }
 
 }  // namespace brisko

@@ -48,7 +48,9 @@ void RString::FromWide(const char16_t* text) {
     size_t n = 0;
     while (text[n])
         ++n;
-    text_ = EncodeCodePage(0, text, n);
+    // Encoded in place: a string used again keeps its buffer.
+    text_.clear();
+    AppendEncoded(0, text, n, text_);
 }
 
 std::string FormatString(const char* format, ...) {

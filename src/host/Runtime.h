@@ -31,17 +31,30 @@ inline double WideToDouble(const char16_t* p) {
         const bool negative = *q == u'-';
         if (*q == u'+' || *q == u'-')
             ++q;
+        const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+        // Leading zeros count as digits but not as significant ones; neither do the zeros
+        // right after the point of a number below one, which only move the point.
+        const char16_t* first = q;
+        while (*q == u'0')
+            ++q;
+        const char16_t* start = q;
         uint64_t mantissa = 0;
-        int digits = 0, significant = 0, scale = 0;
-        for (; *q >= u'0' && *q <= u'9'; ++q, ++digits) {
+        for (; digit(*q); ++q)
             mantissa = mantissa * 10 + static_cast<uint64_t>(*q - u'0');
-            significant += mantissa != 0;
-        }
+        int significant = static_cast<int>(q - start);
+        int digits = static_cast<int>(q - first);
+        int scale = 0;
         if (*q == u'.') {
-            for (++q; *q >= u'0' && *q <= u'9'; ++q, ++digits, --scale) {
+            const char16_t* fraction = ++q;
+            if (significant == 0)
+                while (*q == u'0')
+                    ++q;
+            start = q;
+            for (; digit(*q); ++q)
                 mantissa = mantissa * 10 + static_cast<uint64_t>(*q - u'0');
-                significant += mantissa != 0;
-            }
+            significant += static_cast<int>(q - start);
+            digits += static_cast<int>(q - fraction);
+            scale = -static_cast<int>(q - fraction);
         }
         bool simple = digits > 0 && significant <= 15;
         if (simple && (*q == u'e' || *q == u'E')) {

@@ -1,5 +1,6 @@
 // Cell value conversion: each field becomes nothing, an empty cell, numbers, a text or a date,
 // handed to the host or, while a preview is built, collected as preview cells.
+#include <algorithm>
 #include <array>
 
 #include "host/Runtime.h"
@@ -69,20 +70,26 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         return true;
     }
 
+    // The number reader sees the field itself unless trailing blanks or a decimal comma
+    // must be dealt with first, which needs a copy.
     int n = 0;
-    while (field[n]) {
-        w[n] = field[n];
+    while (field[n])
         ++n;
+    const bool trim = !delimiterGiven && (field[n - 1] == u' ' || field[n - 1] == u'\t');
+    const bool otherDecimal = !decimalSymbol.empty() && decimalSymbol[0] != '.';
+    const char16_t* text = field;
+    if (trim || otherDecimal) {
+        std::copy(field, field + n + 1, w);
+        if (trim) {
+            while (n > 0 && (w[n - 1] == u' ' || w[n - 1] == u'\t'))
+                w[--n] = 0;
+        }
+        NormalizeDecimal(w);
+        text = w;
     }
-    w[n] = 0;
-    if (!delimiterGiven) {
-        while (n > 0 && (w[n - 1] == u' ' || w[n - 1] == u'\t'))
-            w[--n] = 0;
-    }
-    NormalizeDecimal(w);
-    bool number = brisko::IsNumber(w);
+    bool number = brisko::IsNumber(text);
     if (number) {
-        const char16_t* q = w;
+        const char16_t* q = text;
         while (IsSpace16(*q))
             ++q;
         while (*q && !IsSpace16(*q))
@@ -90,7 +97,7 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         // Anything after the first token makes the field more than one number.
         number = *q == 0;
     }
-    if (!(number ? EmitNumber(row, col, WideToDouble(w)) : EmitText(row, col, field)))
+    if (!(number ? EmitNumber(row, col, WideToDouble(text)) : EmitText(row, col, field)))
         return false;
     ++col;
     return true;
@@ -119,12 +126,13 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text)
     }
     const int32_t r = static_cast<int32_t>(row);
     const int32_t c = static_cast<int32_t>(col);
-    RString narrow;
-    narrow.FromWide(text);
+    // One record serves every text, so that its buffer is allocated once for the import.
+    TrCell& cell = textRecord_;
+    cell.text.FromWide(text);
     if (dateTimeSupport) {
         double serial = 0.0;
         int dateFormat = 0, timeFormat = 0;
-        if (brisko::WQParseDateTimeStr(narrow, serial, dateFormat, timeFormat)) {
+        if (brisko::WQParseDateTimeStr(cell.text, serial, dateFormat, timeFormat)) {
             char format[40];
             brisko::WQMapFmtTypesToExcelFmtStr(dateFormat, timeFormat, format);
             TrCellFmt cellFormat(r, c, 0);
@@ -133,17 +141,20 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text)
             cellFormat.format = RString(format);
             // A refused format leaves the field a text.
             if (ImportObject(cellFormat)) {
-                TrCell cell(r, c, serial);
-                return ImportObject(cell);
+                TrCell dated(r, c, serial);
+                return ImportObject(dated);
             }
         }
     }
     if (text[0]) {
-        TrCell cell(r, c, narrow);
+        cell.row = r;
+        cell.col = c;
+        cell.kind = CELL_TEXT;
+        cell.number = 0.0;
         return ImportObject(cell);
     }
-    TrCell cell(r, c);
-    return ImportObject(cell);
+    TrCell empty(r, c);
+    return ImportObject(empty);
 }
 
 void DatImportFilter::StripNumberDecorations(char16_t* destination, const char16_t* source) {

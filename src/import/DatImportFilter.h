@@ -12,6 +12,7 @@
 #include "host/brisko/EncodedBufferedFile.h"
 #include "host/brisko/RString.h"
 #include "host/qorvix/IoFilter.h"
+#include "host/qorvix/Records.h"
 #include "ui/ImportDialogSettings.h"
 
 namespace dornel {
@@ -129,6 +130,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     void TrimFieldEnd();
 
     int fieldLength = 0;  // characters in fieldBuffer before its terminating zero
+    qorvix::TrCell textRecord_{0, 0, brisko::RString()};  // the record of every text cell
 };
 
 }  // namespace dornel

@@ -17,6 +17,31 @@ TEST(CodePage, CharactersAPageLacksBecomeQuestionMarks) {
     EXPECT_EQ(brisko::FromUtf8("\xF0\x9F\x98\x80"), u"\U0001F600");
 }
 
+TEST(CodePage, AppendingKeepsWhatWasThereAndEncodesLikeAWholeConversion) {
+    struct Case {
+        uint32_t page;
+        std::u16string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {65001, u"plain", "plain"}, {65001, u"a\u00e9\U0001F600", "a\xC3\xA9\xF0\x9F\x98\x80"},
+        {1252, u"plain", "plain"},  {1252, u"caf\u00e9\u4e00", "caf\xE9?"},
+        {866, u"\u0416x", "\x86x"}, {932, u"ab\u3042", "ab\x82\xA0"},
+        {65001, u"", ""},
+    };
+    for (const Case& c : cases) {
+        std::string out = "kept|";
+        brisko::AppendEncoded(c.page, c.text.data(), c.text.size(), out);
+        EXPECT_EQ(out, "kept|" + c.expected) << c.page;
+        EXPECT_EQ(brisko::EncodeCodePage(c.page, c.text.data(), c.text.size()), c.expected);
+    }
+    // A string encoded into again holds only the new text.
+    brisko::RString r;
+    r.FromWide(u"a longer text than fits in place");
+    r.FromWide(u"short");
+    EXPECT_EQ(r.str(), "short");
+}
+
 TEST(CodePage, TheSystemPageStandsForPageZero) {
     const uint32_t saved = brisko::GetSystemCodePage();
     brisko::SetSystemCodePage(1252);

@@ -39,6 +39,8 @@ class BRISKO_API CodePageDecoder {
 
 /// Whole-text conversions; characters without a form in the page become '?'.
 BRISKO_API std::string EncodeCodePage(uint32_t page, const char16_t* text, size_t length);
+/// EncodeCodePage that appends to out, reusing its buffer.
+BRISKO_API void AppendEncoded(uint32_t page, const char16_t* text, size_t length, std::string& out);
 BRISKO_API WString DecodeCodePage(uint32_t page, const char* text, size_t length);
 
 /// UTF-8 both ways, the fast path of code page 65001.

@@ -12,7 +12,8 @@ namespace dornel::app {
 /// Like std::vector for trivially copyable values, for arrays of hundreds of megabytes: it
 /// grows through realloc, which the C library serves for large blocks by remapping pages
 /// instead of copying them, so growing costs neither a copy nor twice the memory for a while.
-/// (Huge pages were tried: zeroing them on each fault made the import slower.)
+/// (Huge pages made the import slower, and faulting in the new part at each growth saved
+/// little and kept unused capacity resident.)
 template <class T>
 class GrowingArray {
     static_assert(std::is_trivially_copyable_v<T>);

@@ -19,7 +19,7 @@ using namespace dornel;
 
 /// A manager that takes every record and keeps none.
 class NullManager : public qorvix::IoManager {
-public:
+  public:
     bool ImportObject(const qorvix::TrBase&) override { return true; }
 };
 
@@ -66,6 +66,7 @@ void EmitFieldOf(benchmark::State& state, const char16_t* field, bool quoted) {
     std::u16string f(field);
     std::copy(f.begin(), f.end(), filter.fieldBuffer.begin());
     filter.fieldBuffer[f.size()] = 0;
+    filter.fieldLength = static_cast<int>(f.size());
     filter.fieldQuoted = quoted;
     uint32_t row = 0;
     for (auto _ : state) {
@@ -74,9 +75,15 @@ void EmitFieldOf(benchmark::State& state, const char16_t* field, bool quoted) {
     }
     state.SetItemsProcessed(state.iterations());
 }
-void EmitFieldNumber(benchmark::State& state) { EmitFieldOf(state, u"-1234.5678", false); }
-void EmitFieldText(benchmark::State& state) { EmitFieldOf(state, u"text, with comma", true); }
-void EmitFieldUnquotedText(benchmark::State& state) { EmitFieldOf(state, u"alpha beta", false); }
+void EmitFieldNumber(benchmark::State& state) {
+    EmitFieldOf(state, u"-1234.5678", false);
+}
+void EmitFieldText(benchmark::State& state) {
+    EmitFieldOf(state, u"text, with comma", true);
+}
+void EmitFieldUnquotedText(benchmark::State& state) {
+    EmitFieldOf(state, u"alpha beta", false);
+}
 BENCHMARK(EmitFieldNumber);
 BENCHMARK(EmitFieldText);
 BENCHMARK(EmitFieldUnquotedText);
@@ -117,7 +124,11 @@ void DecodeUtf8(benchmark::State& state) {
 void DecodeUtf16(benchmark::State& state) {
     std::string s;
     while (s.size() < (1 << 20))
-        s += std::string("c\0a\0f\0\xE9\0,\0 \0" "1\0" "2\0\n\0", 18);
+        s += std::string(
+            "c\0a\0f\0\xE9\0,\0 \0"
+            "1\0"
+            "2\0\n\0",
+            18);
     Decode(state, s, brisko::TE_UTF16LE, 0);
 }
 void Decode1252(benchmark::State& state) {

@@ -72,9 +72,7 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
 
     // The number reader sees the field itself unless trailing blanks or a decimal comma
     // must be dealt with first, which needs a copy.
-    int n = 0;
-    while (field[n])
-        ++n;
+    int n = fieldLength;
     const bool trim = !delimiterGiven && (field[n - 1] == u' ' || field[n - 1] == u'\t');
     const bool otherDecimal = !decimalSymbol.empty() && decimalSymbol[0] != '.';
     const char16_t* text = field;
@@ -92,7 +90,8 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         const char16_t* q = text;
         while (IsSpace16(*q))
             ++q;
-        while (*q && !IsSpace16(*q))
+        // The number itself has no unit at or below the space.
+        while (*q > u' ')
             ++q;
         // Anything after the first token makes the field more than one number.
         number = *q == 0;

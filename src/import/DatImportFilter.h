@@ -121,6 +121,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     bool fieldQuoted = false;                ///< the current field held a qualified section
     char16_t lastTerminator = 0;             ///< what ended the previous delimited field
     std::array<char16_t, kFieldCapacity + 1> fieldBuffer{};  ///< the current field
+    int fieldLength = 0;                ///< characters in fieldBuffer before its terminating zero
     uint32_t fixedColumn = 0;           ///< next fixed-width column on the current line
     std::vector<int32_t> columnBreaks;  ///< ColumnBreaks, default empty
 
@@ -129,7 +130,6 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     int ClipboardTextEncoding();
     void TrimFieldEnd();
 
-    int fieldLength = 0;  // characters in fieldBuffer before its terminating zero
     qorvix::TrCell textRecord_{0, 0, brisko::RString()};  // the record of every text cell
 };
 

@@ -19,6 +19,7 @@ Emitted Emit(FilterOnFile& t, const char16_t* field, bool quoted, char16_t termi
     std::u16string text(field);
     std::copy(text.begin(), text.end(), t.filter.fieldBuffer.begin());
     t.filter.fieldBuffer[text.size()] = 0;
+    t.filter.fieldLength = static_cast<int>(text.size());
     t.filter.fieldQuoted = quoted;
     t.manager.records.clear();
     uint32_t row = 4;

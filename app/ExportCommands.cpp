@@ -8,6 +8,7 @@
 #include "PluginLibrary.h"
 #include "RecordsFile.h"
 #include "Session.h"
+#include "SheetBuilder.h"
 #include "Worksheet.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/File.h"
@@ -242,10 +243,11 @@ int RunConvert(const Settings& s) {
     Trace* t = s.trace ? &trace : nullptr;
     Worksheet sheet;
     {
+        SheetBuilder builder(sheet);
         const int kind = KindFor(s.importKind, s.file);
         auto manager = MakeManager(s, t);
         manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
-        manager->SetSink(&sheet);
+        manager->SetSink(&builder);
         PluginLibrary plugin(s.plugin);
         std::unique_ptr<IoImportFilter> filter(plugin.Import(kind)(*manager));
         if (!filter)
@@ -255,6 +257,7 @@ int RunConvert(const Settings& s) {
             WarnUnusedEntries(s.importOptions, *manager);
         }
         const int status = filter->ImportFile(brisko::RString(Utf8ToAcp(s.file)), false);
+        builder.Finish();
         if (t)
             t->Write(Json{{"call", "ImportFile"}, {"status", status}});
         if (status != 0) {

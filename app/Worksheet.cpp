@@ -114,26 +114,27 @@ void Worksheet::Take(const TrBase& record) {
     int32_t row = 0, col = 0;
     Cell cell;
     std::string_view text;
-    if (!reader_.Take(record, row, col, cell, text))
-        return;
+    if (reader_.Take(record, row, col, cell, text))
+        Store(static_cast<size_t>(row), static_cast<size_t>(col), cell, text);
+}
+
+void Worksheet::Store(size_t row, size_t col, Cell cell, std::string_view text) {
     if (cell.kind == Cell::Text) {
         cell.textOffset = texts_.size();
         cell.textLength = static_cast<uint32_t>(text.size());
         texts_.append(text.data(), text.size());
     }
-    const size_t r = static_cast<size_t>(row);
-    const size_t c = static_cast<size_t>(col);
     // The next cell of the last row, or the first of a new row: the way imports hand them.
-    if (r + 1 == rowStart_.size() && rowStart_[r] + c == cells_.size()) [[likely]] {
+    if (row + 1 == rowStart_.size() && rowStart_[row] + col == cells_.size()) [[likely]] {
         cells_.push_back(cell);
         return;
     }
-    if (r == rowStart_.size() && c == 0) {
+    if (row == rowStart_.size() && col == 0) {
         rowStart_.push_back(cells_.size());
         cells_.push_back(cell);
         return;
     }
-    Place(r, c, cell);
+    Place(row, col, cell);
 }
 
 void Worksheet::Place(size_t row, size_t col, const Cell& cell) {

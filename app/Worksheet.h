@@ -60,6 +60,8 @@ class CellReader {
 class Worksheet : public RecordSink {
   public:
     void Take(const qorvix::TrBase& record) override;
+    /// Stores a cell as a record described it; a text cell's text is copied.
+    void Store(size_t row, size_t col, Cell cell, std::string_view text);
     size_t RowCount() const { return rowStart_.size(); }
     std::span<const Cell> Row(size_t row) const {
         const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();

@@ -15,6 +15,7 @@
 #include "qorvix/OptionStore.h"
 #include "PluginLibrary.h"
 #include "Trace.h"
+#include "SheetBuilder.h"
 #include "Worksheet.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/Exception.h"
@@ -37,12 +38,13 @@ int RunImport(const Settings& s) {
     auto manager = MakeManager(s, t);
     manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
     Worksheet sheet;
+    SheetBuilder builder(sheet);
     CsvStream csv(stdout);
     if (!s.trace) {
         if (s.format == "csv")
             manager->SetSink(&csv);
         else
-            manager->SetSink(&sheet);
+            manager->SetSink(&builder);
     }
     PluginLibrary plugin(s.plugin);
     qorvix::IoImportFilter* filter = plugin.Import(kind)(*manager);
@@ -68,6 +70,7 @@ int RunImport(const Settings& s) {
             t->Write(Json{{"call", "ImportFile"}, {"status", status}});
     }
     owner.reset();
+    builder.Finish();
     if (!s.trace) {
         if (s.format == "csv")
             csv.Finish();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "SheetBuilder.h"
 #include "Worksheet.h"
 #include "host/qorvix/Records.h"
 
@@ -101,6 +102,40 @@ TEST(Worksheet, ADateFormatGoesToTheNumberAtItsPlaceOnly) {
     ASSERT_EQ(cells.size(), 2u);
     EXPECT_NE(cells[0].dateFormat, 0);
     EXPECT_EQ(CellDisplay(cells[1], {}), "45000");
+}
+
+TEST(SheetBuilder, FillsTheSameWorksheetAsTakingRecordsDirectly) {
+    // Several batches' worth, with texts, dates and a cell that comes back to an earlier row.
+    Worksheet direct, built;
+    {
+        SheetBuilder builder(built);
+        auto both = [&](const qorvix::TrBase& record) {
+            direct.Take(record);
+            builder.Take(record);
+        };
+        for (int r = 0; r < 20000; ++r) {
+            TrCell number(r, 0, r * 0.25);
+            both(number);
+            if (r % 7 == 0) {
+                qorvix::TrCellFmt format(r, 1, 0);
+                format.mask = 0x120;
+                format.category = 6;
+                format.format = brisko::RString("yyyy-mm-dd");
+                both(format);
+                TrCell dated(r, 1, 45000.0 + r);
+                both(dated);
+            }
+            TrCell text(r, 2, brisko::RString(std::string(r % 40, 'x') + std::to_string(r)));
+            both(text);
+        }
+        TrCell late(3, 5, brisko::RString("late"));
+        both(late);
+        builder.Finish();
+    }
+    EXPECT_EQ(Show(built), Show(direct));
+    ASSERT_EQ(built.RowCount(), 20000u);
+    EXPECT_EQ(built.Text(built.Row(3)[5]), "late");
+    EXPECT_NE(built.Row(7)[1].dateFormat, 0);
 }
 
 }  // namespace

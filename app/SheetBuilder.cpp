@@ -1,0 +1,111 @@
+// The worksheet filled on a second thread.
+#include "SheetBuilder.h"
+
+#include <utility>
+
+namespace dornel::app {
+
+namespace {
+
+constexpr size_t kBatchCells = 16384;
+constexpr size_t kBatchesUnderWay = 4;
+
+}  // namespace
+
+SheetBuilder::SheetBuilder(Worksheet& sheet) : sheet_(sheet) {
+    filling_.entries.reserve(kBatchCells);
+    thread_ = std::thread([this] { Run(); });
+}
+
+SheetBuilder::~SheetBuilder() {
+    try {
+        Finish();
+    } catch (...) {
+        // A failure not asked for by Finish has nowhere to go from a destructor.
+    }
+}
+
+void SheetBuilder::Take(const qorvix::TrBase& record) {
+    // Read straight into the batch: a cell put together on the stack and copied as a whole
+    // would be read back before its parts were written out.
+    Entry& entry = filling_.entries.emplace_back();
+    std::string_view text;
+    if (!reader_.Take(record, entry.row, entry.col, entry.cell, text)) {
+        filling_.entries.pop_back();
+        return;
+    }
+    if (entry.cell.kind == Cell::Text) {
+        entry.cell.textOffset = filling_.texts.size();
+        entry.cell.textLength = static_cast<uint32_t>(text.size());
+        filling_.texts.append(text);
+    }
+    if (filling_.entries.size() == kBatchCells)
+        Send();
+}
+
+void SheetBuilder::Send() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return sent_.size() < kBatchesUnderWay || failure_; });
+    sent_.push_back(std::move(filling_));
+    if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+    } else {
+        filling_ = Batch();
+        filling_.entries.reserve(kBatchCells);
+    }
+    changed_.notify_all();
+}
+
+void SheetBuilder::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !sent_.empty() || closing_; });
+        if (sent_.empty())
+            return;
+        Batch batch = std::move(sent_.front());
+        sent_.erase(sent_.begin());
+        const bool failed = failure_ != nullptr;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            if (!failed) {
+                for (const Entry& e : batch.entries) {
+                    const std::string_view text =
+                        e.cell.kind == Cell::Text
+                            ? std::string_view(batch.texts)
+                                  .substr(e.cell.textOffset, e.cell.textLength)
+                            : std::string_view();
+                    sheet_.Store(static_cast<size_t>(e.row), static_cast<size_t>(e.col), e.cell,
+                                 text);
+                }
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        batch.entries.clear();
+        batch.texts.clear();
+        lock.lock();
+        if (failure && !failure_)
+            failure_ = failure;
+        spare_.push_back(std::move(batch));
+        changed_.notify_all();
+    }
+}
+
+void SheetBuilder::Finish() {
+    if (thread_.joinable()) {
+        if (!filling_.entries.empty())
+            Send();
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    if (failure_)
+        std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+}  // namespace dornel::app

@@ -1,0 +1,57 @@
+// Fills the host's worksheet on a thread of its own while an import goes on.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Worksheet.h"
+
+namespace dornel::app {
+
+/// A record sink that stores cells on a second thread. A record lives only during the call
+/// that hands it over, so each is turned into a cell at once; the cells travel in batches, and
+/// the import does not wait for the worksheet's memory to be found and filled. At most a few
+/// batches are under way, so the memory in between stays small.
+class SheetBuilder : public RecordSink {
+  public:
+    explicit SheetBuilder(Worksheet& sheet);
+    ~SheetBuilder() override;
+    SheetBuilder(const SheetBuilder&) = delete;
+    SheetBuilder& operator=(const SheetBuilder&) = delete;
+
+    void Take(const qorvix::TrBase& record) override;
+    /// Returns when every cell taken is in the worksheet; throws what storing them threw.
+    void Finish();
+
+  private:
+    struct Entry {
+        int32_t row;
+        int32_t col;
+        Cell cell;  // a text's offset counts in the batch's texts
+    };
+    struct Batch {
+        std::vector<Entry> entries;
+        std::string texts;
+    };
+
+    void Send();
+    void Run();
+
+    Worksheet& sheet_;
+    CellReader reader_;
+    Batch filling_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Batch> sent_;   // waiting for the builder, oldest first
+    std::vector<Batch> spare_;  // stored, kept for their buffers
+    bool closing_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;
+};
+
+}  // namespace dornel::app

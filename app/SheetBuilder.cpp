@@ -8,7 +8,9 @@ namespace dornel::app {
 namespace {
 
 constexpr size_t kBatchCells = 16384;
-constexpr size_t kBatchesUnderWay = 4;
+constexpr size_t kBatchesUnderWay = 6;
+// The builder sleeps until this many batches wait: each wake-up has a cost of its own.
+constexpr size_t kBatchesPerWake = 3;
 
 }  // namespace
 
@@ -60,7 +62,8 @@ void SheetBuilder::Send() {
 void SheetBuilder::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return !sent_.empty() || closing_; });
+        if (sent_.empty())
+            changed_.wait(lock, [this] { return sent_.size() >= kBatchesPerWake || closing_; });
         if (sent_.empty())
             return;
         Batch batch = std::move(sent_.front());

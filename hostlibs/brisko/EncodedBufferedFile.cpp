@@ -5,10 +5,17 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "host/brisko/Exception.h"
 #include "host/brisko/File.h"
+
+#include "FileOffsets.h"
 
 namespace brisko {
 
@@ -16,6 +23,11 @@ namespace {
 
 std::atomic<size_t> defaultBlockSize{64 * 1024};
 constexpr size_t kSniffBytes = 512;
+// Blocks decoded ahead of the reader. The thread sleeps until half of them are free again, so
+// that it is woken once per several blocks: a wake-up costs more than decoding a small block.
+constexpr size_t kBlocksAhead = 8;
+// Shorter files are read on the reader's own thread: a thread would cost more than it saves.
+constexpr int64_t kReadAheadBlocks = 4;
 constexpr char16_t kReplacement = 0xFFFD;
 
 [[noreturn]] void ThrowFileError(int line, int code, const RString& path, const char* what,
@@ -27,6 +39,111 @@ constexpr char16_t kReplacement = 0xFFFD;
 }
 
 }  // namespace
+
+/// Decodes the blocks after the reader's on a thread of its own. Blocks travel by swapping
+/// buffers, so nothing is copied; the thread alone touches the file and the decoder while it
+/// runs.
+class CEncodedBufferedFile::ReadAhead {
+  public:
+    explicit ReadAhead(CEncodedBufferedFile& file) : file_(file) {
+        for (size_t i = 0; i < kBlocksAhead; ++i)
+            free_.emplace_back().units.assign(file.units_.size(), 0);
+        thread_ = std::thread([this] { Run(); });
+    }
+
+    ~ReadAhead() { Stop(); }
+
+    /// Hands the reader the next block in exchange for its current buffer; 0 at the end.
+    /// Throws what decoding the block threw.
+    size_t Take(std::vector<char16_t>& units, int64_t& start, int64_t& end) {
+        if (finished_)
+            return 0;
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty(); });
+        Block block = std::move(ready_.front());
+        ready_.pop_front();
+        const size_t count = block.count;
+        if (count == 0)
+            finished_ = true;
+        else {
+            units.swap(block.units);
+            start = block.start;
+            end = block.end;
+        }
+        const std::exception_ptr error = std::move(block.error);
+        free_.push_back(std::move(block));
+        lock.unlock();
+        changed_.notify_all();
+        if (error)
+            std::rethrow_exception(error);
+        return count;
+    }
+
+    /// Stops the thread; returns where the first block the reader has not taken began, or -1
+    /// when it has taken them all.
+    int64_t Stop() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                stop_ = true;
+            }
+            changed_.notify_all();
+            thread_.join();
+        }
+        return ready_.empty() ? -1 : ready_.front().start;
+    }
+
+  private:
+    struct Block {
+        std::vector<char16_t> units;
+        size_t count = 0;
+        int64_t start = 0;
+        int64_t end = 0;
+        std::exception_ptr error;
+    };
+
+    void Run() {
+        for (;;) {
+            Block block;
+            {
+                std::unique_lock lock(mutex_);
+                if (free_.empty())
+                    changed_.wait(lock,
+                                  [this] { return free_.size() >= kBlocksAhead / 2 || stop_; });
+                if (stop_)
+                    return;
+                block = std::move(free_.back());
+                free_.pop_back();
+            }
+            block.start = file_.position_ - static_cast<int64_t>(file_.carry_);
+            block.error = nullptr;
+            try {
+                block.count = file_.DecodeBlock(block.units.data() + 1, block.units.size() - 2,
+                                                block.start, block.end);
+            } catch (...) {
+                block.count = 0;
+                block.error = std::current_exception();
+            }
+            const bool last = block.count == 0;
+            {
+                std::lock_guard lock(mutex_);
+                ready_.push_back(std::move(block));
+            }
+            changed_.notify_all();
+            if (last)
+                return;
+        }
+    }
+
+    CEncodedBufferedFile& file_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block> ready_;  // decoded, in file order
+    std::vector<Block> free_;  // buffers to decode into
+    bool stop_ = false;
+    bool finished_ = false;  // the reader has taken the last block
+    std::thread thread_;
+};
 
 void CEncodedBufferedFile::SetDefaultBlockSize(size_t bytes) {
     defaultBlockSize.store(bytes == 0 ? 1 : bytes);
@@ -144,11 +261,13 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
 }
 
 void CEncodedBufferedFile::ResetDecoding() {
+    StopReadAhead();
     cur_ = end_ = units_.data() + 1;
     carry_ = 0;
     atEnd_ = false;
     position_ = dataStart_;
     blockStart_ = dataStart_;
+    blockEnd_ = dataStart_;
     if (file_ && !writing_) {
         std::clearerr(file_);
         std::fseek(file_, 0, SEEK_SET);
@@ -161,10 +280,40 @@ void CEncodedBufferedFile::ResetDecoding() {
     }
 }
 
+void CEncodedBufferedFile::StopReadAhead() {
+    if (!ahead_)
+        return;
+    const int64_t resume = ahead_->Stop();
+    ahead_.reset();
+    // Blocks decoded but not reached are read again, so that what comes next is decoded as
+    // if the reader had been alone.
+    if (resume >= 0 && file_) {
+        std::clearerr(file_);
+        Seek64(file_, resume, SEEK_SET);
+        position_ = resume;
+        carry_ = 0;
+        atEnd_ = false;
+    }
+}
+
 char16_t CEncodedBufferedFile::Refill() {
     if (!file_ || writing_)
         return kEndOfFile;
-    char16_t* data = units_.data() + 1;
+    if (!ahead_ && !atEnd_ &&
+        length_ - position_ > kReadAheadBlocks * static_cast<int64_t>(blockSize_))
+        ahead_ = std::make_unique<ReadAhead>(*this);
+    const size_t produced =
+        ahead_ ? ahead_->Take(units_, blockStart_, blockEnd_)
+               : DecodeBlock(units_.data() + 1, units_.size() - 2, blockStart_, blockEnd_);
+    if (produced == 0)
+        return kEndOfFile;
+    cur_ = units_.data() + 1;
+    end_ = cur_ + produced;
+    return *cur_++;
+}
+
+size_t CEncodedBufferedFile::DecodeBlock(char16_t* data, size_t room, int64_t& start,
+                                         int64_t& end) {
     while (!atEnd_) {
         const size_t got = std::fread(bytes_.data() + carry_, 1, blockSize_, file_);
         if (got < blockSize_) {
@@ -176,7 +325,7 @@ char16_t CEncodedBufferedFile::Refill() {
                 throw Exception("brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_READ,
                                 "the file '" + path_.str() + "' became shorter while it was read");
         }
-        blockStart_ = position_ - static_cast<int64_t>(carry_);
+        start = position_ - static_cast<int64_t>(carry_);
         position_ += static_cast<int64_t>(got);
         const size_t have = carry_ + got;
         size_t used = 0, produced = 0;
@@ -189,7 +338,7 @@ char16_t CEncodedBufferedFile::Refill() {
             produced = pairs;
             used = pairs * 2;
         } else {
-            produced = decoder_->Decode(bytes_.data(), have, data, units_.size() - 2, used);
+            produced = decoder_->Decode(bytes_.data(), have, data, room, used);
         }
         carry_ = have - used;
         if (carry_ > 0)
@@ -199,13 +348,11 @@ char16_t CEncodedBufferedFile::Refill() {
             data[produced++] = kReplacement;
             carry_ = 0;
         }
-        if (produced > 0) {
-            cur_ = data;
-            end_ = data + produced;
-            return *cur_++;
-        }
+        end = position_ - static_cast<int64_t>(carry_);
+        if (produced > 0)
+            return produced;
     }
-    return kEndOfFile;
+    return 0;
 }
 
 void CEncodedBufferedFile::SeekToBegin() {
@@ -219,11 +366,12 @@ void CEncodedBufferedFile::SeekToBegin() {
 }
 
 int64_t CEncodedBufferedFile::GetPosition() const {
-    if (writing_ || !cur_ || end_ == cur_)
+    if (writing_)
         return position_ - static_cast<int64_t>(carry_);
+    if (!cur_ || end_ == cur_)
+        return blockEnd_;
     const char16_t* data = units_.data() + 1;
-    const int64_t blockBytes = position_ - static_cast<int64_t>(carry_) - blockStart_;
-    return blockStart_ + blockBytes * (cur_ - data) / (end_ - data);
+    return blockStart_ + (blockEnd_ - blockStart_) * (cur_ - data) / (end_ - data);
 }
 
 int64_t CEncodedBufferedFile::GetLength() const {
@@ -236,6 +384,7 @@ void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
         return;
     }
     auto decoder = CodePageDecoder::Create(codePage);
+    StopReadAhead();
     const bool untouched = position_ == dataStart_;
     codePage_ = codePage;
     decoder_ = std::move(decoder);
@@ -298,6 +447,7 @@ void CEncodedBufferedFile::Close() {
     if (!file_)
         return;
     if (!writing_) {
+        ahead_.reset();
         std::fclose(file_);
         file_ = nullptr;
         return;
@@ -328,6 +478,7 @@ void CEncodedBufferedFile::Close() {
 void CEncodedBufferedFile::Abort(bool removeFile) {
     if (!file_)
         return;
+    ahead_.reset();
     std::fclose(file_);
     file_ = nullptr;
     out_.clear();

@@ -1,6 +1,8 @@
 // Plain binary files, paths, and the small file helpers: sizes, byte-order marks, the text test.
 #include "host/brisko/File.h"
 
+#include "FileOffsets.h"
+
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -43,6 +45,15 @@ bool StatPath(const RString& path, int64_t& size, bool& isDirectory) {
     return true;
 }
 
+bool IsSpaceUnit(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+bool IsDigitUnit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+}  // namespace
+
 int64_t Tell64(std::FILE* f) {
 #if defined(_WIN32)
     return _ftelli64(f);
@@ -58,15 +69,6 @@ int Seek64(std::FILE* f, int64_t offset, int origin) {
     return fseeko(f, offset, origin);
 #endif
 }
-
-bool IsSpaceUnit(char16_t c) {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-bool IsDigitUnit(char16_t c) {
-    return c >= u'0' && c <= u'9';
-}
-
-}  // namespace
 
 std::FILE* OpenFile(const RString& path, const char* mode) {
 #if defined(_WIN32)

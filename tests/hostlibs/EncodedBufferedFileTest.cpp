@@ -154,6 +154,71 @@ TEST(EncodedBufferedFile, UnGetcAndSeekToBeginSkipTheMarkAgain) {
     EXPECT_EQ(ReadAll(f), u"abc");
 }
 
+// Long files are decoded ahead on a second thread; reading, seeking back and changing the page
+// must not tell the difference from decoding on demand.
+class ReadAhead : public ::testing::TestWithParam<size_t> {
+  protected:
+    /// 8-bit text whose bytes above 0x7F read differently in pages 1252 and 1251.
+    static std::string Text(size_t bytes) {
+        std::string s;
+        for (size_t i = 0; s.size() < bytes; ++i)
+            s += "line " + std::to_string(i) + " caf\xE9;\n";
+        return s;
+    }
+    static WString Widen(const std::string& bytes, uint32_t page) {
+        return brisko::DecodeCodePage(page, bytes.data(), bytes.size());
+    }
+};
+
+TEST_P(ReadAhead, ReadsTheWholeFileWithPositionsThatOnlyGrow) {
+    BlockSize block(GetParam());
+    TempDir dir;
+    const std::string bytes = Text(GetParam() * 40);
+    const std::string path = dir.Write("long.txt", bytes);
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 1252, true, false);
+    WString read;
+    int64_t last = 0;
+    for (char16_t c; (c = f.Getc()) != brisko::kEndOfFile;) {
+        read += c;
+        const int64_t position = f.GetPosition();
+        ASSERT_GE(position, last);
+        last = position;
+    }
+    EXPECT_EQ(read, Widen(bytes, 1252));
+    EXPECT_EQ(f.GetPosition(), static_cast<int64_t>(bytes.size()));
+}
+
+TEST_P(ReadAhead, SeekingBackStartsAgainFromTheFirstCharacter) {
+    BlockSize block(GetParam());
+    TempDir dir;
+    const std::string bytes = Text(GetParam() * 40);
+    const std::string path = dir.Write("long.txt", bytes);
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 1252, true, false);
+    for (size_t i = 0; i < GetParam() * 3 + 1; ++i)
+        f.Getc();
+    f.SeekToBegin();
+    EXPECT_EQ(ReadAll(f), Widen(bytes, 1252));
+}
+
+TEST_P(ReadAhead, ANewCodePageAppliesFromTheBlockAfterTheCurrentOne) {
+    BlockSize block(GetParam());
+    TempDir dir;
+    const std::string bytes = Text(GetParam() * 40);
+    const std::string path = dir.Write("long.txt", bytes);
+    CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 1252, true, false);
+    // Two whole blocks, then one character into the third.
+    const size_t read = GetParam() * 2 + 1;
+    WString got;
+    for (size_t i = 0; i < read; ++i)
+        got += f.Getc();
+    f.SetCodePage(1251);
+    got += ReadAll(f);
+    const size_t switchAt = GetParam() * 3;
+    EXPECT_EQ(got, Widen(bytes.substr(0, switchAt), 1252) + Widen(bytes.substr(switchAt), 1251));
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, ReadAhead, ::testing::Values(7, 64 * 1024));
+
 TEST(EncodedBufferedFile, OpeningWhatIsNoFileThrowsNamingThePath) {
     TempDir dir;
     const std::string missing = dir.Path("missing.txt");

@@ -46,6 +46,10 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// - At most one unit may be pushed back with UnGetc after each Getc.
 /// - A file that becomes shorter than it was at the opening while it is read is an error; one
 ///   that grows is read to its new end.
+/// - A file longer than four blocks is read and decoded on a second thread, a few blocks ahead
+///   of Getc. Nothing else changes: errors arrive when Getc reaches the block where they
+///   happened, and SeekToBegin or SetCodePage first take the file back to the first block
+///   Getc has not reached.
 ///
 /// Writing (mode "w"): TE_UTF8 and TE_UTF16LE write their byte-order mark first. WriteString
 /// encodes; line feeds are written as they are (no CR is added). The bytes go to "PATH.part"
@@ -114,7 +118,11 @@ class BRISKO_API CEncodedBufferedFile {
     static size_t GetDefaultBlockSize();
 
   private:
+    class ReadAhead;
+
     char16_t Refill();
+    size_t DecodeBlock(char16_t* data, size_t room, int64_t& start, int64_t& end);
+    void StopReadAhead();
     void OpenForReading(int encoding, uint32_t codePage, bool impose, bool keepSignature);
     void OpenForWriting(int encoding, uint32_t codePage);
     void ResetDecoding();
@@ -132,12 +140,14 @@ class BRISKO_API CEncodedBufferedFile {
     int64_t dataStart_ = 0;   // bytes of the skipped byte-order mark
     int64_t position_ = 0;    // bytes read from the file so far
     int64_t blockStart_ = 0;  // offset of the first byte decoded into the current block
+    int64_t blockEnd_ = 0;    // offset after the last byte decoded into the current block
     bool atEnd_ = false;
     std::unique_ptr<CodePageDecoder> decoder_;
     std::vector<uint8_t> bytes_;
     size_t carry_ = 0;  // undecoded bytes kept at the front of bytes_
     // One unit before the decoded data is kept free, so UnGetc always has room.
     std::vector<char16_t> units_;
+    std::unique_ptr<ReadAhead> ahead_;  // while blocks are decoded on a second thread
     char16_t* cur_ = nullptr;
     char16_t* end_ = nullptr;
     std::string out_;

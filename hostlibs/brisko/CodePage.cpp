@@ -14,6 +14,9 @@
 #else
 #include <iconv.h>
 #endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brisko {
 
@@ -27,6 +30,33 @@ std::atomic<uint32_t> systemPage{kCodePageUtf8};
 
 constexpr char16_t kReplacement = 0xFFFD;
 
+/// Widens the leading ASCII bytes of in to UTF-16, sixteen at a time where the processor
+/// allows; returns how many it widened (a multiple of the step, up to size).
+size_t WidenAscii(const uint8_t* in, size_t size, char16_t* out) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 <= size) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        if (_mm_movemask_epi8(bytes) != 0)
+            return i;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
+        i += 16;
+    }
+#endif
+    while (i + 8 <= size) {
+        uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if (word & 0x8080808080808080ull)
+            return i;
+        for (int k = 0; k < 8; ++k)
+            out[i + k] = in[i + k];
+        i += 8;
+    }
+    return i;
+}
+
 [[noreturn]] void ThrowCodePage(uint32_t page) {
     throw Exception("brisko", "CodePage", __LINE__, SHARED_ERR_CODEPAGE,
                     "code page " + std::to_string(page) + " cannot be converted on this system");
@@ -38,17 +68,10 @@ class Utf8Decoder final : public CodePageDecoder {
                   size_t& inUsed) override {
         size_t i = 0, o = 0;
         while (i < inSize) {
-            // Eight ASCII bytes at a time: the common case of data files.
-            while (i + 8 <= inSize) {
-                uint64_t word;
-                std::memcpy(&word, in + i, 8);
-                if (word & 0x8080808080808080ull)
-                    break;
-                for (int k = 0; k < 8; ++k)
-                    out[o + k] = in[i + k];
-                i += 8;
-                o += 8;
-            }
+            // Runs of ASCII, the common case of data files, go through in whole words.
+            const size_t ascii = WidenAscii(in + i, inSize - i, out + o);
+            i += ascii;
+            o += ascii;
             if (i >= inSize)
                 break;
             const uint8_t b = in[i];
@@ -108,17 +131,29 @@ class Utf8Decoder final : public CodePageDecoder {
 /// Pages of one byte per character decode through a table made once.
 class TableDecoder final : public CodePageDecoder {
   public:
-    explicit TableDecoder(const std::array<char16_t, 256>& table) : table_(table) {}
+    explicit TableDecoder(const std::array<char16_t, 256>& table) : table_(table) {
+        asciiKept_ = true;
+        for (int b = 0; b < 0x80; ++b)
+            asciiKept_ = asciiKept_ && table_[b] == b;
+    }
     size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t,
                   size_t& inUsed) override {
-        for (size_t i = 0; i < inSize; ++i)
-            out[i] = table_[in[i]];
+        size_t i = 0;
+        while (i < inSize) {
+            if (asciiKept_)
+                i += WidenAscii(in + i, inSize - i, out + i);
+            if (i < inSize) {
+                out[i] = table_[in[i]];
+                ++i;
+            }
+        }
         inUsed = inSize;
         return inSize;
     }
 
   private:
     std::array<char16_t, 256> table_;
+    bool asciiKept_;  // bytes below 0x80 are their own characters
 };
 
 bool IsDoubleBytePage(uint32_t page) {

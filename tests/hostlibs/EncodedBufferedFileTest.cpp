@@ -217,6 +217,32 @@ TEST_P(ReadAhead, ANewCodePageAppliesFromTheBlockAfterTheCurrentOne) {
     EXPECT_EQ(got, Widen(bytes.substr(0, switchAt), 1252) + Widen(bytes.substr(switchAt), 1251));
 }
 
+TEST_P(ReadAhead, AsciiRunsOfEveryLengthBetweenOtherCharactersDecode) {
+    BlockSize block(GetParam());
+    // Runs of 0 to 40 ASCII characters between two-, three- and four-byte characters, so
+    // that runs start and end at every offset of the widened words and of the blocks.
+    struct Piece {
+        const char* utf8;
+        const char16_t* utf16;
+    };
+    const Piece others[] = {
+        {"\xC3\xA9", u"\u00e9"}, {"\xE2\x82\xAC", u"\u20ac"}, {"\xF0\x9F\x98\x80", u"\U0001F600"}};
+    std::string bytes;
+    WString expected;
+    for (int i = 0; bytes.size() < GetParam() * 40; ++i) {
+        for (int k = 0; k < i % 41; ++k) {
+            const char c = static_cast<char>('!' + (i + k) % 90);
+            bytes += c;
+            expected += static_cast<char16_t>(c);
+        }
+        bytes += others[i % 3].utf8;
+        expected += others[i % 3].utf16;
+    }
+    TempDir dir;
+    const std::string path = dir.Write("runs.txt", bytes);
+    EXPECT_EQ(ReadFile(path, brisko::TE_UTF8, 0, true), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(BlockSizes, ReadAhead, ::testing::Values(7, 64 * 1024));
 
 TEST(EncodedBufferedFile, OpeningWhatIsNoFileThrowsNamingThePath) {

@@ -74,40 +74,25 @@ CellReader::CellReader()
       formatType_(TrCellFmt::GetClassTypeId()),
       utf8Acp_(brisko::GetSystemCodePage() == brisko::kCodePageUtf8) {}
 
-bool CellReader::Take(const TrBase& record, int32_t& row, int32_t& col, Cell& cell,
-                      std::string_view& text) {
-    const CTypeInfo* type = record.GetTypeInfo();
-    if (type == formatType_) {
-        const auto& f = static_cast<const TrCellFmt&>(record);
-        brisko::WQMapExcelFmtStrToFmtTypes(f.format.c_str(), pendingDate_, pendingTime_);
-        pendingRow_ = f.row;
-        pendingCol_ = f.col;
-        return false;
+void CellReader::TakeOther(const TrBase& record) {
+    if (record.GetTypeInfo() != formatType_)
+        return;
+    const auto& f = static_cast<const TrCellFmt&>(record);
+    brisko::WQMapExcelFmtStrToFmtTypes(f.format.c_str(), pendingDate_, pendingTime_);
+    pendingRow_ = f.row;
+    pendingCol_ = f.col;
+}
+
+void CellReader::ApplyPending(const TrCell& record, Cell& cell) {
+    if (record.row == pendingRow_ && record.col == pendingCol_) {
+        cell.dateFormat = static_cast<uint8_t>(pendingDate_);
+        cell.timeFormat = static_cast<uint8_t>(pendingTime_);
     }
-    if (type != cellType_)
-        return false;
-    const auto& c = static_cast<const TrCell&>(record);
-    cell = Cell();
-    if (c.kind == CELL_TEXT) {
-        cell.kind = Cell::Text;
-        if (utf8Acp_) {
-            text = c.text.str();
-        } else {
-            converted_ = AcpToUtf8(c.text.str());
-            text = converted_;
-        }
-    } else if (c.kind == CELL_NUMBER || c.kind == CELL_NUMBER_ALT) {
-        cell.kind = Cell::Number;
-        cell.number = c.number;
-        if (c.row == pendingRow_ && c.col == pendingCol_) {
-            cell.dateFormat = static_cast<uint8_t>(pendingDate_);
-            cell.timeFormat = static_cast<uint8_t>(pendingTime_);
-        }
-    }
-    pendingRow_ = pendingCol_ = -1;
-    row = c.row;
-    col = c.col;
-    return row >= 0 && col >= 0;
+}
+
+std::string_view CellReader::Converted(const std::string& acp) {
+    converted_ = AcpToUtf8(acp);
+    return converted_;
 }
 
 void Worksheet::Take(const TrBase& record) {

@@ -11,6 +11,7 @@
 #include "GrowingArray.h"
 #include "HostManager.h"
 #include "host/brisko/TypeInfo.h"
+#include "host/qorvix/Records.h"
 
 namespace dornel::app {
 
@@ -37,11 +38,36 @@ class CellReader {
   public:
     CellReader();
     /// True when the record completes a cell at (row, col). A text cell's UTF-8 text goes to
-    /// text, which stays valid until the next call or while the record lives.
+    /// text, which stays valid until the next call or while the record lives. Inline: it runs
+    /// once per cell of an import.
     bool Take(const qorvix::TrBase& record, int32_t& row, int32_t& col, Cell& cell,
-              std::string_view& text);
+              std::string_view& text) {
+        if (record.GetTypeInfo() != cellType_) [[unlikely]] {
+            TakeOther(record);
+            return false;
+        }
+        const auto& c = static_cast<const qorvix::TrCell&>(record);
+        cell = Cell();
+        if (c.kind == qorvix::CELL_TEXT) {
+            cell.kind = Cell::Text;
+            text = utf8Acp_ ? std::string_view(c.text.str()) : Converted(c.text.str());
+        } else if (c.kind == qorvix::CELL_NUMBER || c.kind == qorvix::CELL_NUMBER_ALT) {
+            cell.kind = Cell::Number;
+            cell.number = c.number;
+            if (pendingRow_ >= 0) [[unlikely]]
+                ApplyPending(c, cell);
+        }
+        pendingRow_ = pendingCol_ = -1;
+        row = c.row;
+        col = c.col;
+        return row >= 0 && col >= 0;
+    }
 
   private:
+    void TakeOther(const qorvix::TrBase& record);
+    void ApplyPending(const qorvix::TrCell& record, Cell& cell);
+    std::string_view Converted(const std::string& acp);
+
     // Looked up once: every record asks for its type.
     const brisko::CTypeInfo* cellType_;
     const brisko::CTypeInfo* formatType_;

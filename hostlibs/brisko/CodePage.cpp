@@ -9,6 +9,8 @@
 
 #include "host/brisko/Exception.h"
 
+#include "AsciiPages.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -158,14 +160,6 @@ class TableDecoder final : public CodePageDecoder {
 
 bool IsDoubleBytePage(uint32_t page) {
     return page == 932 || page == 936 || page == 949 || page == 950;
-}
-
-/// Pages whose bytes below 0x80 are ASCII, both ways: the Windows pages, ISO 8859, the DOS
-/// Latin pages and the East Asian double-byte pages (whose lead bytes are all above 0x7F).
-bool KeepsAscii(uint32_t page) {
-    return (page >= 1250 && page <= 1258) || page == 874 || (page >= 28591 && page <= 28606) ||
-           page == 20127 || page == 437 || page == 850 || page == 852 || page == 866 ||
-           IsDoubleBytePage(page);
 }
 
 #if defined(_WIN32)
@@ -341,6 +335,12 @@ void SetSystemCodePage(uint32_t page) {
     if (page != 0 && !IsCodePageAvailable(page))
         ThrowCodePage(page);
     systemPage.store(page);
+}
+
+bool KeepsAscii(uint32_t page) {
+    return page == kCodePageUtf8 || (page >= 1250 && page <= 1258) || page == 874 ||
+           (page >= 28591 && page <= 28606) || page == 20127 || page == 437 || page == 850 ||
+           page == 852 || page == 866 || IsDoubleBytePage(page);
 }
 
 uint32_t ResolveCodePage(uint32_t page) {

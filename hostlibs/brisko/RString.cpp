@@ -6,6 +6,8 @@
 
 #include "host/brisko/CodePage.h"
 
+#include "AsciiPages.h"
+
 namespace brisko {
 
 namespace {
@@ -45,7 +47,16 @@ WString RString::ToWide() const {
 }
 
 void RString::FromWide(const char16_t* text) {
+    // Short plain ASCII, the usual text of a data file, is narrowed in one pass without a
+    // converter: it is its own encoding in the usual pages.
+    char ascii[128];
     size_t n = 0;
+    for (; n < sizeof ascii && text[n] != 0 && text[n] < 0x80; ++n)
+        ascii[n] = static_cast<char>(text[n]);
+    if (text[n] == 0 && KeepsAscii(ResolveCodePage(0))) {
+        text_.assign(ascii, n);
+        return;
+    }
     while (text[n])
         ++n;
     // Encoded in place: a string used again keeps its buffer.

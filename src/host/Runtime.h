@@ -31,7 +31,8 @@ inline double WideToDouble(const char16_t* p) {
         const bool negative = *q == u'-';
         if (*q == u'+' || *q == u'-')
             ++q;
-        const auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+        // The digit's value as unsigned: anything below '0' wraps past 9.
+        const auto digit = [](char16_t c) { return static_cast<unsigned>(c) - u'0'; };
         // Leading zeros count as digits but not as significant ones; neither do the zeros
         // right after the point of a number below one, which only move the point.
         const char16_t* first = q;
@@ -39,8 +40,8 @@ inline double WideToDouble(const char16_t* p) {
             ++q;
         const char16_t* start = q;
         uint64_t mantissa = 0;
-        for (; digit(*q); ++q)
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - u'0');
+        for (unsigned d; (d = digit(*q)) <= 9; ++q)
+            mantissa = mantissa * 10 + d;
         int significant = static_cast<int>(q - start);
         int digits = static_cast<int>(q - first);
         int scale = 0;
@@ -50,8 +51,8 @@ inline double WideToDouble(const char16_t* p) {
                 while (*q == u'0')
                     ++q;
             start = q;
-            for (; digit(*q); ++q)
-                mantissa = mantissa * 10 + static_cast<uint64_t>(*q - u'0');
+            for (unsigned d; (d = digit(*q)) <= 9; ++q)
+                mantissa = mantissa * 10 + d;
             significant += static_cast<int>(q - start);
             digits += static_cast<int>(q - fraction);
             scale = -static_cast<int>(q - fraction);

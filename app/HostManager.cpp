@@ -241,15 +241,18 @@ void HostManager::ProgressStop() {
 bool HostManager::ImportObject(const TrBase& record) {
     ++records_;
     const bool accepted = refuseAt_ <= 0 || records_ != refuseAt_;
-    if (trace_) {
-        Json j = RecordJson(record);
-        if (!accepted)
-            j["refused"] = true;
-        trace_->Write(j);
-    }
+    if (trace_) [[unlikely]]
+        TraceRecord(record, accepted);
     if (accepted && sink_)
         sink_->Take(record);
     return accepted;
+}
+
+void HostManager::TraceRecord(const TrBase& record, bool accepted) {
+    Json j = RecordJson(record);
+    if (!accepted)
+        j["refused"] = true;
+    trace_->Write(j);
 }
 
 int HostManager::Warning(int style, const char* text) {

@@ -62,6 +62,8 @@ class HostManager : public qorvix::IoManager {
                      bool found, const Json& value);
     void NoteLookup(const char* name);
     bool NextProgressAnswer();
+    // Out of line, so that a record not traced needs no stack frame.
+    [[gnu::noinline]] void TraceRecord(const qorvix::TrBase& record, bool accepted);
 
     Trace* trace_;
     RecordSink* sink_ = nullptr;

@@ -16,7 +16,12 @@ inline bool IsSpace16(char16_t c) {
 /// _wtof: the leading decimal number of the text ('.' as decimal point), 0 when there is none.
 /// Reads leading white space, an optional sign, digits with an optional '.', an optional
 /// exponent; ignores whatever follows. Overflow gives infinity, underflow 0, as strtod does.
-inline double WideToDouble(const char16_t* p) {
+/// As with wcstod, end (when given) receives where the number stopped: the text itself when it
+/// holds no number.
+inline double WideToDouble(const char16_t* p, const char16_t** end = nullptr) {
+    const char16_t* const text = p;
+    if (end)
+        *end = text;
     while (IsSpace16(*p))
         ++p;
     {
@@ -65,14 +70,20 @@ inline double WideToDouble(const char16_t* p) {
                 ++r;
             if (*r >= u'0' && *r <= u'9') {
                 int e = 0;
-                for (; *r >= u'0' && *r <= u'9' && e < 1000; ++r)
-                    e = e * 10 + (*r - u'0');
+                for (; *r >= u'0' && *r <= u'9'; ++r)
+                    if (e < 1000)
+                        e = e * 10 + (*r - u'0');
+                // A longer exponent is left to the general reader.
+                simple = e < 1000;
                 scale += expNegative ? -e : e;
+                q = r;
             }
         }
         if (simple && scale >= -22 && scale <= 22) {
             const double m = static_cast<double>(mantissa);
             const double v = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
+            if (end)
+                *end = q;
             return negative ? -v : v;
         }
     }
@@ -113,6 +124,7 @@ inline double WideToDouble(const char16_t* p) {
     }
     if (digits == 0)
         return 0.0;
+    const char16_t* stop = p;
     int64_t exponent = droppedIntDigits;
     if (*p == u'e' || *p == u'E') {
         const char16_t* q = p + 1;
@@ -129,8 +141,11 @@ inline double WideToDouble(const char16_t* p) {
                 ++q;
             }
             exponent += expNegative ? -e : e;
+            stop = q;
         }
     }
+    if (end)
+        *end = stop;
     if (exponent != 0) {
         buf[n] = 'e';
         auto r = std::to_chars(buf + n + 1, buf + sizeof buf - 1, static_cast<long long>(exponent));

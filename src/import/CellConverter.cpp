@@ -86,17 +86,15 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         text = w;
     }
     bool number = brisko::IsNumber(text);
+    double value = 0.0;
     if (number) {
-        const char16_t* q = text;
-        while (IsSpace16(*q))
-            ++q;
-        // The number itself has no unit at or below the space.
-        while (*q > u' ')
-            ++q;
-        // Anything after the first token makes the field more than one number.
-        number = *q == 0;
+        // The reader stops where the number does: anything after it makes the field more
+        // than one number.
+        const char16_t* end;
+        value = WideToDouble(text, &end);
+        number = *end == 0;
     }
-    if (!(number ? EmitNumber(row, col, WideToDouble(text)) : EmitText(row, col, field)))
+    if (!(number ? EmitNumber(row, col, value) : EmitText(row, col, field)))
         return false;
     ++col;
     return true;

@@ -60,7 +60,12 @@ char16_t DatImportFilter::ReadField() {
 
     const uint8_t* const classes = charClass.data();
     char16_t c;
-    if (eatWhitespace) {
+    // A field that starts with neither a space nor a delimiter after a space has nothing to
+    // eat; a look at the next unit in the block saves reading it and putting it back.
+    const char16_t* next = in.Next();
+    const bool plainStart = next != in.Limit() && *next != u' ' &&
+                            !(classes[*next] == CLASS_DELIMITER && lastTerminator == u' ');
+    if (eatWhitespace && !plainStart) {
         c = in.Getc();
         while (c == u' ')
             c = in.Getc();
@@ -149,7 +154,9 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
     bool goOn = true;
 
     auto removeAt = [&](int pos) {
-        std::memmove(buf + pos, buf + pos + 1, sizeof(char16_t) * (length - pos - 1));
+        // Usually the closing qualifier is the last unit stored.
+        if (pos + 1 < length)
+            std::memmove(buf + pos, buf + pos + 1, sizeof(char16_t) * (length - pos - 1));
         --length;
     };
     // Stores c; false when the field is full and reading must stop.
@@ -159,11 +166,22 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
         return goOn;
     };
 
+    const uint8_t* const classes = charClass.data();
     for (;;) {
+        if (inside) {
+            // Ordinary text inside the section, taken straight from the block as in ReadField.
+            const char16_t* p = in.Next();
+            const char16_t* stop = in.Limit();
+            if (stop - p > kFieldCapacity - 1 - length)
+                stop = p + (kFieldCapacity - 1 - length);
+            while (p != stop && classes[*p] == CLASS_ORDINARY)
+                buf[length++] = *p++;
+            in.Skip(p);
+        }
         c = in.Getc();
         if (c == kEof)
             break;
-        const uint8_t cls = charClass[c];
+        const uint8_t cls = classes[c];
         if (cls == CLASS_ORDINARY) {
             if (!store())
                 break;

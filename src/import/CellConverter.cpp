@@ -112,7 +112,11 @@ bool DatImportFilter::EmitNumber(uint32_t row, uint32_t col, double value) {
         previewSink->push_back(PreviewCell{row, col, false, WString(), value});
         return true;
     }
-    TrCell cell(static_cast<int32_t>(row), static_cast<int32_t>(col), value);
+    // One record serves every number, as textRecord_ does every text.
+    TrCell& cell = numberRecord_;
+    cell.row = static_cast<int32_t>(row);
+    cell.col = static_cast<int32_t>(col);
+    cell.number = value;
     return ImportObject(cell);
 }
 

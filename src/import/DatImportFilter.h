@@ -131,6 +131,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     void TrimFieldEnd();
 
     qorvix::TrCell textRecord_{0, 0, brisko::RString()};  // the record of every text cell
+    qorvix::TrCell numberRecord_{0, 0, 0.0};              // the record of every number cell
 };
 
 }  // namespace dornel

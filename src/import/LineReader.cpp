@@ -1,5 +1,6 @@
 // Line reader and field splitter: fields in delimited and fixed-width mode, qualified sections,
 // raw lines, the skipped start rows and the detection of a file's delimiter.
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -87,13 +88,16 @@ char16_t DatImportFilter::ReadField() {
         // A run of ordinary characters is taken straight from the decoded block, with the
         // same one look-up per character that Getc below makes; the run stops where the field
         // would be full, so the one that fills it is still read below.
-        const char16_t* p = in.Next();
-        const char16_t* stop = in.Limit();
-        if (stop - p > kFieldCapacity - 1 - length)
-            stop = p + (kFieldCapacity - 1 - length);
-        while (p != stop && classes[*p] == CLASS_ORDINARY)
-            buf[length++] = *p++;
-        in.Skip(p);
+        const char16_t* const p = in.Next();
+        const ptrdiff_t room = std::min<ptrdiff_t>(in.Limit() - p, kFieldCapacity - 1 - length);
+        char16_t* const out = buf + length;
+        ptrdiff_t i = 0;
+        while (i < room && classes[p[i]] == CLASS_ORDINARY) {
+            out[i] = p[i];
+            ++i;
+        }
+        length += static_cast<int>(i);
+        in.Skip(p + i);
 
         c = in.Getc();
         if (c == kEof) [[unlikely]]

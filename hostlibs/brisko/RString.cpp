@@ -51,7 +51,8 @@ void RString::FromWide(const char16_t* text) {
     // converter: it is its own encoding in the usual pages.
     char ascii[128];
     size_t n = 0;
-    for (; n < sizeof ascii && text[n] != 0 && text[n] < 0x80; ++n)
+    // One comparison per unit: 1 to 0x7F, with the terminating zero wrapping past the range.
+    for (; n < sizeof ascii && static_cast<unsigned>(text[n]) - 1 < 0x7F; ++n)
         ascii[n] = static_cast<char>(text[n]);
     if (text[n] == 0 && KeepsAscii(ResolveCodePage(0))) {
         text_.assign(ascii, n);

@@ -103,7 +103,9 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
 bool DatImportFilter::EmitEmpty(uint32_t row, uint32_t col) {
     if (previewSink)
         return true;
-    TrCell cell(static_cast<int32_t>(row), static_cast<int32_t>(col));
+    TrCell& cell = emptyRecord_;
+    cell.row = static_cast<int32_t>(row);
+    cell.col = static_cast<int32_t>(col);
     return ImportObject(cell);
 }
 

@@ -132,6 +132,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
 
     qorvix::TrCell textRecord_{0, 0, brisko::RString()};  // the record of every text cell
     qorvix::TrCell numberRecord_{0, 0, 0.0};              // the record of every number cell
+    qorvix::TrCell emptyRecord_{0, 0};                    // the record of every empty cell
 };
 
 }  // namespace dornel

@@ -15,7 +15,7 @@ constexpr size_t kBatchesPerWake = 3;
 }  // namespace
 
 SheetBuilder::SheetBuilder(Worksheet& sheet) : sheet_(sheet) {
-    filling_.entries.reserve(kBatchCells);
+    filling_.entries.resize(kBatchCells);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -28,20 +28,18 @@ SheetBuilder::~SheetBuilder() {
 }
 
 void SheetBuilder::Take(const qorvix::TrBase& record) {
-    // Read straight into the batch: a cell put together on the stack and copied as a whole
-    // would be read back before its parts were written out.
-    Entry& entry = filling_.entries.emplace_back();
+    // Read straight into the batch's next entry: a cell put together on the stack and copied
+    // as a whole would be read back before its parts were written out.
+    Entry& entry = filling_.entries[filling_.count];
     std::string_view text;
-    if (!reader_.Take(record, entry.row, entry.col, entry.cell, text)) {
-        filling_.entries.pop_back();
+    if (!reader_.Take(record, entry.row, entry.col, entry.cell, text))
         return;
-    }
     if (entry.cell.kind == Cell::Text) {
         entry.cell.textOffset = filling_.texts.size();
         entry.cell.textLength = static_cast<uint32_t>(text.size());
         filling_.texts.append(text);
     }
-    if (filling_.entries.size() == kBatchCells)
+    if (++filling_.count == kBatchCells)
         Send();
 }
 
@@ -54,7 +52,7 @@ void SheetBuilder::Send() {
         spare_.pop_back();
     } else {
         filling_ = Batch();
-        filling_.entries.reserve(kBatchCells);
+        filling_.entries.resize(kBatchCells);
     }
     changed_.notify_all();
 }
@@ -73,7 +71,8 @@ void SheetBuilder::Run() {
         std::exception_ptr failure;
         try {
             if (!failed) {
-                for (const Entry& e : batch.entries) {
+                for (size_t i = 0; i < batch.count; ++i) {
+                    const Entry& e = batch.entries[i];
                     const std::string_view text =
                         e.cell.kind == Cell::Text
                             ? std::string_view(batch.texts)
@@ -86,7 +85,7 @@ void SheetBuilder::Run() {
         } catch (...) {
             failure = std::current_exception();
         }
-        batch.entries.clear();
+        batch.count = 0;
         batch.texts.clear();
         lock.lock();
         if (failure && !failure_)
@@ -98,7 +97,7 @@ void SheetBuilder::Run() {
 
 void SheetBuilder::Finish() {
     if (thread_.joinable()) {
-        if (!filling_.entries.empty())
+        if (filling_.count > 0)
             Send();
         {
             std::lock_guard lock(mutex_);

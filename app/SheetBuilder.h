@@ -35,7 +35,8 @@ class SheetBuilder : public RecordSink {
         Cell cell;  // a text's offset counts in the batch's texts
     };
     struct Batch {
-        std::vector<Entry> entries;
+        std::vector<Entry> entries;  // sized once; the first count are in use
+        size_t count = 0;
         std::string texts;
     };
 

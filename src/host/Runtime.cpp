@@ -6,7 +6,7 @@
 
 namespace dornel {
 
-double WideToDoubleInGeneral(const char16_t* p, const char16_t** end) {
+double WideToDoubleInGeneral(const char16_t* p) {
     char buf[128];
     size_t n = 0;
     bool negative = false;
@@ -44,7 +44,6 @@ double WideToDoubleInGeneral(const char16_t* p, const char16_t** end) {
     }
     if (digits == 0)
         return 0.0;
-    const char16_t* stop = p;
     int64_t exponent = droppedIntDigits;
     if (*p == u'e' || *p == u'E') {
         const char16_t* q = p + 1;
@@ -61,11 +60,8 @@ double WideToDoubleInGeneral(const char16_t* p, const char16_t** end) {
                 ++q;
             }
             exponent += expNegative ? -e : e;
-            stop = q;
         }
     }
-    if (end)
-        *end = stop;
     if (exponent != 0) {
         buf[n] = 'e';
         auto r = std::to_chars(buf + n + 1, buf + sizeof buf - 1, static_cast<long long>(exponent));

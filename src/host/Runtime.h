@@ -16,17 +16,12 @@ inline bool IsSpace16(char16_t c) {
 /// _wtof: the leading decimal number of the text ('.' as decimal point), 0 when there is none.
 /// Reads leading white space, an optional sign, digits with an optional '.', an optional
 /// exponent; ignores whatever follows. Overflow gives infinity, underflow 0, as strtod does.
-/// As with wcstod, end (when given) receives where the number stopped: the text itself when it
-/// holds no number.
 /// The rest of WideToDouble: any number of digits and any exponent, through the standard
 /// reader (Runtime.cpp). Apart, so that the common case needs no stack frame. p is past the
 /// white space.
-double WideToDoubleInGeneral(const char16_t* p, const char16_t** end);
+double WideToDoubleInGeneral(const char16_t* p);
 
-inline double WideToDouble(const char16_t* p, const char16_t** end = nullptr) {
-    const char16_t* const text = p;
-    if (end)
-        *end = text;
+inline double WideToDouble(const char16_t* p) {
     while (IsSpace16(*p))
         ++p;
     {
@@ -87,12 +82,10 @@ inline double WideToDouble(const char16_t* p, const char16_t** end = nullptr) {
         if (simple && scale >= -22 && scale <= 22) {
             const double m = static_cast<double>(mantissa);
             const double v = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
-            if (end)
-                *end = q;
             return negative ? -v : v;
         }
     }
-    return WideToDoubleInGeneral(p, end);
+    return WideToDoubleInGeneral(p);
 }
 
 /// Lower-cases ASCII letters; other bytes stay.

@@ -86,15 +86,17 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         text = w;
     }
     bool number = brisko::IsNumber(text);
-    double value = 0.0;
     if (number) {
-        // The reader stops where the number does: anything after it makes the field more
-        // than one number.
-        const char16_t* end;
-        value = WideToDouble(text, &end);
-        number = *end == 0;
+        const char16_t* q = text;
+        while (IsSpace16(*q))
+            ++q;
+        // Units above the space are never white space, which spares the full test for them.
+        while (*q > u' ' || (*q != 0 && !IsSpace16(*q)))
+            ++q;
+        // Any white space after the first token makes the field more than one number.
+        number = *q == 0;
     }
-    if (!(number ? EmitNumber(row, col, value) : EmitText(row, col, field)))
+    if (!(number ? EmitNumber(row, col, WideToDouble(text)) : EmitText(row, col, field)))
         return false;
     ++col;
     return true;

@@ -126,6 +126,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     std::vector<int32_t> columnBreaks;  ///< ColumnBreaks, default empty
 
   private:
+    char16_t ReadFixedWidthField();
     void OpenReader(const RString& path, int encoding, uint32_t codePage, bool imposed);
     int ClipboardTextEncoding();
     void TrimFieldEnd();

@@ -19,45 +19,8 @@ char16_t DatImportFilter::ReadField() {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
 
-    if (useFixedWidth) {
-        if (columnBreaks.empty()) {
-            columnBreaks = {0, kNoLimit};
-            fixedColumn = 0;
-        }
-        // A column past the list (a list without its closing entry) runs to the line end.
-        const int64_t width =
-            fixedColumn + 1 < columnBreaks.size()
-                ? int64_t{columnBreaks[fixedColumn + 1]} - columnBreaks[fixedColumn]
-                : int64_t{kNoLimit};
-        fieldQuoted = false;
-        if (width <= 0) [[unlikely]] {
-            buf[0] = 0;
-            fieldLength = 0;
-            fixedColumn = 0;
-            return kEof;
-        }
-        int64_t count = 0;
-        char16_t c = 0;
-        while (count < width) {
-            c = in.Getc();
-            // A CR never ends a line here: it is dropped wherever it stands.
-            if (c == kCR)
-                c = in.Getc();
-            if (c == kEof || c == kLF)
-                break;
-            if (count < kFieldCapacity)
-                buf[count] = c;
-            ++count;
-        }
-        fieldLength = static_cast<int>(count < kFieldCapacity ? count : kFieldCapacity);
-        buf[fieldLength] = 0;
-        if (c != kEof && c != kLF) {
-            ++fixedColumn;
-            return c;
-        }
-        fixedColumn = 0;
-        return c;
-    }
+    if (useFixedWidth)
+        return ReadFixedWidthField();
 
     const uint8_t* const classes = charClass.data();
     char16_t c;
@@ -146,6 +109,49 @@ char16_t DatImportFilter::ReadField() {
     }
 
     lastTerminator = c;
+    return c;
+}
+
+// Fixed-width fields, apart from ReadField so that the delimited path, the common one, stays
+// small.
+char16_t DatImportFilter::ReadFixedWidthField() {
+    brisko::CEncodedBufferedFile& in = *reader;
+    char16_t* const buf = fieldBuffer.data();
+    if (columnBreaks.empty()) {
+        columnBreaks = {0, kNoLimit};
+        fixedColumn = 0;
+    }
+    // A column past the list (a list without its closing entry) runs to the line end.
+    const int64_t width = fixedColumn + 1 < columnBreaks.size()
+                              ? int64_t{columnBreaks[fixedColumn + 1]} - columnBreaks[fixedColumn]
+                              : int64_t{kNoLimit};
+    fieldQuoted = false;
+    if (width <= 0) [[unlikely]] {
+        buf[0] = 0;
+        fieldLength = 0;
+        fixedColumn = 0;
+        return kEof;
+    }
+    int64_t count = 0;
+    char16_t c = 0;
+    while (count < width) {
+        c = in.Getc();
+        // A CR never ends a line here: it is dropped wherever it stands.
+        if (c == kCR)
+            c = in.Getc();
+        if (c == kEof || c == kLF)
+            break;
+        if (count < kFieldCapacity)
+            buf[count] = c;
+        ++count;
+    }
+    fieldLength = static_cast<int>(count < kFieldCapacity ? count : kFieldCapacity);
+    buf[fieldLength] = 0;
+    if (c != kEof && c != kLF) {
+        ++fixedColumn;
+        return c;
+    }
+    fixedColumn = 0;
     return c;
 }
 

@@ -331,16 +331,30 @@ uint32_t GetSystemCodePage() {
 #endif
 }
 
+// Whether the system page keeps ASCII, decided once per setting of the page (-1: not yet):
+// it is asked for every text a filter hands over.
+std::atomic<int> systemKeepsAscii{-1};
+
 void SetSystemCodePage(uint32_t page) {
     if (page != 0 && !IsCodePageAvailable(page))
         ThrowCodePage(page);
     systemPage.store(page);
+    systemKeepsAscii.store(-1);
+}
+
+bool SystemPageKeepsAscii() {
+    int known = systemKeepsAscii.load(std::memory_order_relaxed);
+    if (known < 0) {
+        known = KeepsAscii(GetSystemCodePage()) ? 1 : 0;
+        systemKeepsAscii.store(known, std::memory_order_relaxed);
+    }
+    return known != 0;
 }
 
 bool KeepsAscii(uint32_t page) {
     return page == kCodePageUtf8 || (page >= 1250 && page <= 1258) || page == 874 ||
-           (page >= 28591 && page <= 28606) || page == 20127 || page == 437 || page == 850 ||
-           page == 852 || page == 866 || IsDoubleBytePage(page);
+           page == 28591 || page == 20127 || page == 437 || page == 850 || page == 852 ||
+           page == 866 || IsDoubleBytePage(page);
 }
 
 uint32_t ResolveCodePage(uint32_t page) {

@@ -54,7 +54,7 @@ void RString::FromWide(const char16_t* text) {
     // One comparison per unit: 1 to 0x7F, with the terminating zero wrapping past the range.
     for (; n < sizeof ascii && static_cast<unsigned>(text[n]) - 1 < 0x7F; ++n)
         ascii[n] = static_cast<char>(text[n]);
-    if (text[n] == 0 && KeepsAscii(ResolveCodePage(0))) {
+    if (text[n] == 0 && SystemPageKeepsAscii()) {
         text_.assign(ascii, n);
         return;
     }

@@ -179,6 +179,8 @@ void VisitWorksheet(const Worksheet& sheet, const RecordVisitor& visit) {
     if (!visit(init))
         return;
     int date = 0, time = 0;
+    // One text record serves every text cell, so that its buffer is allocated once.
+    TrCell text(0, 0, brisko::RString());
     for (size_t r = 0; r < sheet.RowCount(); ++r) {
         const int32_t row = static_cast<int32_t>(r);
         const std::span<const Cell> cells = sheet.Row(r);
@@ -191,7 +193,9 @@ void VisitWorksheet(const Worksheet& sheet, const RecordVisitor& visit) {
             const Cell& cell = cells[c];
             const int32_t col = static_cast<int32_t>(c);
             if (cell.kind == Cell::Text) {
-                TrCell text(row, col, brisko::RString(Utf8ToAcp(sheet.Text(cell))));
+                text.row = row;
+                text.col = col;
+                text.text = Utf8ToAcp(sheet.Text(cell));
                 if (!visit(text))
                     return;
             } else if (cell.kind == Cell::Number) {

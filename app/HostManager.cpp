@@ -218,16 +218,21 @@ bool HostManager::ProgressProportion(double fraction) {
 }
 
 bool HostManager::ProgressIndeterminate() {
+    // Asked once per exported cell: the untraced answer needs no stack frame.
     const bool goOn = NextProgressAnswer();
-    if (trace_) {
-        Json j{{"host", "ProgressIndeterminate"}};
-        if (!goOn)
-            j["answer"] = false;
-        trace_->Write(j);
+    if (trace_) [[unlikely]] {
+        TraceProgressIndeterminate(goOn);
         return goOn;
     }
     IoManager::ProgressIndeterminate();
     return goOn;
+}
+
+void HostManager::TraceProgressIndeterminate(bool goOn) {
+    Json j{{"host", "ProgressIndeterminate"}};
+    if (!goOn)
+        j["answer"] = false;
+    trace_->Write(j);
 }
 
 void HostManager::ProgressStop() {

@@ -64,6 +64,7 @@ class HostManager : public qorvix::IoManager {
     bool NextProgressAnswer();
     // Out of line, so that a record not traced needs no stack frame.
     [[gnu::noinline]] void TraceRecord(const qorvix::TrBase& record, bool accepted);
+    [[gnu::noinline]] void TraceProgressIndeterminate(bool goOn);
 
     Trace* trace_;
     RecordSink* sink_ = nullptr;

@@ -10,6 +10,7 @@
 #include "host/brisko/Exception.h"
 
 #include "AsciiPages.h"
+#include "Utf8.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -391,20 +392,15 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
     return std::make_unique<TableDecoder>(table);
 }
 
-namespace {
-
-void AppendUtf8(std::string& out, const char16_t* text, size_t length) {
-    size_t i = 0;
-    // ASCII, the common case, goes through without a look at code points.
-    while (i < length && text[i] < 0x80)
-        ++i;
-    const size_t base = out.size();
-    out.resize(base + i);
-    char* ascii = out.data() + base;
-    for (size_t k = 0; k < i; ++k)
-        ascii[k] = static_cast<char>(text[k]);
-    for (; i < length; ++i) {
+size_t EncodeUtf8(const char16_t* text, size_t length, char* out) {
+    char* const start = out;
+    for (size_t i = 0; i < length; ++i) {
         uint32_t c = text[i];
+        // ASCII, the common case, goes through without a look at code points.
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+            continue;
+        }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
@@ -412,22 +408,29 @@ void AppendUtf8(std::string& out, const char16_t* text, size_t length) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+        if (c < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (c >> 6));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *out++ = static_cast<char>(0xE0 | (c >> 12));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            *out++ = static_cast<char>(0xF0 | (c >> 18));
+            *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    return static_cast<size_t>(out - start);
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, const char16_t* text, size_t length) {
+    const size_t base = out.size();
+    out.resize(base + length * kUtf8BytesPerUnit);
+    out.resize(base + EncodeUtf8(text, length, out.data() + base));
 }
 
 }  // namespace

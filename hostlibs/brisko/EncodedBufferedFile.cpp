@@ -16,6 +16,7 @@
 #include "host/brisko/File.h"
 
 #include "FileOffsets.h"
+#include "Utf8.h"
 
 namespace brisko {
 
@@ -26,6 +27,11 @@ constexpr size_t kSniffBytes = 512;
 // Blocks decoded ahead of the reader. The thread sleeps until half of them are free again, so
 // that it is woken once per several blocks: a wake-up costs more than decoding a small block.
 constexpr size_t kBlocksAhead = 8;
+// Output: encoded into a block of kOutCapacity bytes, written out once kOutFlushAt are there.
+// A piece of kOutPieceUnits units always fits in what is left.
+constexpr size_t kOutPieceUnits = 16 * 1024;
+constexpr size_t kOutFlushAt = 64 * 1024;
+constexpr size_t kOutCapacity = kOutFlushAt + kOutPieceUnits * kUtf8BytesPerUnit;
 // Shorter files are read on the reader's own thread: a thread would cost more than it saves.
 constexpr int64_t kReadAheadBlocks = 4;
 constexpr char16_t kReplacement = 0xFFFD;
@@ -212,12 +218,15 @@ void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
     utf8Output_ = encoding_ == TE_UTF8 ||
                   (encoding_ == TE_ANSI && ResolveCodePage(codePage_) == kCodePageUtf8);
     length_ = 0;
-    out_.clear();
+    if (!out_)
+        out_ = std::make_unique<char[]>(kOutCapacity);
+    outSize_ = 0;
+    pendingHigh_ = 0;
     wideOut_.clear();
     if (encoding_ == TE_UTF8)
-        out_ = "\xEF\xBB\xBF";
+        PutBytes("\xEF\xBB\xBF", 3);
     else if (encoding_ == TE_UTF16LE)
-        out_ = "\xFF\xFE";
+        PutBytes("\xFF\xFE", 2);
 }
 
 void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool impose,
@@ -375,7 +384,7 @@ int64_t CEncodedBufferedFile::GetPosition() const {
 }
 
 int64_t CEncodedBufferedFile::GetLength() const {
-    return writing_ ? length_ + static_cast<int64_t>(out_.size() + wideOut_.size()) : length_;
+    return writing_ ? length_ + static_cast<int64_t>(outSize_ + wideOut_.size()) : length_;
 }
 
 void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
@@ -397,30 +406,65 @@ void CEncodedBufferedFile::WriteString(const char16_t* text, size_t length) {
     if (!file_ || !writing_)
         throw Exception("brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_WRITE,
                         "the file '" + path_.str() + "' is not open for writing");
-    if (encoding_ == TE_UTF16LE) {
-        for (size_t i = 0; i < length; ++i) {
-            out_ += static_cast<char>(text[i] & 0xFF);
-            out_ += static_cast<char>(text[i] >> 8);
+    if (encoding_ == TE_UTF16LE || utf8Output_) {
+        if (utf8Output_ && length > 0) {
+            // A pair split between two calls is encoded whole.
+            if (pendingHigh_ != 0) {
+                const char16_t pair[2] = {pendingHigh_, text[0]};
+                const bool whole = text[0] >= 0xDC00 && text[0] <= 0xDFFF;
+                pendingHigh_ = 0;
+                PutUtf8(pair, whole ? 2 : 1);
+                text += whole ? 1 : 0;
+                length -= whole ? 1 : 0;
+            }
+            if (length > 0 && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
+                pendingHigh_ = text[--length];
         }
-    } else if (utf8Output_) {
-        // ASCII, the common case, needs no conversion.
-        const size_t start = out_.size();
-        out_.resize(start + length);
-        char* dst = out_.data() + start;
-        size_t i = 0;
-        while (i < length && text[i] < 0x80)
-            dst[i] = static_cast<char>(text[i]), ++i;
-        out_.resize(start + i);
-        if (i < length)
-            out_ += ToUtf8(WString(text + i, length - i));
+        // Encoded straight into the output block, in pieces that always fit in it.
+        while (length > 0) {
+            size_t units = length < kOutPieceUnits ? length : kOutPieceUnits;
+            // A surrogate pair is never split between two pieces.
+            if (units < length && text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF)
+                --units;
+            if (outSize_ + units * kUtf8BytesPerUnit > kOutCapacity)
+                FlushOutput();
+            char* out = out_.get() + outSize_;
+            if (encoding_ == TE_UTF16LE) {
+                for (size_t i = 0; i < units; ++i) {
+                    out[2 * i] = static_cast<char>(text[i] & 0xFF);
+                    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
+                }
+                outSize_ += 2 * units;
+            } else {
+                outSize_ += EncodeUtf8(text, units, out);
+            }
+            text += units;
+            length -= units;
+        }
     } else {
         // Other pages convert in large pieces: one conversion per call would be slow.
         wideOut_.append(text, length);
-        if (wideOut_.size() >= 16 * 1024)
+        if (wideOut_.size() >= kOutPieceUnits)
             EncodeWide(false);
     }
-    if (out_.size() >= 64 * 1024)
+    if (outSize_ >= kOutFlushAt)
         FlushOutput();
+}
+
+void CEncodedBufferedFile::PutUtf8(const char16_t* text, size_t length) {
+    char bytes[8];
+    PutBytes(bytes, EncodeUtf8(text, length, bytes));
+}
+
+void CEncodedBufferedFile::PutBytes(const char* bytes, size_t n) {
+    if (outSize_ + n > kOutCapacity)
+        FlushOutput();
+    if (n > kOutCapacity) {
+        WriteOut(bytes, n);
+        return;
+    }
+    std::memcpy(out_.get() + outSize_, bytes, n);
+    outSize_ += n;
 }
 
 void CEncodedBufferedFile::EncodeWide(bool all) {
@@ -428,19 +472,26 @@ void CEncodedBufferedFile::EncodeWide(bool all) {
     // A surrogate pair is never split between two conversions.
     if (!all && n > 0 && wideOut_[n - 1] >= 0xD800 && wideOut_[n - 1] <= 0xDBFF)
         --n;
-    out_ += EncodeCodePage(codePage_, wideOut_.data(), n);
+    const std::string bytes = EncodeCodePage(codePage_, wideOut_.data(), n);
     wideOut_.erase(0, n);
+    PutBytes(bytes.data(), bytes.size());
 }
 
 void CEncodedBufferedFile::FlushOutput() {
     if (!wideOut_.empty())
         EncodeWide(true);
-    if (out_.empty())
+    if (outSize_ == 0)
         return;
-    if (std::fwrite(out_.data(), 1, out_.size(), file_) != out_.size())
+    // Emptied first: a failed write must not leave the bytes to be written again.
+    const size_t n = outSize_;
+    outSize_ = 0;
+    WriteOut(out_.get(), n);
+}
+
+void CEncodedBufferedFile::WriteOut(const char* bytes, size_t n) {
+    if (std::fwrite(bytes, 1, n, file_) != n)
         ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", errno);
-    length_ += static_cast<int64_t>(out_.size());
-    out_.clear();
+    length_ += static_cast<int64_t>(n);
 }
 
 void CEncodedBufferedFile::Close() {
@@ -453,6 +504,11 @@ void CEncodedBufferedFile::Close() {
         return;
     }
     try {
+        // A pair that never got its second half.
+        if (pendingHigh_ != 0) {
+            PutUtf8(&pendingHigh_, 1);
+            pendingHigh_ = 0;
+        }
         FlushOutput();
     } catch (...) {
         Abort(true);
@@ -481,7 +537,7 @@ void CEncodedBufferedFile::Abort(bool removeFile) {
     ahead_.reset();
     std::fclose(file_);
     file_ = nullptr;
-    out_.clear();
+    outSize_ = 0;
     wideOut_.clear();
     // An abandoned output never reaches its target name, whatever the flag says.
     (void)removeFile;

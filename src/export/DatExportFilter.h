@@ -79,6 +79,8 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     void EndProgress();
     int ClipboardTextType();
     void Write(const char16_t* text);
+
+    brisko::WString cellText_;  // what WriteCell and WriteCellText write next, kept for its buffer
 };
 
 }  // namespace dornel

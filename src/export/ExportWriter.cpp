@@ -151,10 +151,13 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
         ++objectsWritten;
         return ProgressCheck();
     }
+    // The separators before the value (this cell's and those of the empty cells before it)
+    // go out with the value in one call.
+    cellText_.clear();
     if (cellInRow)
-        Write(delimiterText.data());
+        cellText_ += delimiterText.data();
     for (; pendingEmpty > 0; --pendingEmpty)
-        Write(delimiterText.data());
+        cellText_ += delimiterText.data();
 
     if (cell.kind == CELL_TEXT) {
         WriteCellText(cell.text);
@@ -165,7 +168,8 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
             for (size_t i = 0; i < n; ++i)
                 if (number[i] == u'.')
                     number[i] = decimalSymbol[0];
-            outputFile.WriteString(number, n);
+            cellText_.append(number, n);
+            outputFile.WriteString(cellText_);
         } else {
             dateFormat = brisko::WQClosestAccurateDateFmt(cell.number, dateFormat);
             timeFormat = brisko::WQClosestAccurateTimeFmt(cell.number, timeFormat);
@@ -175,6 +179,7 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
         }
     } else {
         // A kind the writer does not know: its separators stay, nothing else is written.
+        outputFile.WriteString(cellText_);
         return ProgressCheck();
     }
     cellInRow = true;
@@ -183,14 +188,23 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
 }
 
 void DatExportFilter::WriteCellText(const RString& text) {
-    const brisko::WString wide = text.ToWide();
-    if (qualifierText[0]) {
-        Write(qualifierText.data());
-        outputFile.WriteString(wide);
-        Write(qualifierText.data());
+    // The text and its qualifiers go out in one call, after what WriteCell put before them.
+    // ASCII is the same in every system code page, so it is widened here without a conversion.
+    if (qualifierText[0])
+        cellText_ += qualifierText[0];
+    size_t ascii = 0;
+    while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80)
+        ++ascii;
+    if (ascii == text.size()) {
+        for (size_t i = 0; i < ascii; ++i)
+            cellText_ += static_cast<char16_t>(text[i]);
     } else {
-        outputFile.WriteString(wide);
+        cellText_ += text.ToWide();
     }
+    if (qualifierText[0])
+        cellText_ += qualifierText[0];
+    outputFile.WriteString(cellText_);
+    cellText_.clear();
 }
 
 ExportStatus DatExportFilter::WritePoints(const TrPoints& points) {

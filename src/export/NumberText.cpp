@@ -20,7 +20,13 @@ size_t FormatNumber14G(double value, char16_t* out) {
         // to_chars with a precision is printf's %.14g; only the exponent's form differs.
         auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 14);
         n = static_cast<size_t>(r.ptr - buf);
-        char* e = static_cast<char*>(std::memchr(buf, 'e', n));
+        // The exponent, if any, comes after at least one digit; a loop beats a call here.
+        char* e = nullptr;
+        for (size_t i = 1; i < n; ++i)
+            if (buf[i] == 'e') {
+                e = buf + i;
+                break;
+            }
         if (e) {
             *e = 'E';
             char* digits = e + 2;  // after the sign

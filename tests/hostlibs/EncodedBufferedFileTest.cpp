@@ -274,6 +274,51 @@ TEST(EncodedBufferedFile, AFileThatShrinksWhileReadIsAnError) {
     }
 }
 
+TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
+    // Pairs stand at every offset around the output's piece and block sizes, and the text is
+    // written both at once and a few units at a time.
+    WString text;
+    std::string utf8, utf16;
+    for (size_t i = 0; text.size() < 150000; ++i) {
+        if (i % 4093 == 0 || (text.size() >= 16380 && text.size() <= 16390)) {
+            text += u"\U0001F600";
+            utf8 += "\xF0\x9F\x98\x80";
+            utf16 += std::string("\x3D\xD8\x00\xDE", 4);
+        } else if (i % 7 == 0) {
+            text += u"\u00e9";
+            utf8 += "\xC3\xA9";
+            utf16 += std::string("\xE9\x00", 2);
+        } else {
+            const char c = static_cast<char>('a' + i % 26);
+            text += static_cast<char16_t>(c);
+            utf8 += c;
+            utf16 += std::string(1, c) + '\0';
+        }
+    }
+    TempDir dir;
+    for (size_t step : {text.size(), size_t{5}}) {
+        for (int encoding : {brisko::TE_UTF8, brisko::TE_UTF16LE}) {
+            const std::string path = dir.Path("long.txt");
+            {
+                CEncodedBufferedFile f(brisko::RString(path), "w", 3, encoding, 0, false, false);
+                for (size_t at = 0; at < text.size(); at += step)
+                    f.WriteString(text.data() + at, std::min(step, text.size() - at));
+                f.Close();
+            }
+            const std::string expected = encoding == brisko::TE_UTF8
+                                             ? "\xEF\xBB\xBF" + utf8
+                                             : std::string("\xFF\xFE") + utf16;
+            const std::string written = ReadBytes(path);
+            const auto where =
+                std::mismatch(written.begin(), written.end(), expected.begin(), expected.end());
+            EXPECT_TRUE(written == expected)
+                << "step " << step << ", encoding " << encoding << ": " << written.size()
+                << " bytes for " << expected.size() << ", first difference at "
+                << (where.first - written.begin());
+        }
+    }
+}
+
 TEST(EncodedBufferedFile, AbortDeletesAFileBeingWritten) {
     TempDir dir;
     const std::string path = dir.Path("out.txt");

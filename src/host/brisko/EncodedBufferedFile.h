@@ -52,9 +52,10 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 ///   Getc has not reached.
 ///
 /// Writing (mode "w"): TE_UTF8 and TE_UTF16LE write their byte-order mark first. WriteString
-/// encodes; line feeds are written as they are (no CR is added). The bytes go to "PATH.part"
-/// beside the target; Close flushes, and only then does the file take the target's name (an
-/// existing file is replaced), so the bytes can be read at once. A failed write, a failed Close
+/// encodes; line feeds are written as they are (no CR is added). A surrogate pair may be split
+/// between two calls; a half without its partner becomes U+FFFD in 8-bit output. The bytes go to
+/// "PATH.part" beside the target; Close flushes, and only then does the file take the target's name
+/// (an existing file is replaced), so the bytes can be read at once. A failed write, a failed Close
 /// or Abort removes the part file and leaves any earlier file at the target untouched, so an
 /// export never leaves a truncated file that looks complete. A target that exists but may not be
 /// written is refused at Open.
@@ -128,6 +129,9 @@ class BRISKO_API CEncodedBufferedFile {
     void ResetDecoding();
     void FlushOutput();
     void EncodeWide(bool all);
+    void PutBytes(const char* bytes, size_t n);
+    void PutUtf8(const char16_t* text, size_t length);
+    void WriteOut(const char* bytes, size_t n);
 
     std::FILE* file_ = nullptr;
     RString path_;
@@ -150,8 +154,10 @@ class BRISKO_API CEncodedBufferedFile {
     std::unique_ptr<ReadAhead> ahead_;  // while blocks are decoded on a second thread
     char16_t* cur_ = nullptr;
     char16_t* end_ = nullptr;
-    std::string out_;
-    WString wideOut_;  // text waiting for conversion to an 8-bit page
+    std::unique_ptr<char[]> out_;  // output not written yet: its first outSize_ bytes
+    size_t outSize_ = 0;
+    char16_t pendingHigh_ = 0;  // UTF-8: the first half of a pair whose second half is due
+    WString wideOut_;           // text waiting for conversion to an 8-bit page
     bool utf8Output_ = false;
 };
 

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <bit>
+#include <cstdio>
 #include <limits>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "host/brisko/CodePage.h"
 
@@ -40,6 +45,51 @@ TEST(FormatNumber14G, WritesWhatTheWindowsRuntimeWrites) {
         const size_t n = FormatNumber14G(c.value, out);
         EXPECT_EQ(brisko::ToUtf8(std::u16string(out, n)), c.text);
         EXPECT_EQ(out[n], 0);
+    }
+}
+
+/// printf's "%.14G" with the exponent widened to the Windows runtime's three digits.
+std::string Reference(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.14G", value);
+    std::string s = text;
+    const size_t e = s.find('E');
+    if (e != std::string::npos && s.size() - e - 2 < 3)
+        s.insert(e + 2, 3 - (s.size() - e - 2), '0');
+    return s;
+}
+
+TEST(FormatNumber14G, AgreesWithPrintfOnNumbersOfEveryKind) {
+    // Short decimals as data holds them (the fast road), and doubles with all 17 digits (the
+    // general one), over the whole range of exponents.
+    std::mt19937_64 rng(11);
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  5e-324,
+                                  1.7976931348623157e308,
+                                  1e-5,
+                                  9.99999999999995e-5,
+                                  99999999999999.5,
+                                  0.000123456789012345,
+                                  123456789012345.0};
+    for (int i = 0; i < 200000; ++i) {
+        const int digits = 1 + static_cast<int>(rng() % 17);
+        int64_t mantissa = static_cast<int64_t>(rng() % 100000000000000000ull);
+        for (int d = digits; d < 17; ++d)
+            mantissa /= 10;
+        const int exponent = static_cast<int>(rng() % 60) - 30;
+        double v = static_cast<double>(mantissa) * std::pow(10.0, exponent);
+        if (rng() % 2)
+            v = -v;
+        values.push_back(v);
+        values.push_back(std::bit_cast<double>(rng()));
+    }
+    for (double v : values) {
+        if (std::isnan(v) || std::isinf(v))
+            continue;
+        char16_t out[32];
+        const size_t n = FormatNumber14G(v, out);
+        ASSERT_EQ(brisko::ToUtf8(std::u16string(out, n)), Reference(v)) << v;
     }
 }
 

@@ -1,6 +1,7 @@
 // The worksheet filled on a second thread.
 #include "SheetBuilder.h"
 
+#include <system_error>
 #include <utility>
 
 namespace dornel::app {
@@ -16,7 +17,11 @@ constexpr size_t kBatchesPerWake = 3;
 
 SheetBuilder::SheetBuilder(Worksheet& sheet) : sheet_(sheet) {
     filling_.entries.resize(kBatchCells);
-    thread_ = std::thread([this] { Run(); });
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the cells go to the worksheet at once.
+    }
 }
 
 SheetBuilder::~SheetBuilder() {
@@ -28,6 +33,10 @@ SheetBuilder::~SheetBuilder() {
 }
 
 void SheetBuilder::Take(const qorvix::TrBase& record) {
+    if (!thread_.joinable()) [[unlikely]] {
+        sheet_.Take(record);
+        return;
+    }
     // Read straight into the batch's next entry: a cell put together on the stack and copied
     // as a whole would be read back before its parts were written out.
     Entry& entry = filling_.entries[filling_.count];

@@ -10,6 +10,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "host/brisko/Exception.h"
@@ -308,9 +309,15 @@ void CEncodedBufferedFile::StopReadAhead() {
 char16_t CEncodedBufferedFile::Refill() {
     if (!file_ || writing_)
         return kEndOfFile;
-    if (!ahead_ && !atEnd_ &&
-        length_ - position_ > kReadAheadBlocks * static_cast<int64_t>(blockSize_))
-        ahead_ = std::make_unique<ReadAhead>(*this);
+    if (!ahead_ && !atEnd_ && !aheadRefused_ &&
+        length_ - position_ > kReadAheadBlocks * static_cast<int64_t>(blockSize_)) {
+        try {
+            ahead_ = std::make_unique<ReadAhead>(*this);
+        } catch (const std::system_error&) {
+            // No thread to be had: the file is decoded here, as a short one is.
+            aheadRefused_ = true;
+        }
+    }
     const size_t produced =
         ahead_ ? ahead_->Take(units_, blockStart_, blockEnd_)
                : DecodeBlock(units_.data() + 1, units_.size() - 2, blockStart_, blockEnd_);

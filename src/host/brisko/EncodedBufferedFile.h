@@ -152,6 +152,7 @@ class BRISKO_API CEncodedBufferedFile {
     // One unit before the decoded data is kept free, so UnGetc always has room.
     std::vector<char16_t> units_;
     std::unique_ptr<ReadAhead> ahead_;  // while blocks are decoded on a second thread
+    bool aheadRefused_ = false;         // the system gave no thread for it
     char16_t* cur_ = nullptr;
     char16_t* end_ = nullptr;
     std::unique_ptr<char[]> out_;  // output not written yet: its first outSize_ bytes

@@ -13,6 +13,24 @@ namespace {
 constexpr char16_t kLF = 10;
 constexpr char16_t kCR = 13;
 
+/// Copies the run of ordinary units at the reader's position into the field and returns its
+/// new length. The units are taken straight from the decoded block, with the same one look-up
+/// per unit that Getc would need; the run stops one short of a full field, so that the unit
+/// that fills it is still read through Getc.
+inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const uint8_t* classes, char16_t* buf,
+                           int length) {
+    const char16_t* const p = in.Next();
+    const ptrdiff_t room = std::min<ptrdiff_t>(in.Limit() - p, kFieldCapacity - 1 - length);
+    char16_t* const out = buf + length;
+    ptrdiff_t i = 0;
+    while (i < room && classes[p[i]] == CLASS_ORDINARY) {
+        out[i] = p[i];
+        ++i;
+    }
+    in.Skip(p + i);
+    return length + static_cast<int>(i);
+}
+
 }  // namespace
 
 char16_t DatImportFilter::ReadField() {
@@ -48,20 +66,7 @@ char16_t DatImportFilter::ReadField() {
     fieldQuoted = false;
     int length = 0;
     for (;;) {
-        // A run of ordinary characters is taken straight from the decoded block, with the
-        // same one look-up per character that Getc below makes; the run stops where the field
-        // would be full, so the one that fills it is still read below.
-        const char16_t* const p = in.Next();
-        const ptrdiff_t room = std::min<ptrdiff_t>(in.Limit() - p, kFieldCapacity - 1 - length);
-        char16_t* const out = buf + length;
-        ptrdiff_t i = 0;
-        while (i < room && classes[p[i]] == CLASS_ORDINARY) {
-            out[i] = p[i];
-            ++i;
-        }
-        length += static_cast<int>(i);
-        in.Skip(p + i);
-
+        length = TakeOrdinaryRun(in, classes, buf, length);
         c = in.Getc();
         if (c == kEof) [[unlikely]]
             break;
@@ -178,16 +183,8 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
 
     const uint8_t* const classes = charClass.data();
     for (;;) {
-        if (inside) {
-            // Ordinary text inside the section, taken straight from the block as in ReadField.
-            const char16_t* p = in.Next();
-            const char16_t* stop = in.Limit();
-            if (stop - p > kFieldCapacity - 1 - length)
-                stop = p + (kFieldCapacity - 1 - length);
-            while (p != stop && classes[*p] == CLASS_ORDINARY)
-                buf[length++] = *p++;
-            in.Skip(p);
-        }
+        if (inside)
+            length = TakeOrdinaryRun(in, classes, buf, length);
         c = in.Getc();
         if (c == kEof)
             break;

@@ -4,12 +4,15 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
+#include "InputFile.h"
 #include "PluginLibrary.h"
 #include "RecordsFile.h"
 #include "Session.h"
 #include "SheetBuilder.h"
 #include "Worksheet.h"
+#include "brisko/ReplacementFile.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/GlobalMemory.h"
@@ -39,15 +42,17 @@ std::string Base64(const unsigned char* data, size_t size) {
 /// One export: the filter, the trace of its calls, the block of a memory export.
 class ExportSession {
   public:
-    ExportSession(const Settings& s, int kind, const std::string& options, Trace* trace)
+    /// options: the host option string, or none.
+    ExportSession(const Settings& s, int kind, const std::string* options, Trace* trace)
         : trace_(trace), manager_(MakeManager(s, trace)), plugin_(s.plugin) {
         filter_.reset(plugin_.Export(kind)(*manager_));
         if (!filter_)
             throw std::runtime_error(std::string(kExportFactoryNames[kind]) + " made no filter");
-        if (!options.empty()) {
-            filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(options)));
+        if (options) {
+            manager_->Call(
+                [&] { filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(*options))); });
             Note(Json{{"call", "ApplyStringOptions"}});
-            WarnUnusedEntries(options, *manager_);
+            WarnUnusedEntries(*options, *manager_);
         }
     }
 
@@ -57,7 +62,8 @@ class ExportSession {
     }
 
     int Begin(const std::string& path, bool interactive) {
-        const int status = filter_->BeginExport(brisko::RString(Utf8ToAcp(path)), interactive);
+        const int status = manager_->Call(
+            [&] { return filter_->BeginExport(brisko::RString(Utf8ToAcp(path)), interactive); });
         Note(Json{{"call", "BeginExport"}, {"status", status}});
         return status;
     }
@@ -69,7 +75,7 @@ class ExportSession {
             init.handleDest = &block_;
             init.sizeDest = &blockSize_;
         }
-        const int status = filter_->ExportObject(record);
+        const int status = manager_->Call([&] { return filter_->ExportObject(record); });
         // Only a traced session pays for its events.
         if (trace_)
             Note(Json{{"call", "ExportObject"},
@@ -79,7 +85,7 @@ class ExportSession {
     }
 
     int End() {
-        const int status = filter_->EndExport();
+        const int status = manager_->Call([&] { return filter_->EndExport(); });
         Note(Json{{"call", "EndExport"}, {"status", status}});
         return status;
     }
@@ -90,13 +96,12 @@ class ExportSession {
             return false;
         const auto* bytes = static_cast<const unsigned char*>(GlobalLock(block_));
         Note(Json{{"memory", {{"size", blockSize_}, {"base64", Base64(bytes, blockSize_)}}}});
-        std::FILE* f = brisko::OpenFile(brisko::RString(Utf8ToAcp(path)), "wb");
-        const bool ok = f && std::fwrite(bytes, 1, blockSize_, f) == blockSize_;
-        if (f && std::fclose(f) != 0 && ok)
-            throw std::runtime_error("cannot write '" + path + "'");
+        const std::string_view data(reinterpret_cast<const char*>(bytes), blockSize_);
+        std::string why;
+        const bool ok = WriteWholeFile(Utf8ToAcp(path), data, why);
         GlobalUnlock(block_);
         if (!ok)
-            throw std::runtime_error("cannot write '" + path + "': " + std::strerror(errno));
+            throw std::runtime_error("cannot write '" + path + "': " + why);
         return true;
     }
 
@@ -117,14 +122,31 @@ class ExportSession {
     uint32_t blockSize_ = 0;
 };
 
-std::string MemoryScratchPath() {
-    std::error_code ec;
-    auto dir = std::filesystem::temp_directory_path(ec);
-    if (ec)
-        dir = ".";
-    return (dir / ("dornel-clip-" + std::to_string(reinterpret_cast<uintptr_t>(&ec)) + ".txt"))
-        .string();
-}
+/// The file a memory export writes before the filter reads it back into the block: a new
+/// file of our own, so that no other file can be overwritten or read in its place.
+class ScratchFile {
+  public:
+    ScratchFile() {
+        std::error_code ec;
+        auto dir = std::filesystem::temp_directory_path(ec);
+        const int fd = brisko::CreateUniqueFile(ec ? std::string(".") : dir.string(), "dornel-clip",
+                                                "txt", 0600, path_);
+        if (fd < 0)
+            throw std::runtime_error(std::string("cannot make a scratch file for the memory "
+                                                 "export: ") +
+                                     std::strerror(errno));
+        CloseDescriptor(fd);
+        brisko::RegisterPendingFile(path_);
+    }
+    ~ScratchFile() {
+        brisko::RemoveFile(brisko::RString(path_));
+        brisko::UnregisterPendingFile(path_);
+    }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
 
 /// Calls visit for each record in order until it answers false.
 using RecordVisitor = std::function<bool(TrBase&)>;
@@ -134,7 +156,10 @@ using RecordSource = std::function<void(const RecordVisitor&)>;
 int RunRecords(ExportSession& session, const Settings& s, const std::string& out,
                const RecordSource& source) {
     const bool toMemory = s.toMemory;
-    int status = session.Begin(toMemory ? MemoryScratchPath() : out, s.interactive);
+    std::optional<ScratchFile> scratch;
+    if (toMemory)
+        scratch.emplace();
+    int status = session.Begin(toMemory ? scratch->Path() : out, s.interactive);
     if (status != 0) {
         if (!s.trace)
             std::fprintf(stderr, "dornel: the export was cancelled\n");
@@ -162,7 +187,14 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     }
     if (toMemory && !sawInit) {
         TrInitWksExp init;
-        session.Send(init, true);
+        status = session.Send(init, true);
+        // The filter said no to the first record: it gets no EndExport, as after any refusal.
+        if (status != 0) {
+            session.Abandon();
+            if (!s.trace)
+                std::fprintf(stderr, "dornel: the export was cancelled\n");
+            return kExitStatus;
+        }
     }
     status = session.End();
     if (toMemory && !session.DeliverBlock(out) && !s.trace)
@@ -234,7 +266,8 @@ int RunExport(const Settings& s) {
         throw UsageError(e.what());
     }
     Trace trace(stdout);
-    ExportSession session(s, KindFor(s.kind, s.output), s.options, s.trace ? &trace : nullptr);
+    ExportSession session(s, KindFor(s.kind, s.output), s.optionsGiven ? &s.options : nullptr,
+                          s.trace ? &trace : nullptr);
     return RunRecords(session, s, s.output, [&](const RecordVisitor& visit) {
         for (OwnedRecord& r : records)
             if (!visit(*r.record))
@@ -247,6 +280,7 @@ int RunConvert(const Settings& s) {
     Trace* t = s.trace ? &trace : nullptr;
     Worksheet sheet;
     {
+        const InputFile input(s.file);
         SheetBuilder builder(sheet);
         const int kind = KindFor(s.importKind, s.file);
         auto manager = MakeManager(s, t);
@@ -256,11 +290,19 @@ int RunConvert(const Settings& s) {
         std::unique_ptr<IoImportFilter> filter(plugin.Import(kind)(*manager));
         if (!filter)
             throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
-        if (!s.importOptions.empty()) {
-            filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.importOptions)));
+        if (s.importOptionsGiven) {
+            manager->Call(
+                [&] { filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.importOptions))); });
             WarnUnusedEntries(s.importOptions, *manager);
         }
-        const int status = filter->ImportFile(brisko::RString(Utf8ToAcp(s.file)), false);
+        int status;
+        try {
+            status = manager->Call([&] {
+                return filter->ImportFile(brisko::RString(Utf8ToAcp(input.Path())), false);
+            });
+        } catch (const brisko::Exception& e) {
+            throw RenamedInput(e, input);
+        }
         builder.Finish();
         if (t)
             t->Write(Json{{"call", "ImportFile"}, {"status", status}});
@@ -270,7 +312,8 @@ int RunConvert(const Settings& s) {
             return kExitStatus;
         }
     }
-    ExportSession session(s, KindFor(s.exportKind, s.output), s.exportOptions, t);
+    ExportSession session(s, KindFor(s.exportKind, s.output),
+                          s.exportOptionsGiven ? &s.exportOptions : nullptr, t);
     return RunRecords(session, s, s.output,
                       [&](const RecordVisitor& visit) { VisitWorksheet(sheet, visit); });
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "qorvix/OptionStore.h"
+#include "host/brisko/Exception.h"
 #include "host/brisko/PrimData.h"
 #include "host/qorvix/Records.h"
 
@@ -105,24 +106,32 @@ void HostManager::TraceOption(const char* call, const char* name, const char* ty
 
 bool HostManager::GetOption(const char* name, bool& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
+    if (found)
+        readOptions_.insert(name);
     TraceOption("GetOption", name, "bool", persistent, found, value);
     return found;
 }
 
 bool HostManager::GetOption(const char* name, int& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
+    if (found)
+        readOptions_.insert(name);
     TraceOption("GetOption", name, "int", persistent, found, value);
     return found;
 }
 
 bool HostManager::GetOption(const char* name, unsigned int& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
+    if (found)
+        readOptions_.insert(name);
     TraceOption("GetOption", name, "uint", persistent, found, value);
     return found;
 }
 
 bool HostManager::GetOption(const char* name, brisko::RString& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
+    if (found)
+        readOptions_.insert(name);
     TraceOption("GetOption", name, "text", persistent, found, AcpToUtf8(value.str()));
     return found;
 }
@@ -278,6 +287,49 @@ void HostManager::ShowHelp(const char* topic, const char* second) {
         return;
     }
     IoManager::ShowHelp(topic, second);
+}
+
+void HostManager::BeginCall() {
+    if (calls_++ == 0)
+        Store().BeginBatch();
+}
+
+void HostManager::EndCall() {
+    if (--calls_ == 0)
+        Store().EndBatch();
+}
+
+void HostManager::AbandonCall() noexcept {
+    if (calls_ == 0 || --calls_ > 0)
+        return;
+    try {
+        Store().EndBatch();
+    } catch (const std::exception& e) {
+        // The call's own error is the one reported; this one must not be lost either.
+        std::fprintf(stderr, "dornel: warning: %s\n", AcpToUtf8(e.what()).c_str());
+    }
+}
+
+brisko::Exception HostManager::Explain(const brisko::Exception& error) {
+    std::string message = error.what();
+    auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    for (const std::string& name : readOptions_) {
+        OptionValue value;
+        if (!Store().Get(name, value) || !Store().IsSaved(name))
+            continue;
+        const std::string text = value.ToText();
+        const size_t at = text.empty() ? std::string::npos : message.find(text);
+        if (at == std::string::npos || (at > 0 && isWordChar(message[at - 1])) ||
+            (at + text.size() < message.size() && isWordChar(message[at + text.size()])))
+            continue;
+        message += " (the value " + text + " is the option '" + name +
+                   "' saved in the option store '" + Store().Path() +
+                   "'; save a working value with: dornel options set " + name + " VALUE)";
+    }
+    brisko::Exception explained(error.Module().c_str(), error.File().c_str(), error.Line(),
+                                error.Code(), message);
+    explained.SetCodeName(error.CodeName());
+    return explained;
 }
 
 void HostManager::HostSetOption(const std::string& name, const std::string& value) {

@@ -4,8 +4,10 @@
 
 #include <set>
 #include <string>
+#include <type_traits>
 
 #include "Trace.h"
+#include "host/brisko/Exception.h"
 #include "host/qorvix/IoManager.h"
 
 namespace dornel::app {
@@ -47,6 +49,12 @@ class HostManager : public qorvix::IoManager {
     int Warning(int style, const char* text) override;
     void ShowHelp(const char* topic, const char* second) override;
 
+    /// Runs one call of a filter. The persistent option writes it makes go out as one save of
+    /// the store before Call returns. An error that names a value read from the store file gets
+    /// the option and the store named too, so that a user can repair a value that cannot work.
+    template <class F>
+    auto Call(F&& call) -> decltype(call());
+
     /// Sets an option as the host itself does (--set): not traced, never saved.
     void HostSetOption(const std::string& name, const std::string& value);
 
@@ -58,6 +66,11 @@ class HostManager : public qorvix::IoManager {
     const std::set<std::string>& LookedUp() const { return lookedUp_; }
 
   private:
+    void BeginCall();
+    void EndCall();
+    /// Ends a call that threw: saves what it wrote, and says so if even that fails.
+    void AbandonCall() noexcept;
+    brisko::Exception Explain(const brisko::Exception& error);
     void TraceOption(const char* call, const char* name, const char* type, bool persistent,
                      bool found, const Json& value);
     void NoteLookup(const char* name);
@@ -74,7 +87,30 @@ class HostManager : public qorvix::IoManager {
     long progressQueries_ = 0;
     int warningAnswer_ = 6;
     std::set<std::string> lookedUp_;
+    std::set<std::string> readOptions_;  // options the filter read and found
+    int calls_ = 0;
 };
+
+template <class F>
+auto HostManager::Call(F&& call) -> decltype(call()) {
+    BeginCall();
+    try {
+        if constexpr (std::is_void_v<decltype(call())>) {
+            call();
+            EndCall();
+        } else {
+            auto result = call();
+            EndCall();
+            return result;
+        }
+    } catch (const brisko::Exception& e) {
+        AbandonCall();
+        throw Explain(e);
+    } catch (...) {
+        AbandonCall();
+        throw;
+    }
+}
 
 /// A record as its trace event.
 Json RecordJson(const qorvix::TrBase& record);

@@ -7,6 +7,14 @@
 #include <cstring>
 #include <sstream>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "InputFile.h"
+#include "brisko/ReplacementFile.h"
 #include "host/brisko/File.h"
 
 namespace dornel::app {
@@ -105,6 +113,50 @@ std::vector<char> ReadWholeFile(const std::string& path) {
     if (data.size() > UINT32_MAX)
         throw std::runtime_error("'" + path + "' is too large for a memory block (4 GB at most)");
     return data;
+}
+
+brisko::Exception RenamedInput(const brisko::Exception& error, const InputFile& input) {
+    brisko::Exception renamed(error.Module().c_str(), error.File().c_str(), error.Line(),
+                              error.Code(), input.Describe(error.what()));
+    renamed.SetCodeName(error.CodeName());
+    return renamed;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view data, std::string& why) {
+    const brisko::WriteTarget target = brisko::WriteTarget::Resolve(path);
+    if (target.directory) {
+        why = std::strerror(EISDIR);
+        return false;
+    }
+    if (target.exists && target.readOnly) {
+        why = std::strerror(EACCES);
+        return false;
+    }
+    if (target.inPlace) {
+        std::FILE* f = brisko::OpenFile(brisko::RString(target.path), "wb");
+        bool ok = f && std::fwrite(data.data(), 1, data.size(), f) == data.size();
+        int err = errno;
+        if (f && std::fclose(f) != 0 && ok)
+            ok = false, err = errno;
+        if (!ok)
+            why = std::strerror(err);
+        return ok;
+    }
+    brisko::ReplacementFile part;
+    bool ok = part.Create(target) &&
+              std::fwrite(data.data(), 1, data.size(), part.Stream()) == data.size();
+    ok = ok && part.Commit(false);
+    if (!ok)
+        why = std::strerror(errno != 0 ? errno : EIO);
+    return ok;
+}
+
+void CloseDescriptor(int fd) {
+#if defined(_WIN32)
+    _close(fd);
+#else
+    close(fd);
+#endif
 }
 
 int StatusExit(int status) {

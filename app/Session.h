@@ -4,9 +4,11 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "HostManager.h"
+#include "host/brisko/Exception.h"
 #include "Trace.h"
 
 namespace dornel::app {
@@ -25,6 +27,7 @@ struct Settings {
     bool trace = false;
     std::string kind;
     std::string options;
+    bool optionsGiven = false;  // an empty option string is still one
     bool interactive = false;
     bool fromMemory = false;
     std::string format = "table";
@@ -47,6 +50,8 @@ struct Settings {
     std::string exportKind;
     std::string importOptions;
     std::string exportOptions;
+    bool importOptionsGiven = false;
+    bool exportOptionsGiven = false;
 };
 
 struct UsageError : std::runtime_error {
@@ -65,7 +70,14 @@ std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace);
 /// Option-string entries that the plug-in never asked for were ignored: say so.
 void WarnUnusedEntries(const std::string& options, const HostManager& manager);
 std::vector<char> ReadWholeFile(const std::string& path);
+/// Writes data as the file at path (code page 0), the way an export writes its target: through
+/// a symbolic link, in place on a device or FIFO, else complete or not at all, keeping an
+/// existing file's mode. False with the reason when it could not.
+bool WriteWholeFile(const std::string& path, std::string_view data, std::string& why);
+void CloseDescriptor(int fd);
 int StatusExit(int status);
+/// The plug-in's error about a spooled input, naming the input as the user gave it.
+brisko::Exception RenamedInput(const brisko::Exception& error, const class InputFile& input);
 
 int RunImport(const Settings& s);
 int RunProbe(const Settings& s);

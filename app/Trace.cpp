@@ -3,14 +3,15 @@
 
 #include <cmath>
 
+#include "Output.h"
 #include "host/brisko/CodePage.h"
 
 namespace dornel::app {
 
 void Trace::Write(const Json& event) {
-    const std::string line = event.dump(-1, ' ', false, Json::error_handler_t::replace);
-    std::fwrite(line.data(), 1, line.size(), out_);
-    std::fputc('\n', out_);
+    std::string line = event.dump(-1, ' ', false, Json::error_handler_t::replace);
+    line += '\n';
+    WriteOutput(out_, line);
 }
 
 std::string AcpToUtf8(std::string_view text) {

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 
+#include "Output.h"
 #include "Trace.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/DateTime.h"
@@ -144,66 +146,67 @@ void Worksheet::WriteTable(std::FILE* out) const {
     for (size_t r = 0; r < RowCount(); ++r)
         columns = std::max(columns, Row(r).size());
     if (RowCount() == 0 || columns == 0) {
-        std::fprintf(out, "(empty worksheet)\n");
+        WriteOutput(out, "(empty worksheet)\n");
         return;
     }
+    // Two passes over the cells, one for the widths and one to write, so that the view costs
+    // no more than a line beside the worksheet.
+    auto display = [this](const Cell& cell) {
+        std::string t = CellDisplay(cell, Text(cell));
+        for (char& ch : t)
+            if (ch == '\n' || ch == '\r' || ch == '\t')
+                ch = ' ';
+        return t;
+    };
     std::vector<size_t> widths(columns, 0);
     for (size_t c = 0; c < columns; ++c)
         widths[c] = Width(ColumnName(c));
-    std::vector<std::vector<std::string>> texts(RowCount());
     for (size_t r = 0; r < RowCount(); ++r) {
         const std::span<const Cell> cells = Row(r);
-        for (size_t c = 0; c < cells.size(); ++c) {
-            std::string t = CellDisplay(cells[c], Text(cells[c]));
-            for (char& ch : t)
-                if (ch == '\n' || ch == '\r' || ch == '\t')
-                    ch = ' ';
-            widths[c] = std::max(widths[c], Width(t));
-            texts[r].push_back(std::move(t));
-        }
+        for (size_t c = 0; c < cells.size(); ++c)
+            widths[c] = std::max(widths[c], Width(display(cells[c])));
     }
     const size_t numberWidth = std::to_string(RowCount()).size();
     std::string line(numberWidth, ' ');
+    auto writeLine = [&] {
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        line += '\n';
+        WriteOutput(out, line);
+    };
     for (size_t c = 0; c < columns; ++c) {
         const std::string name = ColumnName(c);
         line += " | " + name + std::string(widths[c] - Width(name), ' ');
     }
-    while (!line.empty() && line.back() == ' ')
-        line.pop_back();
-    std::fprintf(out, "%s\n", line.c_str());
+    writeLine();
     for (size_t r = 0; r < RowCount(); ++r) {
         const std::span<const Cell> cells = Row(r);
         const std::string number = std::to_string(r + 1);
-        line = std::string(numberWidth - number.size(), ' ') + number;
-        for (size_t c = 0; c < texts[r].size(); ++c) {
-            const std::string& t = texts[r][c];
+        line.assign(numberWidth - number.size(), ' ');
+        line += number;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            const std::string t = display(cells[c]);
             const std::string pad(widths[c] - Width(t), ' ');
             // Numbers line up on the right, texts on the left, as in a spreadsheet.
-            const bool right = c < cells.size() && cells[c].kind == Cell::Number;
-            line += " | " + (right ? pad + t : t + pad);
+            line += " | ";
+            line += cells[c].kind == Cell::Number ? pad + t : t + pad;
         }
-        while (!line.empty() && line.back() == ' ')
-            line.pop_back();
-        std::fprintf(out, "%s\n", line.c_str());
+        writeLine();
     }
 }
 
-void Worksheet::WriteJson(std::FILE* out) const {
-    Json sheet = Json::array();
-    for (size_t r = 0; r < RowCount(); ++r) {
-        Json row = Json::array();
-        for (const Cell& c : Row(r)) {
-            if (c.kind == Cell::Number)
-                row.push_back(NumberJson(c.number));
-            else if (c.kind == Cell::Text)
-                row.push_back(std::string(Text(c)));
-            else
-                row.push_back(nullptr);
-        }
-        sheet.push_back(row);
+static void AppendJsonRow(std::string& line, std::span<const Cell> cells,
+                          const std::function<std::string_view(size_t)>& text) {
+    Json row = Json::array();
+    for (size_t c = 0; c < cells.size(); ++c) {
+        if (cells[c].kind == Cell::Number)
+            row.push_back(NumberJson(cells[c].number));
+        else if (cells[c].kind == Cell::Text)
+            row.push_back(std::string(text(c)));
+        else
+            row.push_back(nullptr);
     }
-    const std::string text = sheet.dump(-1, ' ', false, Json::error_handler_t::replace);
-    std::fprintf(out, "%s\n", text.c_str());
+    line += row.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) {
@@ -224,7 +227,7 @@ void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) 
     line += CellDisplay(cell, text);
 }
 
-void CsvStream::Take(const TrBase& record) {
+void RowStream::Take(const TrBase& record) {
     int32_t row = 0, col = 0;
     Cell cell;
     std::string_view text;
@@ -233,11 +236,9 @@ void CsvStream::Take(const TrBase& record) {
     if (row != currentRow_) {
         if (currentRow_ >= 0)
             FlushRow();
-        // Rows without cells are empty lines.
-        while (writtenRows_ < row) {
-            std::fputc('\n', out_);
-            ++writtenRows_;
-        }
+        // Rows without cells are empty rows.
+        while (writtenRows_ < row)
+            WriteRow({});
         currentRow_ = row;
     }
     const size_t c = static_cast<size_t>(col);
@@ -250,22 +251,33 @@ void CsvStream::Take(const TrBase& record) {
     rowTexts_[c].assign(text);
 }
 
-void CsvStream::FlushRow() {
+void RowStream::WriteRow(std::span<const Cell> cells) {
     line_.clear();
-    AppendCsvLine(line_, std::span<const Cell>(row_.data(), rowLength_),
-                  [this](size_t c) { return std::string_view(rowTexts_[c]); });
-    std::fwrite(line_.data(), 1, line_.size(), out_);
+    auto text = [this](size_t c) { return std::string_view(rowTexts_[c]); };
+    if (format_ == Csv) {
+        AppendCsvLine(line_, cells, text);
+    } else {
+        line_ += writtenRows_ == 0 ? "[" : ",";
+        AppendJsonRow(line_, cells, text);
+    }
+    WriteOutput(out_, line_);
     ++writtenRows_;
+}
+
+void RowStream::FlushRow() {
+    WriteRow(std::span<const Cell>(row_.data(), rowLength_));
     // Emptied, not freed: the next row reuses the cells and the texts' buffers.
     for (size_t c = 0; c < rowLength_; ++c)
         row_[c] = Cell();
     rowLength_ = 0;
 }
 
-void CsvStream::Finish() {
+void RowStream::Finish() {
     if (currentRow_ >= 0)
         FlushRow();
     currentRow_ = -1;
+    if (format_ == Json)
+        WriteOutput(out_, writtenRows_ == 0 ? "[]\n" : "]\n");
 }
 
 }  // namespace dornel::app

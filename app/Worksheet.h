@@ -99,8 +99,8 @@ class Worksheet : public RecordSink {
                    ? std::string_view(texts_.data() + cell.textOffset, cell.textLength)
                    : std::string_view();
     }
+    /// The aligned table view; memory beyond the worksheet's is one line.
     void WriteTable(std::FILE* out) const;
-    void WriteJson(std::FILE* out) const;
 
   private:
     void Place(size_t row, size_t col, const Cell& cell);
@@ -111,18 +111,23 @@ class Worksheet : public RecordSink {
     CellReader reader_;
 };
 
-/// Writes CSV as the cells arrive, keeping only the current row: memory does not grow with the
-/// file. Cells must come row by row, as imports hand them.
-class CsvStream : public RecordSink {
+/// Writes the CSV or JSON view as the cells arrive, keeping only the current row: memory does
+/// not grow with the file. Cells must come row by row, as imports hand them. JSON is an array of
+/// rows, each an array of cells (number, string or null), the same as a whole worksheet dumped.
+class RowStream : public RecordSink {
   public:
-    explicit CsvStream(std::FILE* out) : out_(out) {}
+    enum Format { Csv, Json };
+    RowStream(std::FILE* out, Format format) : out_(out), format_(format) {}
     void Take(const qorvix::TrBase& record) override;
+    /// Writes the last row and, for JSON, the end of the array.
     void Finish();
 
   private:
     void FlushRow();
+    void WriteRow(std::span<const Cell> cells);
 
     std::FILE* out_;
+    Format format_;
     std::string line_;
     std::vector<Cell> row_;  // the current row's cells are its first rowLength_
     std::vector<std::string> rowTexts_;

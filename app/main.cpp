@@ -11,22 +11,26 @@
 #include <vector>
 
 #include "HostManager.h"
+#include "InputFile.h"
+#include "Output.h"
 #include "Session.h"
 #include "qorvix/OptionStore.h"
 #include "PluginLibrary.h"
 #include "Trace.h"
 #include "SheetBuilder.h"
 #include "Worksheet.h"
+#include "brisko/ReplacementFile.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/Exception.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/IoFilter.h"
 
+#include <csignal>
+#include <new>
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#else
-#include <csignal>
 #endif
 
 namespace dornel::app {
@@ -35,47 +39,52 @@ int RunImport(const Settings& s) {
     Trace trace(stdout);
     Trace* t = s.trace ? &trace : nullptr;
     const int kind = KindFor(s.kind, s.file);
+    const InputFile input(s.file);
     auto manager = MakeManager(s, t);
     manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
     Worksheet sheet;
     SheetBuilder builder(sheet);
-    CsvStream csv(stdout);
-    if (!s.trace) {
-        if (s.format == "csv")
-            manager->SetSink(&csv);
-        else
-            manager->SetSink(&builder);
-    }
+    // The CSV and JSON views are written as the rows arrive; only the table needs them all.
+    const bool streamed = s.format == "csv" || s.format == "json";
+    RowStream stream(stdout, s.format == "json" ? RowStream::Json : RowStream::Csv);
+    if (!s.trace)
+        manager->SetSink(streamed ? static_cast<RecordSink*>(&stream) : &builder);
     PluginLibrary plugin(s.plugin);
     qorvix::IoImportFilter* filter = plugin.Import(kind)(*manager);
     if (!filter)
         throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
     std::unique_ptr<qorvix::IoImportFilter> owner(filter);
-    if (!s.options.empty()) {
-        filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.options)));
+    if (s.optionsGiven) {
+        manager->Call([&] { filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.options))); });
         if (t)
             t->Write(Json{{"call", "ApplyStringOptions"}});
         WarnUnusedEntries(s.options, *manager);
     }
     int status;
-    if (s.fromMemory) {
-        const std::vector<char> data = ReadWholeFile(s.file);
-        status = filter->ImportFromMemory(data.data(), static_cast<uint32_t>(data.size()),
-                                          s.interactive);
-        if (t)
-            t->Write(Json{{"call", "ImportFromMemory"}, {"status", status}});
-    } else {
-        status = filter->ImportFile(brisko::RString(Utf8ToAcp(s.file)), s.interactive);
-        if (t)
-            t->Write(Json{{"call", "ImportFile"}, {"status", status}});
+    try {
+        if (s.fromMemory) {
+            const std::vector<char> data = ReadWholeFile(input.Path());
+            status = manager->Call([&] {
+                return filter->ImportFromMemory(data.data(), static_cast<uint32_t>(data.size()),
+                                                s.interactive);
+            });
+            if (t)
+                t->Write(Json{{"call", "ImportFromMemory"}, {"status", status}});
+        } else {
+            status = manager->Call([&] {
+                return filter->ImportFile(brisko::RString(Utf8ToAcp(input.Path())), s.interactive);
+            });
+            if (t)
+                t->Write(Json{{"call", "ImportFile"}, {"status", status}});
+        }
+    } catch (const brisko::Exception& e) {
+        throw RenamedInput(e, input);
     }
     owner.reset();
     builder.Finish();
     if (!s.trace) {
-        if (s.format == "csv")
-            csv.Finish();
-        else if (s.format == "json")
-            sheet.WriteJson(stdout);
+        if (streamed)
+            stream.Finish();
         else if (s.format == "table")
             sheet.WriteTable(stdout);
         if (status == 1)
@@ -88,6 +97,7 @@ int RunImport(const Settings& s) {
 
 int RunProbe(const Settings& s) {
     const int kind = KindFor(s.kind, s.file);
+    const InputFile input(s.file);
     Trace trace(stdout);
     auto manager = MakeManager(s, s.trace ? &trace : nullptr);
     manager->SetFormatKey(brisko::RString(s.key.empty() ? kFormatKeys[kind] : s.key));
@@ -95,31 +105,34 @@ int RunProbe(const Settings& s) {
     std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));
     if (!filter)
         throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
-    const int answer = filter->ProbeFile(brisko::RString(Utf8ToAcp(s.file)));
+    const int answer =
+        manager->Call([&] { return filter->ProbeFile(brisko::RString(Utf8ToAcp(input.Path()))); });
     if (s.trace)
         trace.Write(Json{{"call", "ProbeFile"}, {"status", answer}});
     else
-        std::printf("%d\n", answer);
+        WriteOutput(stdout, std::to_string(answer) + "\n");
     return kExitOk;
 }
 
 int RunOptionsList(const Settings& s) {
     qorvix::OptionStore store(s.store);
+    store.Load();
     for (const auto& [name, value] : store.List())
-        std::printf("%s=%s (%s)\n", AcpToUtf8(name).c_str(), AcpToUtf8(value.ToText()).c_str(),
-                    qorvix::OptionTypeName(value.type));
+        WriteOutput(stdout, AcpToUtf8(name) + "=" + AcpToUtf8(value.ToText()) + " (" +
+                                qorvix::OptionTypeName(value.type) + ")\n");
     return kExitOk;
 }
 
 int RunOptionsGet(const Settings& s) {
     qorvix::OptionStore store(s.store);
+    store.Load();
     qorvix::OptionValue value;
     if (!store.Get(Utf8ToAcp(s.optionName), value)) {
         std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s'\n",
                      s.optionName.c_str(), s.store.c_str());
         return kExitError;
     }
-    std::printf("%s\n", AcpToUtf8(value.ToText()).c_str());
+    WriteOutput(stdout, AcpToUtf8(value.ToText()) + "\n");
     return kExitOk;
 }
 
@@ -151,16 +164,16 @@ int RunOptionsListing(const Settings& s) {
         std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));
         if (!filter)
             throw std::runtime_error("the import factory made no filter");
-        listing = filter->GetOptionsString();
+        listing = manager->Call([&] { return filter->GetOptionsString(); });
     } else if (s.direction == "export") {
         std::unique_ptr<qorvix::IoExportFilter> filter(plugin.Export(kind)(*manager));
         if (!filter)
             throw std::runtime_error("the export factory made no filter");
-        listing = filter->GetOptionsString();
+        listing = manager->Call([&] { return filter->GetOptionsString(); });
     } else {
         throw UsageError("--direction is import or export, not '" + s.direction + "'");
     }
-    std::printf("%s\n", AcpToUtf8(listing.str()).c_str());
+    WriteOutput(stdout, AcpToUtf8(listing.str()) + "\n");
     return kExitOk;
 }
 
@@ -168,7 +181,8 @@ namespace {
 
 void AddSessionOptions(CLI::App& cmd, Settings& s) {
     cmd.add_option("--kind", s.kind, "csv, txt, dat, bna or bln (default: from the extension)");
-    cmd.add_option("--options", s.options, "host option string NAME=VALUE;...");
+    cmd.add_option("--options", s.options, "host option string NAME=VALUE;...")
+        ->each([&s](const std::string&) { s.optionsGiven = true; });
     cmd.add_flag("--interactive", s.interactive,
                  "show the dialogs where a window system is present");
     cmd.add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
@@ -179,14 +193,55 @@ void AddSessionOptions(CLI::App& cmd, Settings& s) {
 
 }  // namespace
 
+namespace {
+
+/// Temporary files go with the process: removed, then the signal ends us as it would have.
+extern "C" void EndBySignal(int signal) {
+    brisko::RemovePendingFiles();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void HandleSignals() {
+#if defined(_WIN32)
+    std::signal(SIGINT, EndBySignal);
+    std::signal(SIGTERM, EndBySignal);
+#else
+    // A file-size limit makes writes fail with an error we report, instead of killing us.
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action = {};
+        struct sigaction before = {};
+        sigaction(signal, nullptr, &before);
+        // A signal the caller chose to ignore (nohup) stays ignored.
+        if (before.sa_handler == SIG_IGN)
+            continue;
+        action.sa_handler = EndBySignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+#endif
+}
+
+/// What the command was doing, for a message about memory running out.
+std::string Activity(const Settings& s, bool import, bool exportCmd, bool convert) {
+    if (import)
+        return "importing '" + s.file + "'";
+    if (exportCmd)
+        return "exporting to '" + s.output + "'";
+    if (convert)
+        return "converting '" + s.file + "' to '" + s.output + "'";
+    return "running the command";
+}
+
+}  // namespace
+
 int Main(int argc, char** argv) {
 #if defined(_WIN32)
     // Output bytes go out as they are, without CR added before LF.
     _setmode(_fileno(stdout), _O_BINARY);
-#else
-    // A file-size limit makes writes fail with an error we report, instead of killing us.
-    std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    HandleSignals();
     Settings s;
     CLI::App app{"dornel: imports and exports text tables through the dornel plug-in"};
     app.require_subcommand(1);
@@ -222,8 +277,10 @@ int Main(int argc, char** argv) {
     convert->add_option("OUT", s.output, "the file to write")->required();
     convert->add_option("--import-kind", s.importKind, "csv, txt, dat, bna or bln");
     convert->add_option("--export-kind", s.exportKind, "csv, txt, dat, bna or bln");
-    convert->add_option("--import-options", s.importOptions, "host option string of the import");
-    convert->add_option("--export-options", s.exportOptions, "host option string of the export");
+    convert->add_option("--import-options", s.importOptions, "host option string of the import")
+        ->each([&s](const std::string&) { s.importOptionsGiven = true; });
+    convert->add_option("--export-options", s.exportOptions, "host option string of the export")
+        ->each([&s](const std::string&) { s.exportOptionsGiven = true; });
     convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
     convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
     convert->add_option("--cancel-progress", s.cancelProgress,
@@ -250,6 +307,7 @@ int Main(int argc, char** argv) {
     }
 
     Trace errorTrace(stdout);
+    int code = kExitUsage;
     try {
         if (s.store.empty())
             s.store = DefaultStorePath();
@@ -258,41 +316,55 @@ int Main(int argc, char** argv) {
         if (s.acp >= 0)
             brisko::SetSystemCodePage(static_cast<uint32_t>(s.acp));
         if (*import)
-            return RunImport(s);
-        if (*probe)
-            return RunProbe(s);
-        if (*exportCmd)
-            return RunExport(s);
-        if (*convert)
-            return RunConvert(s);
-        if (*list)
-            return RunOptionsList(s);
-        if (*get)
-            return RunOptionsGet(s);
-        if (*set)
-            return RunOptionsSet(s);
-        if (*listing)
-            return RunOptionsListing(s);
+            code = RunImport(s);
+        else if (*probe)
+            code = RunProbe(s);
+        else if (*exportCmd)
+            code = RunExport(s);
+        else if (*convert)
+            code = RunConvert(s);
+        else if (*list)
+            code = RunOptionsList(s);
+        else if (*get)
+            code = RunOptionsGet(s);
+        else if (*set)
+            code = RunOptionsSet(s);
+        else if (*listing)
+            code = RunOptionsListing(s);
+        // What is still buffered must reach its reader too, or the run did not succeed.
+        FlushOutput(stdout);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "dornel: %s\n", e.what());
         return kExitUsage;
+    } catch (const OutputError& e) {
+        std::fprintf(stderr, "dornel: ERROR standard output: %s\n", e.what());
+        return kExitError;
     } catch (const brisko::Exception& e) {
-        std::fflush(stdout);
-        if (s.trace)
-            errorTrace.Write(Json{{"error",
-                                   {{"source", e.File()},
-                                    {"line", e.Line()},
-                                    {"code", e.CodeName()},
-                                    {"message", AcpToUtf8(e.what())}}}});
+        try {
+            FlushOutput(stdout);
+            if (s.trace)
+                errorTrace.Write(Json{{"error",
+                                       {{"source", e.File()},
+                                        {"line", e.Line()},
+                                        {"code", e.CodeName()},
+                                        {"message", AcpToUtf8(e.what())}}}});
+            FlushOutput(stdout);
+        } catch (const OutputError&) {
+            // The error itself is what matters; it goes to standard error below.
+        }
         std::fprintf(stderr, "dornel: ERROR %s:%d: %s\n", e.File().c_str(), e.Line(),
                      AcpToUtf8(e.what()).c_str());
+        return kExitError;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "dornel: ERROR memory: out of memory while %s\n",
+                     Activity(s, import->parsed(), exportCmd->parsed(), convert->parsed()).c_str());
         return kExitError;
     } catch (const std::exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "dornel: %s\n", e.what());
         return kExitError;
     }
-    return kExitUsage;
+    return code;
 }
 
 }  // namespace dornel::app

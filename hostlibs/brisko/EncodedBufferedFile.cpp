@@ -17,6 +17,7 @@
 #include "host/brisko/File.h"
 
 #include "FileOffsets.h"
+#include "ReplacementFile.h"
 #include "Utf8.h"
 
 namespace brisko {
@@ -46,6 +47,14 @@ constexpr char16_t kReplacement = 0xFFFD;
 }
 
 }  // namespace
+
+/// Where written bytes go: a file that replaces the target when complete, or a device, FIFO or
+/// socket written as it is.
+class CEncodedBufferedFile::Output {
+  public:
+    WriteTarget target;
+    ReplacementFile part;
+};
 
 /// Decodes the blocks after the reader's on a thread of its own. Blocks travel by swapping
 /// buffers, so nothing is copied; the thread alone touches the file and the decoder while it
@@ -206,15 +215,22 @@ void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
         throw Exception(
             "brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_CODEPAGE,
             "code page " + std::to_string(codePage_) + " cannot be converted on this system");
+    auto output = std::make_unique<Output>();
+    output->target = WriteTarget::Resolve(path_.str());
     // A file the user may not change stays as it is.
-    if (GetFileSize(path_) >= 0 && !IsWritable(path_))
+    if (output->target.exists && output->target.readOnly)
         ThrowFileError(__LINE__, SHARED_ERR_OPEN, path_, "cannot open", EACCES);
-    // The text goes to a file beside the target and takes the target's name only when it is
-    // complete, so that a failed or abandoned export never leaves a truncated file there.
-    partPath_ = RString(path_.str() + ".part");
-    file_ = OpenFile(partPath_, "wb");
+    if (output->target.inPlace) {
+        file_ = OpenFile(RString(output->target.path), "wb");
+    } else {
+        // The text goes to a file beside the target and takes the target's place only when it
+        // is complete, so that a failed or abandoned export never leaves a truncated file there.
+        if (output->part.Create(output->target))
+            file_ = output->part.Stream();
+    }
     if (!file_)
         ThrowFileError(__LINE__, SHARED_ERR_OPEN, path_, "cannot open", errno);
+    output_ = std::move(output);
     m_isUnicode = encoding_ == TE_UTF16LE;
     utf8Output_ = encoding_ == TE_UTF8 ||
                   (encoding_ == TE_ANSI && ResolveCodePage(codePage_) == kCodePageUtf8);
@@ -521,35 +537,37 @@ void CEncodedBufferedFile::Close() {
         Abort(true);
         throw;
     }
-    bool ok = std::fflush(file_) == 0;
-    int err = ok ? 0 : errno;
-    if (std::fclose(file_) != 0 && ok) {
-        ok = false;
-        err = errno;
+    bool ok;
+    int err = 0;
+    if (output_->target.inPlace) {
+        ok = std::fflush(file_) == 0;
+        err = ok ? 0 : errno;
+        if (std::fclose(file_) != 0 && ok)
+            ok = false, err = errno;
+    } else {
+        ok = output_->part.Commit(false);
+        err = ok ? 0 : errno;
     }
     file_ = nullptr;
-    if (ok && !MoveFileOver(partPath_, path_)) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        RemoveFile(partPath_);
+    output_.reset();
+    if (!ok)
         ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", err);
-    }
 }
 
 void CEncodedBufferedFile::Abort(bool removeFile) {
     if (!file_)
         return;
     ahead_.reset();
-    std::fclose(file_);
-    file_ = nullptr;
-    outSize_ = 0;
-    wideOut_.clear();
     // An abandoned output never reaches its target name, whatever the flag says.
     (void)removeFile;
-    if (writing_)
-        RemoveFile(partPath_);
+    if (writing_ && output_ && !output_->target.inPlace)
+        output_->part.Discard();
+    else
+        std::fclose(file_);
+    file_ = nullptr;
+    output_.reset();
+    outSize_ = 0;
+    wideOut_.clear();
 }
 
 }  // namespace brisko

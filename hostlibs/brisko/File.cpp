@@ -157,6 +157,10 @@ bool IsWritable(const RString& path) {
 #if defined(_WIN32)
     return _waccess(WidePath(path).c_str(), 2) == 0;
 #else
+    // A regular file without any write bit was made read-only on purpose, even for root.
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)
+        return false;
     return access(path.c_str(), W_OK) == 0;
 #endif
 }
@@ -177,6 +181,12 @@ bool RemoveFile(const RString& path) {
 #if defined(_WIN32)
     return _wremove(WidePath(path).c_str()) == 0;
 #else
+    // A device, FIFO or socket that was written in place is no file of ours to delete.
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        errno = EPERM;
+        return false;
+    }
     return std::remove(path.c_str()) == 0;
 #endif
 }

@@ -26,11 +26,18 @@ bool StderrIsTerminal() {
     return DORNEL_ISATTY(DORNEL_FILENO(stderr)) != 0;
 }
 
-bool LookUp(const OptionStore& store, const char* name, OptionValue& value) {
-    return name && store.Get(name, value);
-}
-
 }  // namespace
+
+bool IoManager::LookUp(const char* name, OptionValue& value) {
+    // A store that cannot be used is said once; reads then find only this session's values, so
+    // that an operation that needs none of its options still runs.
+    if (!store_->TryLoad() && !storeProblemSaid_) {
+        storeProblemSaid_ = true;
+        std::fprintf(stderr, "dornel: warning: %s; its options are not used\n",
+                     store_->Problem().c_str());
+    }
+    return name && store_->Get(name, value);
+}
 
 IoManager::IoManager() : store_(std::make_unique<OptionStore>()) {}
 
@@ -41,13 +48,13 @@ IoManager::~IoManager() = default;
 
 bool IoManager::GetOption(const char* name, bool& value, bool) {
     OptionValue v;
-    return LookUp(*store_, name, v) && v.AsBool(value);
+    return LookUp(name, v) && v.AsBool(value);
 }
 
 bool IoManager::GetOption(const char* name, int& value, bool) {
     OptionValue v;
     int32_t out;
-    if (!LookUp(*store_, name, v) || !v.AsInt(out))
+    if (!LookUp(name, v) || !v.AsInt(out))
         return false;
     value = out;
     return true;
@@ -56,7 +63,7 @@ bool IoManager::GetOption(const char* name, int& value, bool) {
 bool IoManager::GetOption(const char* name, unsigned int& value, bool) {
     OptionValue v;
     uint32_t out;
-    if (!LookUp(*store_, name, v) || !v.AsUInt(out))
+    if (!LookUp(name, v) || !v.AsUInt(out))
         return false;
     value = out;
     return true;
@@ -64,7 +71,7 @@ bool IoManager::GetOption(const char* name, unsigned int& value, bool) {
 
 bool IoManager::GetOption(const char* name, brisko::RString& value, bool) {
     OptionValue v;
-    if (!LookUp(*store_, name, v))
+    if (!LookUp(name, v))
         return false;
     value = v.ToText();
     return true;

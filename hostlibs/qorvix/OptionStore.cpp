@@ -11,13 +11,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "brisko/ReplacementFile.h"
 #include "host/brisko/Exception.h"
+#include "host/brisko/File.h"
 
 #if defined(_WIN32)
 #include <io.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -258,38 +261,143 @@ bool ParseOptionValue(OptionType type, const std::string& text, OptionValue& val
     return false;
 }
 
-OptionStore::OptionStore(const std::string& path) : path_(path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::u8path(path), ec))
-        return;
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    if (!in)
-        ThrowStore(__LINE__,
-                   "cannot read the option store '" + path + "': " + std::strerror(errno));
-    std::stringstream content;
-    content << in.rdbuf();
+namespace {
+
+/// The exclusive lock under which a process reads, changes and replaces the store.
+class StoreLock {
+  public:
+    explicit StoreLock(const std::string& path) {
+#if defined(_WIN32)
+        const brisko::WString w = brisko::RString(path).ToWide();
+        handle_ =
+            CreateFileW(reinterpret_cast<const wchar_t*>(w.c_str()), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            error_ = EACCES;
+            return;
+        }
+        OVERLAPPED whole = {};
+        if (!LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+            error_ = EIO;
+            CloseHandle(handle_);
+            handle_ = INVALID_HANDLE_VALUE;
+        }
+#else
+        fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
+        while (flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                error_ = errno;
+                close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+#endif
+    }
+    ~StoreLock() {
+#if defined(_WIN32)
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            OVERLAPPED whole = {};
+            UnlockFileEx(handle_, 0, 1, 0, &whole);
+            CloseHandle(handle_);
+        }
+#else
+        if (fd_ >= 0)
+            close(fd_);  // closing the last descriptor releases the lock
+#endif
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+    /// 0 when held, else why not.
+    int Error() const {
+        return error_;
+    }
+
+  private:
+#if defined(_WIN32)
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#else
+    int fd_ = -1;
+#endif
+    int error_ = 0;
+};
+
+bool SameValue(const OptionValue& a, const OptionValue& b) {
+    if (a.type != b.type)
+        return false;
+    switch (a.type) {
+        case OptionType::Bool:
+            return a.b == b.b;
+        case OptionType::Int:
+            return a.i == b.i;
+        case OptionType::UInt:
+            return a.u == b.u;
+        case OptionType::Text:
+            return a.text == b.text;
+    }
+    return false;
+}
+
+/// Reads the store file at path into list. Empty when the file is usable (a missing one is an
+/// empty store), else the reason, with line the source line that found it.
+std::string ReadStoreFile(const std::string& path, OptionList& list, int& line) {
+    list.clear();
+    const brisko::RString name(path);
+    if (brisko::IsDirectory(name)) {
+        line = __LINE__;
+        return "the option store '" + path + "' is a directory, not a file";
+    }
+    std::FILE* f = brisko::OpenFile(name, "rb");
+    if (!f) {
+        if (errno == ENOENT)
+            return {};
+        line = __LINE__;
+        return "cannot read the option store '" + path + "': " + std::strerror(errno);
+    }
+    std::string content;
+    char buffer[16384];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        content.append(buffer, n);
+    const bool failed = std::ferror(f) != 0;
+    const int err = errno;
+    std::fclose(f);
+    if (failed) {
+        line = __LINE__;
+        return "cannot read the option store '" + path + "': " + std::strerror(err);
+    }
+    // A store that was created and never written holds nothing.
+    if (content.find_first_not_of(" \t\r\n") == std::string::npos)
+        return {};
     nlohmann::json doc;
     try {
-        doc = nlohmann::json::parse(content.str());
+        doc = nlohmann::json::parse(content);
     } catch (const nlohmann::json::exception& e) {
-        ThrowStore(__LINE__, "the option store '" + path + "' is not valid JSON (" + e.what() +
-                                 "); repair it or remove it");
+        line = __LINE__;
+        return "the option store '" + path + "' is not valid JSON (" + e.what() +
+               "); repair it or remove it";
     }
-    auto corrupt = [&](const std::string& why) {
-        ThrowStore(__LINE__, "the option store '" + path + "' is damaged: " + why +
-                                 "; repair it or remove it");
+    auto corrupt = [&](int at, const std::string& why) {
+        line = at;
+        list.clear();
+        return "the option store '" + path + "' is damaged: " + why + "; repair it or remove it";
     };
     if (!doc.is_object() || doc.value("format", "") != kFormat || !doc.contains("options") ||
         !doc["options"].is_array())
-        corrupt("it is not a dornel option store");
+        return corrupt(__LINE__, "it is not a dornel option store");
     for (const auto& entry : doc["options"]) {
         if (!entry.is_object() || !entry.contains("name") || !entry["name"].is_string() ||
             !entry.contains("type") || !entry["type"].is_string() || !entry.contains("value"))
-            corrupt("an entry lacks its name, type or value");
-        const std::string name = entry["name"];
+            return corrupt(__LINE__, "an entry lacks its name, type or value");
+        const std::string optionName = entry["name"];
         OptionType type = OptionType::Text;
-        if (name.empty() || !OptionTypeFromName(entry["type"], type))
-            corrupt("the option '" + name + "' has an unknown type");
+        if (optionName.empty() || !OptionTypeFromName(entry["type"], type))
+            return corrupt(__LINE__, "the option '" + optionName + "' has an unknown type");
         const auto& v = entry["value"];
         OptionValue value;
         bool ok = false;
@@ -318,58 +426,16 @@ OptionStore::OptionStore(const std::string& path) : path_(path) {
                 break;
         }
         if (!ok)
-            corrupt("the value of '" + name + "' is not a " + OptionTypeName(type));
-        Put(saved_, name, value);
+            return corrupt(__LINE__,
+                           "the value of '" + optionName + "' is not a " + OptionTypeName(type));
+        Put(list, optionName, value);
     }
-    session_ = saved_;
+    return {};
 }
 
-bool OptionStore::Get(const std::string& name, OptionValue& value) const {
-    for (const auto& [n, v] : session_) {
-        if (SameName(n, name)) {
-            value = v;
-            return true;
-        }
-    }
-    return false;
-}
-
-void OptionStore::Set(const std::string& name, const OptionValue& value, bool persistent) {
-    Put(session_, name, value);
-    if (persistent && !path_.empty()) {
-        OptionList before = saved_;
-        Put(saved_, name, value);
-        try {
-            Save();
-        } catch (...) {
-            saved_ = std::move(before);
-            throw;
-        }
-    }
-}
-
-bool OptionStore::Remove(const std::string& name, bool persistent) {
-    auto it = Find(session_, name);
-    if (it == session_.end())
-        return false;
-    session_.erase(it);
-    auto saved = Find(saved_, name);
-    if (persistent && saved != saved_.end() && !path_.empty()) {
-        OptionList before = saved_;
-        saved_.erase(saved);
-        try {
-            Save();
-        } catch (...) {
-            saved_ = std::move(before);
-            throw;
-        }
-    }
-    return true;
-}
-
-void OptionStore::Save() const {
+std::string StoreText(const OptionList& list) {
     nlohmann::json options = nlohmann::json::array();
-    for (const auto& [name, value] : saved_) {
+    for (const auto& [name, value] : list) {
         nlohmann::json entry;
         entry["name"] = name;
         entry["type"] = OptionTypeName(value.type);
@@ -394,56 +460,135 @@ void OptionStore::Save() const {
     doc["version"] = 1;
     doc["options"] = options;
     // Invalid UTF-8 in a text value is replaced rather than making the store unsavable.
-    const std::string text =
-        doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
 
-    const std::filesystem::path target = std::filesystem::u8path(path_);
-    std::error_code ec;
-    if (target.has_parent_path())
-        std::filesystem::create_directories(target.parent_path(), ec);
-    const std::filesystem::path temp = std::filesystem::u8path(path_ + ".tmp");
-    bool created = false;
-    auto fail = [&](const char* what, int err) {
-        // Only a temporary file of our own making is removed.
-        if (created)
-            std::filesystem::remove(temp, ec);
-        throw brisko::Exception("qorvix", "OptionStore", __LINE__, brisko::SHARED_ERR_WRITE,
-                                std::string("cannot save the option store '") + path_ + "' (" +
-                                    what + "): " + std::strerror(err));
-    };
-    // Write a temporary file beside the store and rename it over the store, so that a crash
-    // leaves either the old store or the new one, never a broken one.
-#if defined(_WIN32)
-    std::FILE* f = _wfopen(temp.wstring().c_str(), L"wb");
-#else
-    std::FILE* f = std::fopen(temp.string().c_str(), "wb");
-#endif
-    if (!f)
-        fail("create", errno);
-    created = true;
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    int err = errno;
-    bool flushed = std::fflush(f) == 0;
-    if (flushed) {
-#if defined(_WIN32)
-        flushed = _commit(_fileno(f)) == 0;
-#else
-        flushed = fsync(fileno(f)) == 0;
-#endif
+}  // namespace
+
+void OptionStore::Load() {
+    if (!TryLoad())
+        ThrowStore(problemLine_, problem_);
+}
+
+bool OptionStore::TryLoad() {
+    if (!loaded_ && !path_.empty()) {
+        loaded_ = true;
+        problem_ = ReadStoreFile(path_, saved_, problemLine_);
+        // Whatever this session set before the file was read stays the latest value.
+        OptionList session = saved_;
+        for (const auto& [name, value] : session_)
+            Put(session, name, value);
+        session_ = std::move(session);
     }
-    if (!flushed)
-        err = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !flushed || !closed)
-        fail("write", err != 0 ? err : EIO);
-#if defined(_WIN32)
-    if (!MoveFileExW(temp.wstring().c_str(), target.wstring().c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        fail("rename", EACCES);
-#else
-    if (std::rename(temp.string().c_str(), target.string().c_str()) != 0)
-        fail("rename", errno);
-#endif
+    return problem_.empty();
+}
+
+bool OptionStore::Get(const std::string& name, OptionValue& value) {
+    TryLoad();
+    for (const auto& [n, v] : session_) {
+        if (SameName(n, name)) {
+            value = v;
+            return true;
+        }
+    }
+    return false;
+}
+
+const std::vector<std::pair<std::string, OptionValue>>& OptionStore::List() {
+    TryLoad();
+    return session_;
+}
+
+bool OptionStore::IsSaved(const std::string& name) {
+    TryLoad();
+    auto saved = Find(saved_, name);
+    auto current = Find(session_, name);
+    return saved != saved_.end() && current != session_.end() &&
+           SameValue(saved->second, current->second);
+}
+
+void OptionStore::Set(const std::string& name, const OptionValue& value, bool persistent) {
+    TryLoad();
+    Put(session_, name, value);
+    if (persistent && !path_.empty()) {
+        pending_.emplace_back(name, value);
+        if (batch_ == 0)
+            Save();
+    }
+}
+
+bool OptionStore::Remove(const std::string& name, bool persistent) {
+    TryLoad();
+    auto it = Find(session_, name);
+    if (it == session_.end())
+        return false;
+    session_.erase(it);
+    if (persistent && !path_.empty() && Find(saved_, name) != saved_.end()) {
+        pending_.emplace_back(name, std::nullopt);
+        if (batch_ == 0)
+            Save();
+    }
+    return true;
+}
+
+void OptionStore::EndBatch() {
+    if (batch_ > 0 && --batch_ == 0)
+        Save();
+}
+
+void OptionStore::Save() {
+    if (pending_.empty())
+        return;
+    // Whatever happens, these writes are reported once and not tried again by a later save.
+    auto writes = std::move(pending_);
+    pending_.clear();
+    auto fail = [&](int line, const std::string& what, int err) {
+        throw brisko::Exception(
+            "qorvix", "OptionStore", line, brisko::SHARED_ERR_WRITE,
+            "cannot save the option store '" + path_ + "' (" + what + "): " + std::strerror(err));
+    };
+    const brisko::WriteTarget target = brisko::WriteTarget::Resolve(path_);
+    if (target.directory)
+        throw brisko::Exception(
+            "qorvix", "OptionStore", __LINE__, brisko::SHARED_ERR_WRITE,
+            "cannot save the option store '" + path_ + "': it is a directory, not a file");
+    if (target.exists && (target.readOnly || target.inPlace))
+        throw brisko::Exception("qorvix", "OptionStore", __LINE__, brisko::SHARED_ERR_WRITE,
+                                "cannot save the option store '" + path_ +
+                                    "': it may not be written (it is read-only); its options "
+                                    "stay as they are");
+    const std::filesystem::path folder = std::filesystem::u8path(target.path).parent_path();
+    std::error_code ec;
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ec);
+    StoreLock lock(target.path + ".lock");
+    if (lock.Error() != 0)
+        fail(__LINE__, "lock", lock.Error());
+    // What other processes saved meanwhile is kept: only this process's writes change.
+    OptionList current;
+    int line = 0;
+    const std::string problem = ReadStoreFile(target.path, current, line);
+    if (!problem.empty())
+        ThrowStore(line, problem);
+    for (const auto& [name, value] : writes) {
+        if (value) {
+            Put(current, name, *value);
+        } else if (auto it = Find(current, name); it != current.end()) {
+            current.erase(it);
+        }
+    }
+    const std::string text = StoreText(current);
+    brisko::ReplacementFile part;
+    if (!part.Create(target))
+        fail(__LINE__, "create", errno);
+    if (std::fwrite(text.data(), 1, text.size(), part.Stream()) != text.size()) {
+        const int err = errno != 0 ? errno : EIO;
+        part.Discard();
+        fail(__LINE__, "write", err);
+    }
+    if (!part.Commit(true))
+        fail(__LINE__, "write", errno != 0 ? errno : EIO);
+    saved_ = std::move(current);
 }
 
 }  // namespace qorvix

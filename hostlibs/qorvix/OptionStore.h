@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,30 +46,63 @@ QORVIX_API bool ParseOptionValue(OptionType type, const std::string& text, Optio
 /// with persistent false changes only the session, so it is never saved by a later persistent
 /// write of another option. The file holds the saved values in the order first set:
 ///   {"format":"dornel-options","version":1,"options":[{"name":..,"type":..,"value":..},..]}
+///
+/// Several processes may share one file. The file is read at the first use, not at
+/// construction. A save takes an exclusive lock on "PATH.lock" beside the file (flock, or
+/// LockFileEx on Windows), reads the file again under it, applies only the writes of this
+/// process since its last save, writes a uniquely named temporary file beside the store, syncs
+/// it and renames it over the store: no process loses another's option, and a crash leaves
+/// the old store or the new one. Between BeginBatch and the outermost EndBatch, persistent writes
+/// are collected and go out as one save.
+///
+/// The file as the user set it up: a symbolic link is written through; a store that may not be
+/// written (no permission, or no write bit) is an error, never replaced; a new store gets the
+/// mode the umask allows, an existing one keeps its mode. A file of 0 bytes (or only white space)
+/// is an empty store. A store that is a directory, unreadable or damaged is left untouched:
+/// Load throws, reads after TryLoad find only this session's values, and a save throws.
 class QORVIX_API OptionStore {
   public:
     /// A store that lives in memory only.
     OptionStore() = default;
-    /// Loads path when it exists. Throws brisko::Exception when it exists but cannot be read or
-    /// is not a store file; the file is then left untouched.
-    explicit OptionStore(const std::string& path);
+    /// The store file at path, read at the first use.
+    explicit OptionStore(const std::string& path) : path_(path) {}
 
-    bool Get(const std::string& name, OptionValue& value) const;
+    /// Reads the file unless done; throws brisko::Exception when it cannot be used.
+    void Load();
+    /// Reads the file unless done; false when it cannot be used (Problem tells why).
+    bool TryLoad();
+    /// Why the file cannot be used; empty when it can (or was not read yet).
+    const std::string& Problem() const { return problem_; }
+
+    bool Get(const std::string& name, OptionValue& value);
     /// Throws brisko::Exception when a persistent write cannot be saved; the file then keeps its
     /// last good content, while the session has the new value.
     void Set(const std::string& name, const OptionValue& value, bool persistent);
     /// Removes the option from the session and, when persistent, from the file.
     bool Remove(const std::string& name, bool persistent);
     /// The session's options in the order first set.
-    const std::vector<std::pair<std::string, OptionValue>>& List() const { return session_; }
+    const std::vector<std::pair<std::string, OptionValue>>& List();
     const std::string& Path() const { return path_; }
+    /// Whether the option's value in this session is the one last read from or saved to the file.
+    bool IsSaved(const std::string& name);
+
+    void BeginBatch() { ++batch_; }
+    /// Ends a batch; the outermost saves what the batch wrote. Throws as Set.
+    void EndBatch();
 
   private:
-    void Save() const;
+    using OptionList = std::vector<std::pair<std::string, OptionValue>>;
+    void Save();
 
     std::string path_;
-    std::vector<std::pair<std::string, OptionValue>> session_;
-    std::vector<std::pair<std::string, OptionValue>> saved_;
+    bool loaded_ = false;
+    std::string problem_;
+    int problemLine_ = 0;
+    OptionList session_;
+    OptionList saved_;
+    // Persistent writes not saved yet, in order: a value, or none for a removal.
+    std::vector<std::pair<std::string, std::optional<OptionValue>>> pending_;
+    int batch_ = 0;
 };
 
 }  // namespace qorvix

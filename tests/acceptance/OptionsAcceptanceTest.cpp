@@ -49,8 +49,9 @@ TEST(OptionsAcceptance, AStoreThatCannotBeSavedKeepsItsLastGoodContent) {
     const std::string store = dir.Path("options.json");
     ASSERT_EQ(RunDornel({"--store", store, "options", "set", "StartRow", "1"}).exitCode, 0);
     const std::string good = ReadBytes(store);
-    // The temporary file cannot be made where a folder of its name stands.
-    std::filesystem::create_directory(store + ".tmp");
+    // A store made read-only is never replaced, not even by a process that could write it.
+    std::filesystem::permissions(store, std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::replace);
     RunResult r = RunDornel({"--store", store, "options", "set", "StartRow", "5"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot save the option store"), std::string::npos) << r.err;
@@ -58,6 +59,7 @@ TEST(OptionsAcceptance, AStoreThatCannotBeSavedKeepsItsLastGoodContent) {
         {"--store", store, "import", dir.Write("a.txt", "1\n"), "--options", "StartRow=0"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(ReadBytes(store), good);
+    EXPECT_EQ(std::filesystem::status(store).permissions(), std::filesystem::perms::owner_read);
     // A store below a file cannot be made at all.
     const std::string file = dir.Write("plain", "x");
     r = RunDornel({"--store", file + "/options.json", "options", "set", "A", "1"});
@@ -77,18 +79,35 @@ TEST(OptionsAcceptance, BadNamesValuesAndStoresAreClearMessages) {
     r = RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "float"});
     EXPECT_EQ(r.exitCode, 2);
 
+    // A damaged store, or a folder where the store should be, is named by every command; only
+    // the commands that are about the store, or that would write it, stop because of it.
     const std::string corrupt = dir.Write("bad.json", "{\"format\":\"dornel-options\",\"opt");
-    for (const std::vector<std::string>& command :
-         {std::vector<std::string>{"options", "list"},
-          std::vector<std::string>{"import", dir.Write("x.csv", "1\n")},
-          std::vector<std::string>{"options", "set", "A", "1"}}) {
-        std::vector<std::string> args = {"--store", corrupt};
-        args.insert(args.end(), command.begin(), command.end());
+    std::filesystem::create_directory(dir.Path("folder.json"));
+    struct Case {
+        std::string store;
+        std::vector<std::string> command;
+        int exit;
+        const char* message;
+    } cases[] = {
+        {corrupt, {"options", "list"}, 1, "is not valid JSON"},
+        {corrupt, {"options", "set", "A", "1"}, 1, "is not valid JSON"},
+        {corrupt, {"import", dir.Write("x.csv", "1\n"), "--format", "csv"}, 0, "is not valid JSON"},
+        {dir.Path("folder.json"), {"options", "get", "A"}, 1, "is a directory, not a file"},
+        {dir.Path("folder.json"), {"import", dir.Path("x.csv")}, 0, "is a directory, not a file"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--store", c.store};
+        args.insert(args.end(), c.command.begin(), c.command.end());
         r = RunDornel(args);
-        EXPECT_EQ(r.exitCode, 1) << command[0];
-        EXPECT_NE(r.err.find("is not valid JSON"), std::string::npos) << r.err;
-        EXPECT_EQ(ReadBytes(corrupt), "{\"format\":\"dornel-options\",\"opt");
+        EXPECT_EQ(r.exitCode, c.exit) << c.command[0] << " " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     }
+    EXPECT_EQ(ReadBytes(corrupt), "{\"format\":\"dornel-options\",\"opt");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("folder.json")));
+    // A store of 0 bytes is an empty store.
+    const std::string empty = dir.Write("empty.json", "");
+    EXPECT_EQ(RunDornel({"--store", empty, "options", "set", "A", "1"}).exitCode, 0);
+    EXPECT_EQ(RunDornel({"--store", empty, "options", "get", "A"}).out, "1\n");
 }
 
 }  // namespace

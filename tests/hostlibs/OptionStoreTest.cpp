@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "host/brisko/Exception.h"
 #include "host/qorvix/IoManager.h"
@@ -56,27 +58,33 @@ TEST(OptionStore, PersistentValuesSurviveARestartAndSessionValuesDoNot) {
     EXPECT_EQ(list[5].str(), "true");
 }
 
-TEST(OptionStore, ACrashBetweenWriteAndRenameLeavesTheLastGoodStore) {
+TEST(OptionStore, FilesBesideTheStoreAreNeverTakenOrTouched) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
-    {
-        OptionStore store(path);
-        store.Set("StartRow", OptionValue::Int(3), true);
-    }
-    // What a crash before the rename leaves: a half-written temporary file beside the store.
-    dir.Write("options.json.tmp", "{\"format\":\"dornel-opt");
+    OptionStore(path).Set("StartRow", OptionValue::Int(3), true);
+    // A user's own files, or what a crash before a rename left, with the names a careless
+    // saver would pick for its temporary file.
+    const std::string mine = "{\"format\":\"dornel-opt";
+    dir.Write("options.json.tmp", mine);
+    dir.Write("options.json.part", mine);
     OptionStore store(path);
     OptionValue v;
     ASSERT_TRUE(store.Get("StartRow", v));
     EXPECT_EQ(v.i, 3);
     store.Set("StartRow", OptionValue::Int(4), true);
-    EXPECT_FALSE(std::filesystem::exists(dir.Path("options.json.tmp")));
+    EXPECT_EQ(ReadBytes(dir.Path("options.json.tmp")), mine);
+    EXPECT_EQ(ReadBytes(dir.Path("options.json.part")), mine);
     OptionValue again;
     ASSERT_TRUE(OptionStore(path).Get("StartRow", again));
     EXPECT_EQ(again.i, 4);
+    // Nothing else is left in the folder: the store, its lock, and the user's two files.
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("")))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 4u);
 }
 
-TEST(OptionStore, ADamagedStoreIsAClearErrorAndIsLeftAlone) {
+TEST(OptionStore, ADamagedStoreIsNamedAndLeftAloneWhileReadsGoOn) {
     TempDir dir;
     const std::string damaged[] = {
         "{not json",
@@ -90,30 +98,149 @@ TEST(OptionStore, ADamagedStoreIsAClearErrorAndIsLeftAlone) {
         std::string("\xFF\xFE\0\0", 4),
     };
     for (const std::string& content : damaged) {
+        SCOPED_TRACE(content);
         const std::string path = dir.Write("options.json", content);
+        OptionStore store(path);
         try {
-            OptionStore store(path);
-            ADD_FAILURE() << "accepted " << content;
+            store.Load();
+            ADD_FAILURE() << "accepted";
         } catch (const brisko::Exception& e) {
             EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
         }
+        // A session goes on with its own values; a save would lose the user's file.
+        OptionValue v;
+        EXPECT_FALSE(store.Get("A", v));
+        store.Set("B", OptionValue::Int(1), false);
+        EXPECT_TRUE(store.Get("B", v));
+        EXPECT_THROW(store.Set("C", OptionValue::Int(2), true), brisko::Exception);
         EXPECT_EQ(ReadBytes(path), content);
     }
 }
 
-TEST(OptionStore, AStoreThatCannotBeSavedKeepsItsFile) {
+TEST(OptionStore, AnEmptyFileIsAnEmptyStoreAndAFolderIsNamedAsOne) {
+    TempDir dir;
+    for (const char* content : {"", " \n"}) {
+        const std::string path = dir.Write("empty.json", content);
+        OptionStore store(path);
+        EXPECT_NO_THROW(store.Load());
+        store.Set("A", OptionValue::Int(1), true);
+        OptionValue v;
+        ASSERT_TRUE(OptionStore(path).Get("A", v));
+        EXPECT_EQ(v.i, 1);
+    }
+    std::filesystem::create_directory(dir.Path("folder.json"));
+    OptionStore folder(dir.Path("folder.json"));
+    EXPECT_FALSE(folder.TryLoad());
+    EXPECT_NE(folder.Problem().find("is a directory"), std::string::npos) << folder.Problem();
+    EXPECT_THROW(folder.Set("A", OptionValue::Int(1), true), brisko::Exception);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path("folder.json")));
+}
+
+#if !defined(_WIN32)
+TEST(OptionStore, AReadOnlyStoreIsRefusedAndKeepsItsContentAndMode) {
+    TempDir dir;
+    const std::string path = dir.Path("options.json");
+    OptionStore(path).Set("A", OptionValue::Int(1), true);
+    const std::string before = ReadBytes(path);
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_read, fs::perm_options::replace);
+    OptionStore store(path);
+    EXPECT_THROW(store.Set("A", OptionValue::Int(2), true), brisko::Exception);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read);
+    // The session still has what it was told.
+    OptionValue v;
+    ASSERT_TRUE(store.Get("A", v));
+    EXPECT_EQ(v.i, 2);
+}
+
+TEST(OptionStore, ALinkedStoreIsWrittenThroughAndAStoreKeepsItsMode) {
+    TempDir dir;
+    namespace fs = std::filesystem;
+    const std::string real = dir.Path("real.json");
+    OptionStore(real).Set("A", OptionValue::Int(1), true);
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write,
+                    fs::perm_options::replace);
+    fs::create_symlink("real.json", dir.Path("link.json"));
+    OptionStore(dir.Path("link.json")).Set("B", OptionValue::Int(2), true);
+    EXPECT_TRUE(fs::is_symlink(dir.Path("link.json")));
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    OptionValue a, b;
+    OptionStore store(real);
+    ASSERT_TRUE(store.Get("A", a));
+    ASSERT_TRUE(store.Get("B", b));
+    EXPECT_EQ(a.i + b.i, 3);
+}
+#endif
+
+TEST(OptionStore, WritersShareTheFileAndNoneLosesAnotherswrites) {
+    TempDir dir;
+    const std::string path = dir.Path("options.json");
+    OptionStore first(path), second(path);
+    first.Set("Delimiter", OptionValue::Text(";"), true);
+    second.Set("StartRow", OptionValue::Int(2), true);
+    first.Set("MaxRow", OptionValue::Int(9), true);
+    second.Remove("StartRow", true);
+    second.Set("EatWhitespace", OptionValue::Bool(true), true);
+    OptionStore after(path);
+    after.Load();
+    std::vector<std::string> names;
+    for (const auto& [name, value] : after.List())
+        names.push_back(name);
+    // In the order first saved, without the removed one.
+    EXPECT_EQ(names, (std::vector<std::string>{"Delimiter", "MaxRow", "EatWhitespace"}));
+}
+
+TEST(OptionStore, ABatchGoesOutAsOneSaveWhenItEnds) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
     OptionStore store(path);
     store.Set("A", OptionValue::Int(1), true);
     const std::string before = ReadBytes(path);
-    // A folder where the temporary file must go makes every save fail.
-    std::filesystem::create_directory(dir.Path("options.json.tmp"));
-    EXPECT_THROW(store.Set("A", OptionValue::Int(2), true), brisko::Exception);
+    store.BeginBatch();
+    store.BeginBatch();
+    store.Set("B", OptionValue::Int(2), true);
+    store.Set("A", OptionValue::Int(3), true);
+    store.EndBatch();
     EXPECT_EQ(ReadBytes(path), before);
-    OptionValue v;
-    ASSERT_TRUE(OptionStore(path).Get("A", v));
-    EXPECT_EQ(v.i, 1);
+    store.EndBatch();
+    OptionValue a, b;
+    OptionStore after(path);
+    ASSERT_TRUE(after.Get("A", a));
+    ASSERT_TRUE(after.Get("B", b));
+    EXPECT_EQ(a.i, 3);
+    EXPECT_EQ(b.i, 2);
+}
+
+TEST(OptionStore, ManyWritersAtOnceLoseNothingAndLeaveAValidStore) {
+    TempDir dir;
+    const std::string path = dir.Path("options.json");
+    constexpr int kWriters = 8, kRounds = 5;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::thread> writers;
+        std::atomic<int> failures{0};
+        for (int w = 0; w < kWriters; ++w) {
+            writers.emplace_back([&, w] {
+                try {
+                    // Each writer is a host of its own: its own store object, its own lock.
+                    OptionStore store(path);
+                    store.Set("Name_" + std::to_string(w), OptionValue::Int(round), true);
+                } catch (const std::exception&) {
+                    ++failures;
+                }
+            });
+        }
+        for (auto& t : writers)
+            t.join();
+        EXPECT_EQ(failures.load(), 0);
+        OptionStore after(path);
+        ASSERT_NO_THROW(after.Load()) << "round " << round;
+        for (int w = 0; w < kWriters; ++w) {
+            OptionValue v;
+            ASSERT_TRUE(after.Get("Name_" + std::to_string(w), v)) << "round " << round;
+            EXPECT_EQ(v.i, round);
+        }
+    }
 }
 
 TEST(OptionValue, ConvertsBetweenTypesOnlyWhereNothingIsLost) {

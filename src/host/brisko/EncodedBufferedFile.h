@@ -54,11 +54,14 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// Writing (mode "w"): TE_UTF8 and TE_UTF16LE write their byte-order mark first. WriteString
 /// encodes; line feeds are written as they are (no CR is added). A surrogate pair may be split
 /// between two calls; a half without its partner becomes U+FFFD in 8-bit output. The bytes go to
-/// "PATH.part" beside the target; Close flushes, and only then does the file take the target's name
-/// (an existing file is replaced), so the bytes can be read at once. A failed write, a failed Close
-/// or Abort removes the part file and leaves any earlier file at the target untouched, so an
-/// export never leaves a truncated file that looks complete. A target that exists but may not be
-/// written is refused at Open.
+/// a new file with a unique name beside the target ("NAME.XXXXXXXX.part", created exclusively);
+/// Close flushes, and only then does the file take the target's place, with the mode (and owner,
+/// where the caller may keep it) of the file it replaces, so the bytes can be read at once. A
+/// failed write, a failed Close or Abort removes the part file and leaves any earlier file at
+/// the target untouched, so an export never leaves a truncated file that looks complete. A
+/// symbolic link is followed and the file it names is written; a character device, FIFO or
+/// socket is written in place and never replaced. A target that exists but may not be written
+/// (no permission, or no write bit at all) is refused at Open.
 ///
 /// Errors (missing file, a directory, no permission, a failed read or write, an unknown code page)
 /// throw brisko::Exception.
@@ -120,6 +123,7 @@ class BRISKO_API CEncodedBufferedFile {
 
   private:
     class ReadAhead;
+    class Output;
 
     char16_t Refill();
     size_t DecodeBlock(char16_t* data, size_t room, int64_t& start, int64_t& end);
@@ -135,7 +139,7 @@ class BRISKO_API CEncodedBufferedFile {
 
     std::FILE* file_ = nullptr;
     RString path_;
-    RString partPath_;
+    std::unique_ptr<Output> output_;  // where written bytes go until Close
     bool writing_ = false;
     int encoding_ = TE_ANSI;
     uint32_t codePage_ = 0;

@@ -52,11 +52,13 @@ BRISKO_API bool IsDirectory(const RString& path);
 
 /// Bytes of the byte-order mark the file begins with (3 for UTF-8, 2 for UTF-16LE), 0 otherwise.
 BRISKO_API int GetBOMInfo(const RString& path);
-/// Whether an existing file may be written by this process.
+/// Whether an existing file may be written by this process; a regular file without any write
+/// bit may not, whoever asks.
 BRISKO_API bool IsWritable(const RString& path);
 /// Renames from over to, replacing a file there; false on failure (errno tells why).
 BRISKO_API bool MoveFileOver(const RString& from, const RString& to);
-/// Deletes the file; false when it could not be deleted.
+/// Deletes the file (a symbolic link itself, not what it names); false when it could not be
+/// deleted. A character device, FIFO or socket is never deleted.
 BRISKO_API bool RemoveFile(const RString& path);
 /// The file's size in bytes; -1 when it does not exist or cannot be examined.
 BRISKO_API int64_t GetFileSize(const RString& path);

@@ -12,6 +12,7 @@ namespace qorvix {
 
 class TrBase;
 class OptionStore;
+struct OptionValue;
 
 using HostWindow = void*;
 
@@ -24,17 +25,20 @@ enum WarnStyle : int { WARN_OK = 0, WARN_OK_CANCEL = 1, WARN_YES_NO = 2 };
 /// watch or answer them (the host program traces them and counts progress queries).
 ///
 /// Options: named values of four types. Every read and write goes to the current values, which
-/// start as the store file's content; a write with persistent true also saves the file at once,
-/// atomically (write a temporary file, then rename it). A read returns the latest value whatever
-/// flag wrote it; the flag of a read is not looked at. A read converts between types where nothing
-/// is lost: a whole number in text form reads as int or unsigned int, "true"/"false" and 0/1 read
-/// as bool, and any value reads as text. A value that cannot be converted counts as absent.
+/// start as the store file's content (read at the first use); a write with persistent true also
+/// saves the file, atomically and merged with what other processes saved meanwhile: at once, or,
+/// while the host holds a batch open around a call of a filter, once when the batch ends. A store
+/// file that cannot be used (a directory, damaged) is named once on standard error; reads then
+/// find only the values set in this session, and a persistent write throws. A read returns the
+/// latest value whatever flag wrote it; the flag of a read is not looked at. A read converts
+/// between types where nothing is lost: a whole number in text form reads as int or unsigned int,
+/// "true"/"false" and 0/1 read as bool, and any value reads as text. A value that cannot be
+/// converted counts as absent.
 class QORVIX_API IoManager {
   public:
     /// An empty store that is never saved.
     IoManager();
-    /// The store file at storePath: read now when it exists, written by persistent writes.
-    /// Throws brisko::Exception when the file exists but cannot be read or is not a store.
+    /// The store file at storePath: read at the first use, written by persistent writes.
     explicit IoManager(const brisko::RString& storePath);
     virtual ~IoManager();
     IoManager(const IoManager&) = delete;
@@ -89,7 +93,10 @@ class QORVIX_API IoManager {
     OptionStore& Store() { return *store_; }
 
   private:
+    bool LookUp(const char* name, OptionValue& value);
+
     std::unique_ptr<OptionStore> store_;
+    bool storeProblemSaid_ = false;
     HostWindow hostWindow_ = nullptr;
     brisko::RString formatKey_;
     bool progressShown_ = false;

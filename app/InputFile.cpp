@@ -1,0 +1,147 @@
+// Streams spooled into files that the plug-in can open, measure and read again.
+#include "InputFile.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "brisko/ReplacementFile.h"
+#include "host/brisko/File.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace dornel::app {
+
+namespace {
+
+constexpr size_t kChunk = 1 << 16;
+
+std::string TemporaryFolder() {
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    return ec ? std::string(".") : dir.string();
+}
+
+/// The name the spooled file takes, so that the plug-in's messages read as the user's input.
+std::string SpoolName(const std::string& given) {
+    if (given == "-")
+        return "stdin";
+    const size_t slash = given.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? given : given.substr(slash + 1);
+    return name.empty() || name == "." || name == ".." ? std::string("input") : name;
+}
+
+int ReadSome(int fd, char* buffer, size_t size) {
+#if defined(_WIN32)
+    return _read(fd, buffer, static_cast<unsigned>(size));
+#else
+    for (;;) {
+        const ssize_t n = read(fd, buffer, size);
+        if (n >= 0 || errno != EINTR)
+            return static_cast<int>(n);
+    }
+#endif
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& given) : given_(given), path_(given) {
+    if (given == "-") {
+        Spool(0, false);
+        return;
+    }
+#if !defined(_WIN32)
+    struct stat st;
+    if (stat(given.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return;
+    const int fd = open(given.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("cannot read '" + given + "': " + std::strerror(errno));
+    try {
+        Spool(fd, S_ISCHR(st.st_mode) && !isatty(fd));
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+    close(fd);
+#endif
+}
+
+InputFile::~InputFile() {
+    if (folder_.empty())
+        return;
+    brisko::RemoveFile(brisko::RString(path_));
+    brisko::UnregisterPendingFile(path_);
+    std::error_code ec;
+    std::filesystem::remove(std::filesystem::path(folder_), ec);
+    brisko::UnregisterPendingFile(folder_);
+}
+
+void InputFile::Spool(int fd, bool isDevice) {
+#if defined(_WIN32)
+    _setmode(fd, _O_BINARY);
+#endif
+    if (!brisko::CreateUniqueFolder(TemporaryFolder(), "dornel", folder_)) {
+        folder_.clear();
+        throw std::runtime_error("cannot read '" + given_ +
+                                 "': no temporary folder to spool it in: " + std::strerror(errno));
+    }
+    brisko::RegisterPendingFile(folder_);
+    path_ = folder_ + "/" + SpoolName(given_);
+    brisko::RegisterPendingFile(path_);
+    std::FILE* out = brisko::OpenFile(brisko::RString(path_), "wb");
+    if (!out)
+        throw std::runtime_error("cannot spool '" + given_ + "': " + std::strerror(errno));
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    bool first = true;
+    for (;;) {
+        const int n = ReadSome(fd, buffer.get(), kChunk);
+        if (n < 0) {
+            const int err = errno;
+            std::fclose(out);
+            throw std::runtime_error("cannot read '" + given_ + "': " + std::strerror(err));
+        }
+        if (n == 0)
+            break;
+        // A device such as /dev/zero never ends: its first block tells what it gives.
+        if (first && isDevice &&
+            brisko::JudgeTextSample(reinterpret_cast<const uint8_t*>(buffer.get()),
+                                    static_cast<size_t>(n)) == brisko::CONF_BINARY) {
+            std::fclose(out);
+            throw std::runtime_error("cannot import '" + given_ +
+                                     "': it is a device that gives binary data, not text");
+        }
+        first = false;
+        if (std::fwrite(buffer.get(), 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
+            const int err = errno;
+            std::fclose(out);
+            throw std::runtime_error("cannot spool '" + given_ + "' into '" + folder_ +
+                                     "': " + std::strerror(err));
+        }
+    }
+    if (std::fclose(out) != 0)
+        throw std::runtime_error("cannot spool '" + given_ + "' into '" + folder_ +
+                                 "': " + std::strerror(errno));
+}
+
+std::string InputFile::Describe(std::string text) const {
+    if (!Spooled())
+        return text;
+    for (size_t at = text.find(path_); at != std::string::npos;
+         at = text.find(path_, at + given_.size()))
+        text.replace(at, path_.size(), given_);
+    return text;
+}
+
+}  // namespace dornel::app

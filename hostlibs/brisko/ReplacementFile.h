@@ -1,0 +1,76 @@
+// Writing a file so that its target is never left half written: the bytes go to a new file
+// beside the target, which takes the target's place only when complete.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "host/HostApi.h"
+
+namespace brisko {
+
+/// What writing to a path changes, as the user set it up:
+/// - a symbolic link (or a chain of them) is followed, and the file it names is the target;
+/// - a character device, FIFO or socket is written in place, never replaced;
+/// - an existing regular file keeps its mode and, where the caller may keep them, its owner
+///   and group.
+struct BRISKO_API WriteTarget {
+    std::string path;      ///< the file that is written or replaced
+    bool exists = false;   ///< whether path exists now
+    bool inPlace = false;  ///< a device, FIFO or socket: opened and written as it is
+    bool directory = false;
+    bool readOnly = false;  ///< exists, and this process may not or should not write it
+    uint32_t mode = 0;      ///< permission bits of an existing file
+    int64_t owner = -1;     ///< owner and group of an existing file, -1 where unknown
+    int64_t group = -1;
+
+    /// Resolves path. A link that names a missing file gives that file, created on commit.
+    static WriteTarget Resolve(const std::string& path);
+};
+
+/// A new file beside a target, created exclusively under a unique name in the target's folder
+/// (so that neither a user's own file nor a second writer can collide with it), removed when it
+/// is discarded or destroyed without Commit, and by RemovePendingFiles on a signal.
+///
+/// Create and Commit return false with errno set; the new file is then gone.
+class BRISKO_API ReplacementFile {
+  public:
+    ReplacementFile() = default;
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    bool Create(const WriteTarget& target);
+    std::FILE* Stream() const { return file_; }
+    const std::string& Path() const { return path_; }
+    /// Flushes (with sync, to the disk), gives the file the target's mode and owner, and renames
+    /// it over the target.
+    bool Commit(bool sync);
+    void Discard();
+
+  private:
+    WriteTarget target_;
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+/// Files that are to be removed if the process is ended by a signal before it is done with them:
+/// spooled input, temporary output. Up to 64 at once; registration never fails the caller.
+BRISKO_API void RegisterPendingFile(const std::string& path);
+BRISKO_API void UnregisterPendingFile(const std::string& path);
+/// Removes every registered file, then every registered (by then empty) folder. Safe in a
+/// signal handler: it only unlinks.
+BRISKO_API void RemovePendingFiles() noexcept;
+
+/// Creates a new folder with a unique name (NAME.XXXXXXXX) in parent, readable by this user only;
+/// false with errno set when none could be made.
+BRISKO_API bool CreateUniqueFolder(const std::string& parent, const std::string& name,
+                                   std::string& path);
+
+/// A name for a new file in folder that no file has now: NAME.XXXXXXXX.SUFFIX with a random
+/// part. The file is created exclusively; returns its descriptor (or -1 with errno set).
+BRISKO_API int CreateUniqueFile(const std::string& folder, const std::string& name,
+                                const std::string& suffix, uint32_t mode, std::string& path);
+
+}  // namespace brisko

@@ -122,29 +122,33 @@ class ExportSession {
     uint32_t blockSize_ = 0;
 };
 
-/// The file a memory export writes before the filter reads it back into the block: a new
-/// file of our own, so that no other file can be overwritten or read in its place.
+/// The file a memory export writes before the filter reads it back into the block: in a new
+/// folder of our own, so that no other file can be overwritten or read in its place, and under
+/// the same name every time, so that traces do not change from run to run.
 class ScratchFile {
   public:
     ScratchFile() {
         std::error_code ec;
-        auto dir = std::filesystem::temp_directory_path(ec);
-        const int fd = brisko::CreateUniqueFile(ec ? std::string(".") : dir.string(), "dornel-clip",
-                                                "txt", 0600, path_);
-        if (fd < 0)
-            throw std::runtime_error(std::string("cannot make a scratch file for the memory "
-                                                 "export: ") +
-                                     std::strerror(errno));
-        CloseDescriptor(fd);
+        const auto temp = std::filesystem::temp_directory_path(ec);
+        if (!brisko::CreateUniqueFolder(ec ? std::string(".") : temp.string(), "dornel", folder_))
+            throw std::runtime_error(
+                std::string("cannot make a scratch folder for the memory export: ") +
+                std::strerror(errno));
+        brisko::RegisterPendingFile(folder_);
+        path_ = folder_ + "/clipboard.txt";
         brisko::RegisterPendingFile(path_);
     }
     ~ScratchFile() {
         brisko::RemoveFile(brisko::RString(path_));
         brisko::UnregisterPendingFile(path_);
+        std::error_code ec;
+        std::filesystem::remove(std::filesystem::path(folder_), ec);
+        brisko::UnregisterPendingFile(folder_);
     }
     const std::string& Path() const { return path_; }
 
   private:
+    std::string folder_;
     std::string path_;
 };
 

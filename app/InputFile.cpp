@@ -58,7 +58,12 @@ int ReadSome(int fd, char* buffer, size_t size) {
 
 InputFile::InputFile(const std::string& given) : given_(given), path_(given) {
     if (given == "-") {
-        Spool(0, false);
+        try {
+            Spool(0, false);
+        } catch (...) {
+            Remove();
+            throw;
+        }
         return;
     }
 #if !defined(_WIN32)
@@ -72,6 +77,7 @@ InputFile::InputFile(const std::string& given) : given_(given), path_(given) {
         Spool(fd, S_ISCHR(st.st_mode) && !isatty(fd));
     } catch (...) {
         close(fd);
+        Remove();
         throw;
     }
     close(fd);
@@ -79,6 +85,10 @@ InputFile::InputFile(const std::string& given) : given_(given), path_(given) {
 }
 
 InputFile::~InputFile() {
+    Remove();
+}
+
+void InputFile::Remove() noexcept {
     if (folder_.empty())
         return;
     brisko::RemoveFile(brisko::RString(path_));
@@ -86,6 +96,7 @@ InputFile::~InputFile() {
     std::error_code ec;
     std::filesystem::remove(std::filesystem::path(folder_), ec);
     brisko::UnregisterPendingFile(folder_);
+    folder_.clear();
 }
 
 void InputFile::Spool(int fd, bool isDevice) {

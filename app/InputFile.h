@@ -27,6 +27,7 @@ class InputFile {
 
   private:
     void Spool(int fd, bool isDevice);
+    void Remove() noexcept;
 
     std::string given_;
     std::string path_;

@@ -1,7 +1,13 @@
 // Loading the plug-in library: dlopen on Linux, LoadLibrary on Windows.
 #include "PluginLibrary.h"
 
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
+
+#include "host/brisko/File.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -19,17 +25,58 @@ const char* const kImportFactoryNames[5] = {"ImportCSV", "ImportTXT", "ImportDAT
 const char* const kExportFactoryNames[5] = {"ExportCSV", "ExportTXT", "ExportDAT", "ExportBNA",
                                             "ExportBLN"};
 
+namespace {
+
+/// Why a path that the system would not load is no plug-in, in the user's terms; empty when it
+/// looks like a library, and the loader's own reason is the better one.
+std::string WhatIsThere(const std::string& path) {
+    if (brisko::IsDirectory(brisko::RString(path)))
+        return "it is a directory, not a library";
+    std::FILE* f = brisko::OpenFile(brisko::RString(path), "rb");
+    if (!f)
+        return errno == ENOENT ? "there is no such file" : std::string(std::strerror(errno));
+    uint8_t head[512];
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+#if defined(_WIN32)
+    const bool library = n >= 2 && head[0] == 'M' && head[1] == 'Z';
+    const char* kind = "a Windows DLL";
+#else
+    const bool library = n >= 4 && std::memcmp(head,
+                                               "\x7f"
+                                               "ELF",
+                                               4) == 0;
+    const char* kind = "an ELF shared library";
+#endif
+    if (library)
+        return {};
+    if (n == 0)
+        return std::string("it is an empty file, not ") + kind;
+    const bool text = brisko::JudgeTextSample(head, n) != brisko::CONF_BINARY;
+    return std::string("it is ") + (text ? "a text file" : "a binary file of another kind") +
+           ", not " + kind;
+}
+
+}  // namespace
+
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
 #if defined(_WIN32)
     handle_ = LoadLibraryA(path.c_str());
-    if (!handle_)
-        throw std::runtime_error("cannot load the plug-in '" + path + "' (error " +
-                                 std::to_string(GetLastError()) + ")");
+    if (!handle_) {
+        const DWORD error = GetLastError();
+        const std::string what = WhatIsThere(path);
+        throw std::runtime_error("cannot load the plug-in '" + path +
+                                 "': " + (what.empty() ? "error " + std::to_string(error) : what));
+    }
 #else
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A name without a folder would be looked for on the library path, not where the user is.
+    const std::string where = path.find('/') == std::string::npos ? "./" + path : path;
+    handle_ = dlopen(where.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* why = dlerror();
-        throw std::runtime_error("cannot load the plug-in '" + path + "': " + (why ? why : ""));
+        const std::string what = WhatIsThere(path);
+        throw std::runtime_error("cannot load the plug-in '" + path +
+                                 "': " + (what.empty() ? std::string(why ? why : "") : what));
     }
 #endif
 }

@@ -1,7 +1,10 @@
 // Export records read from a JSON Lines file.
 #include "RecordsFile.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <fstream>
 #include <stdexcept>
 
@@ -21,46 +24,86 @@ T Field(const Json& j, const char* name, T fallback) {
     return j.at(name).get<T>();
 }
 
-void StoreElement(brisko::CPrimType type, double value, std::vector<unsigned char>& out) {
+std::string NumberText(const Json& v) {
+    return v.dump();
+}
+
+/// A JSON number as a whole number within [low, high]; anything else is an error that names
+/// the field and says what was wrong, instead of a value that silently wraps or is cut.
+int64_t WholeNumber(const Json& v, const std::string& what, int64_t low, int64_t high) {
+    if (!v.is_number())
+        throw std::runtime_error(what + " must be a number, not " + NumberText(v));
+    bool inRange;
+    int64_t whole = 0;
+    if (v.is_number_unsigned()) {
+        const uint64_t u = v.get<uint64_t>();
+        inRange = u <= static_cast<uint64_t>(high);
+        whole = inRange ? static_cast<int64_t>(u) : 0;
+    } else if (v.is_number_integer()) {
+        whole = v.get<int64_t>();
+        inRange = whole >= low && whole <= high;
+    } else {
+        const double d = v.get<double>();
+        if (!std::isfinite(d) || std::floor(d) != d)
+            throw std::runtime_error(what + " " + NumberText(v) + " is not a whole number");
+        inRange = d >= static_cast<double>(low) && d <= static_cast<double>(high);
+        whole = inRange ? static_cast<int64_t>(d) : 0;
+    }
+    if (!inRange)
+        throw std::runtime_error(what + " " + NumberText(v) + " is outside " + std::to_string(low) +
+                                 " to " + std::to_string(high));
+    return whole;
+}
+
+template <class T>
+T Whole(const Json& j, const char* name, T fallback) {
+    if (!j.contains(name))
+        return fallback;
+    return static_cast<T>(WholeNumber(j.at(name), name, std::numeric_limits<T>::min(),
+                                      std::numeric_limits<T>::max()));
+}
+
+template <class T>
+void PutBytes(T v, unsigned char* bytes) {
+    std::memcpy(bytes, &v, sizeof v);
+}
+
+/// One element of a point or attribute array, checked against its element type.
+void StoreElement(brisko::CPrimType type, const Json& element, std::vector<unsigned char>& out) {
+    if (!element.is_number())
+        throw std::runtime_error("an element must be a number, not " + NumberText(element));
+    const char* name = brisko::CPrimTypeInfo::TypeName(type);
+    const std::string what = std::string("the ") + (name ? name : "") + " element";
     unsigned char bytes[8];
     switch (type) {
-        case brisko::CPrimType::Int8: {
-            auto v = static_cast<int8_t>(value);
-            std::memcpy(bytes, &v, 1);
+        case brisko::CPrimType::Int8:
+            PutBytes(static_cast<int8_t>(WholeNumber(element, what, INT8_MIN, INT8_MAX)), bytes);
             break;
-        }
-        case brisko::CPrimType::UInt8: {
-            auto v = static_cast<uint8_t>(value);
-            std::memcpy(bytes, &v, 1);
+        case brisko::CPrimType::UInt8:
+            PutBytes(static_cast<uint8_t>(WholeNumber(element, what, 0, UINT8_MAX)), bytes);
             break;
-        }
-        case brisko::CPrimType::Int16: {
-            auto v = static_cast<int16_t>(value);
-            std::memcpy(bytes, &v, 2);
+        case brisko::CPrimType::Int16:
+            PutBytes(static_cast<int16_t>(WholeNumber(element, what, INT16_MIN, INT16_MAX)), bytes);
             break;
-        }
-        case brisko::CPrimType::UInt16: {
-            auto v = static_cast<uint16_t>(value);
-            std::memcpy(bytes, &v, 2);
+        case brisko::CPrimType::UInt16:
+            PutBytes(static_cast<uint16_t>(WholeNumber(element, what, 0, UINT16_MAX)), bytes);
             break;
-        }
-        case brisko::CPrimType::Int32: {
-            auto v = static_cast<int32_t>(value);
-            std::memcpy(bytes, &v, 4);
+        case brisko::CPrimType::Int32:
+            PutBytes(static_cast<int32_t>(WholeNumber(element, what, INT32_MIN, INT32_MAX)), bytes);
             break;
-        }
-        case brisko::CPrimType::UInt32: {
-            auto v = static_cast<uint32_t>(value);
-            std::memcpy(bytes, &v, 4);
+        case brisko::CPrimType::UInt32:
+            PutBytes(static_cast<uint32_t>(WholeNumber(element, what, 0, UINT32_MAX)), bytes);
             break;
-        }
         case brisko::CPrimType::Float: {
-            auto v = static_cast<float>(value);
-            std::memcpy(bytes, &v, 4);
+            const double d = element.get<double>();
+            if (std::fabs(d) > std::numeric_limits<float>::max())
+                throw std::runtime_error(what + " " + NumberText(element) +
+                                         " is outside the range of a float");
+            PutBytes(static_cast<float>(d), bytes);
             break;
         }
         case brisko::CPrimType::Double:
-            std::memcpy(bytes, &value, 8);
+            PutBytes(element.get<double>(), bytes);
             break;
     }
     out.insert(out.end(), bytes, bytes + brisko::CPrimTypeInfo::TypeSize(type));
@@ -86,7 +129,7 @@ void FillArray(const Json& rows, brisko::CPrimType type, std::vector<unsigned ch
             throw std::runtime_error("all rows of an array must have the same length");
         per = static_cast<int32_t>(row.size());
         for (const Json& v : row)
-            StoreElement(type, v.get<double>(), out);
+            StoreElement(type, v, out);
         ++count;
     }
     if (per < 0)
@@ -105,11 +148,11 @@ OwnedRecord ParseRecord(const std::string& line) {
         owned.record = std::make_unique<TrInitWksExp>();
     } else if (type == "TrWksCap") {
         auto r = std::make_unique<TrWksCap>();
-        r->flags = Field<uint16_t>(j, "flags", 0);
+        r->flags = Whole<uint16_t>(j, "flags", 0);
         owned.record = std::move(r);
     } else if (type == "TrCell") {
-        const int32_t row = Field<int32_t>(j, "row", 0);
-        const int32_t col = Field<int32_t>(j, "col", 0);
+        const int32_t row = Whole<int32_t>(j, "row", 0);
+        const int32_t col = Whole<int32_t>(j, "col", 0);
         const std::string kind = Field<std::string>(j, "kind", "");
         std::unique_ptr<TrCell> cell;
         if (kind == "number")
@@ -122,17 +165,17 @@ OwnedRecord ParseRecord(const std::string& line) {
         else
             throw std::runtime_error("unknown cell kind '" + kind + "'");
         if (j.contains("cellKind"))
-            cell->kind = j.at("cellKind").get<int32_t>();
+            cell->kind = Whole<int32_t>(j, "cellKind", 0);
         if (j.contains("value") && kind != "number")
             cell->number = j.at("value").get<double>();
         if (j.contains("text") && kind != "text")
             cell->text = brisko::RString(Utf8ToAcp(j.at("text").get<std::string>()));
         owned.record = std::move(cell);
     } else if (type == "TrCellFmt") {
-        auto r = std::make_unique<TrCellFmt>(Field<int32_t>(j, "row", 0),
-                                             Field<int32_t>(j, "col", 0), 0);
-        r->mask = Field<uint16_t>(j, "mask", 0);
-        r->category = Field<uint8_t>(j, "category", 0);
+        auto r = std::make_unique<TrCellFmt>(Whole<int32_t>(j, "row", 0),
+                                             Whole<int32_t>(j, "col", 0), 0);
+        r->mask = Whole<uint16_t>(j, "mask", 0);
+        r->category = Whole<uint8_t>(j, "category", 0);
         r->format = brisko::RString(Utf8ToAcp(Field<std::string>(j, "format", "")));
         owned.record = std::move(r);
     } else if (type == "TrPoints") {

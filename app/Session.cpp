@@ -7,12 +7,6 @@
 #include <cstring>
 #include <sstream>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "InputFile.h"
 #include "brisko/ReplacementFile.h"
 #include "host/brisko/File.h"
@@ -149,14 +143,6 @@ bool WriteWholeFile(const std::string& path, std::string_view data, std::string&
     if (!ok)
         why = std::strerror(errno != 0 ? errno : EIO);
     return ok;
-}
-
-void CloseDescriptor(int fd) {
-#if defined(_WIN32)
-    _close(fd);
-#else
-    close(fd);
-#endif
 }
 
 int StatusExit(int status) {

@@ -74,7 +74,6 @@ std::vector<char> ReadWholeFile(const std::string& path);
 /// a symbolic link, in place on a device or FIFO, else complete or not at all, keeping an
 /// existing file's mode. False with the reason when it could not.
 bool WriteWholeFile(const std::string& path, std::string_view data, std::string& why);
-void CloseDescriptor(int fd);
 int StatusExit(int status);
 /// The plug-in's error about a spooled input, naming the input as the user gave it.
 brisko::Exception RenamedInput(const brisko::Exception& error, const class InputFile& input);

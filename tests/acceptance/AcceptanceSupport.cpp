@@ -53,6 +53,26 @@ RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::
     return r;
 }
 
+RunResult RunScript(const std::string& dir, const std::string& script) {
+    TempDir scratch;
+    const std::string file = scratch.Write("script.sh", script);
+    const std::string out = scratch.Path("out.txt");
+    const std::string err = scratch.Path("err.txt");
+    const std::string command = "cd '" + dir +
+                                "' && DORNEL='" DORNEL_TEST_BIN_DIR "/dornel' bash '" + file +
+                                "' </dev/null >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    RunResult r;
+#if defined(_WIN32)
+    r.exitCode = status;
+#else
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    r.out = ReadBytes(out);
+    r.err = ReadBytes(err);
+    return r;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;

@@ -17,6 +17,10 @@ RunResult RunDornel(const std::vector<std::string>& args);
 /// The same, with a shell command run first in the same shell (such as a ulimit).
 RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::string>& args);
 
+/// Runs a bash script with $DORNEL naming build/bin/dornel, in dir as the working folder; the
+/// script's own exit status, standard output and standard error.
+RunResult RunScript(const std::string& dir, const std::string& script);
+
 /// The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);
 /// The lines that begin with a prefix, such as "{\"record\"".

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "ui/DialogHost.h"
 #include "ui/Painter.h"
 #include "ui/PreviewCtl.h"
@@ -94,6 +96,10 @@ INT_PTR RunModal(int templateId, HWND owner, Logic& logic, Win32DialogHost& host
         SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
         return TRUE;
     };
+    // The import dialog holds an up-down control: its class must be registered even in a host
+    // that never initialised the common controls itself.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
     return DialogBoxParamA(PluginInstance(), MAKEINTRESOURCEA(templateId), owner, proc,
                            reinterpret_cast<LPARAM>(&context));
 }

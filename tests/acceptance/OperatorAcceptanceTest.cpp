@@ -1,0 +1,314 @@
+// What an operator meets: many hosts on one store, pipes and devices as input, links, devices
+// and modes as output, signals, write errors on standard output, records out of range.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "acceptance/AcceptanceSupport.h"
+#include "support/TestSupport.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dornel::test {
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(SharedStore, ManyHostsAtOnceLoseNoOptionAndNeverBreakTheStore) {
+    TempDir dir;
+    // 20 writers a round, 10 rounds; in the second half, TXT imports that save their option
+    // string run beside them. After each round the store must parse and hold every value.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+printf 'a\tb\n1\t2\n' > t.txt
+failed=0; lost=0; broken=0
+for round in 1 2 3 4 5 6 7 8 9 10; do
+    pids=()
+    for i in $(seq 1 20); do
+        "$DORNEL" --store s.json options set "Name_$i" "$round" --type int 2>>errors.txt &
+        pids+=($!)
+        if [ "$round" -gt 5 ] && [ $((i % 4)) -eq 0 ]; then
+            "$DORNEL" --store s.json import t.txt --options "StartRow=1;MaxColumn=$i" \
+                --format none 2>>errors.txt &
+            pids+=($!)
+        fi
+    done
+    for p in "${pids[@]}"; do wait "$p" || failed=$((failed + 1)); done
+    "$DORNEL" --store s.json options list > list.txt 2>>errors.txt || broken=$((broken + 1))
+    for i in $(seq 1 20); do
+        grep -qx "Name_$i=$round (int)" list.txt || lost=$((lost + 1))
+    done
+done
+echo "failed=$failed lost=$lost broken=$broken"
+)sh");
+    EXPECT_EQ(r.out, "failed=0 lost=0 broken=0\n") << ReadBytes(dir.Path("errors.txt"));
+    // The options the imports saved are there too.
+    const RunResult list = RunDornel({"--store", dir.Path("s.json"), "options", "get", "StartRow"});
+    EXPECT_EQ(list.out, "1\n");
+}
+
+TEST(SharedStore, OneImportSavesItsOptionsOnce) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    dir.Write("t.txt", "a;b\n1;2\n");
+    const RunResult r = RunDornel({"--store", store, "import", dir.Path("t.txt"), "--options",
+                                   "Delimiter=semicolon;StartRow=1", "--trace"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // The filter writes several persistent options during one call; the file changed once.
+    EXPECT_GT(LinesStartingWith(r.out, "{\"host\":\"SetOption\"").size(), 1u);
+    const RunResult again = RunScript(dir.Path(""), R"sh(
+ino=$(stat -c %i s.json)
+"$DORNEL" --store s.json import t.txt --options 'Delimiter=semicolon;StartRow=1' --format none
+[ "$(stat -c %i s.json)" != "$ino" ] && echo replaced
+)sh");
+    EXPECT_EQ(again.out, "replaced\n") << again.err;
+}
+
+TEST(SharedStore, AValueThatCannotWorkNamesItsOptionAndStore) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    const std::string in = dir.Write("in.csv", "a,b\n1,2\n");
+    RunResult r = RunDornel({"--store", store, "convert", in, dir.Path("o.txt"), "--export-options",
+                             "ExportCodepage=99999"});
+    EXPECT_EQ(r.exitCode, 1);
+    // A later export without the option string fails the same way and says where to repair.
+    r = RunDornel({"--store", store, "convert", in, dir.Path("o2.txt")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Has(r.err, "code page 99999")) << r.err;
+    EXPECT_TRUE(Has(r.err, "'ExportCodepage'")) << r.err;
+    EXPECT_TRUE(Has(r.err, store)) << r.err;
+}
+
+TEST(Streams, PipesFifosAndProcessSubstitutionsAreReadToTheirEnd) {
+    TempDir dir;
+    const char* inputs[] = {
+        "printf 'x,y\\n3,4\\n' | \"$DORNEL\" import - --kind csv --format csv",
+        "printf 'x,y\\n3,4\\n' | \"$DORNEL\" import /dev/stdin --kind csv --format csv",
+        "\"$DORNEL\" import <(printf 'x,y\\n3,4\\n') --kind csv --format csv",
+        "mkfifo f.csv; printf 'x,y\\n3,4\\n' > f.csv & \"$DORNEL\" import f.csv --format csv",
+        "printf 'x,y\\n3,4\\n' | \"$DORNEL\" import - --kind csv --from-memory --format csv",
+        "printf 'x,y\\n3,4\\n' | \"$DORNEL\" convert - out.csv --import-kind csv && cat out.csv",
+    };
+    for (const char* script : inputs) {
+        std::filesystem::remove(dir.Path("f.csv"));
+        const RunResult r = RunScript(dir.Path(""), script);
+        EXPECT_EQ(r.exitCode, 0) << script << "\n" << r.err;
+        EXPECT_TRUE(r.out == "x,y\n3,4\n" || r.out == "\"x\",\"y\"\n3,4\n") << script << r.out;
+    }
+    // Nothing is left in the temporary folder by a spooled input.
+    const RunResult left = RunScript(dir.Path(""), R"sh(
+export TMPDIR="$PWD/tmp"; mkdir -p tmp
+printf 'x\n' | "$DORNEL" import - --kind csv --format none
+ls -A tmp
+)sh");
+    EXPECT_EQ(left.out, "");
+}
+
+TEST(Streams, AnEndlessDeviceIsRefusedAndNoOutputIsTouched) {
+    TempDir dir;
+    dir.Write("k.csv", "keep\n");
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+"$DORNEL" convert /dev/zero k.csv --import-kind csv; echo "exit=$?"
+)sh");
+    EXPECT_EQ(r.out, "exit=1\n");
+    EXPECT_TRUE(Has(r.err, "'/dev/zero'")) << r.err;
+    EXPECT_EQ(ReadBytes(dir.Path("k.csv")), "keep\n");
+}
+
+TEST(Targets, LinksDevicesFifosAndModesStayAsTheUserSetThemUp) {
+    TempDir dir;
+    dir.Write("good.csv", "a,b\n1,2\n");
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+"$DORNEL" convert good.csv /dev/null || echo "null failed"
+[ -c /dev/null ] || echo "null replaced"
+echo old > target.csv; ln -s target.csv link.csv
+"$DORNEL" convert good.csv link.csv || echo "link failed"
+[ -L link.csv ] || echo "link replaced"
+grep -q 1,2 target.csv || echo "target not written"
+echo old > mode.csv; chmod 640 mode.csv
+"$DORNEL" convert good.csv mode.csv || echo "mode failed"
+[ "$(stat -c %a mode.csv)" = 640 ] || echo "mode changed to $(stat -c %a mode.csv)"
+if [ "$(id -u)" = 0 ]; then
+    echo old > owned.csv; chown nobody owned.csv
+    "$DORNEL" convert good.csv owned.csv
+    [ "$(stat -c %U owned.csv)" = nobody ] || echo "owner changed"
+fi
+mkfifo fifo.csv; cat fifo.csv > got.txt & reader=$!
+"$DORNEL" convert good.csv fifo.csv || echo "fifo failed"
+wait $reader
+[ -p fifo.csv ] || echo "fifo replaced"
+grep -q 1,2 got.txt || echo "fifo not written"
+# Nothing to export removes no device, FIFO or link.
+: > empty.csv
+cat fifo.csv > /dev/null & reader=$!
+"$DORNEL" convert empty.csv fifo.csv
+wait $reader
+[ -p fifo.csv ] || echo "fifo removed"
+echo done
+)sh");
+    EXPECT_EQ(r.out, "done\n") << r.err;
+}
+
+TEST(Targets, TemporaryFilesCollideWithNothing) {
+    TempDir dir;
+    dir.Write("good.csv", "a,b\n1,2\n");
+    dir.Write("out.csv.part", "mine\n");
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+"$DORNEL" convert good.csv out.csv & first=$!
+"$DORNEL" convert good.csv out.csv & second=$!
+wait $first || echo "first failed"
+wait $second || echo "second failed"
+ls
+)sh");
+    EXPECT_EQ(r.out, "good.csv\nout.csv\nout.csv.part\n") << r.err;
+    EXPECT_EQ(ReadBytes(dir.Path("out.csv.part")), "mine\n");
+    EXPECT_EQ(ReadBytes(dir.Path("out.csv")), "\"a\",\"b\"\n1,2\n");
+}
+
+TEST(Signals, ASignalDuringAnExportRemovesItsTemporaryFileAndKeepsTheTarget) {
+    TempDir dir;
+    // Large enough that the export takes a while after its temporary file appears.
+    const RunResult made = RunScript(dir.Path(""), R"sh(
+awk 'BEGIN { for (i = 0; i < 1500000; i++) printf "%d,%d.5,text %d,\"q,%d\"\n", i, i, i, i }' > big.csv
+)sh");
+    ASSERT_EQ(made.exitCode, 0);
+    const struct {
+        const char* name;
+        int number;
+    } signals[] = {{"INT", 2}, {"TERM", 15}, {"HUP", 1}};
+    for (const auto& signal : signals) {
+        dir.Write("out.csv", "before\n");
+        // Job control gives the background job the signal's default action, as a terminal does.
+        const RunResult r = RunScript(dir.Path(""), std::string(R"sh(
+set -m
+"$DORNEL" convert big.csv out.csv & pid=$!
+for i in $(seq 1 3000); do
+    ls out.csv.*.part >/dev/null 2>&1 && break
+    sleep 0.01
+done
+kill -)sh") + signal.name + R"sh( $pid
+wait $pid; echo "status=$?"
+ls
+)sh");
+        EXPECT_EQ(r.out, "status=" + std::to_string(128 + signal.number) + "\nbig.csv\nout.csv\n")
+            << signal.name << r.err;
+        EXPECT_EQ(ReadBytes(dir.Path("out.csv")), "before\n") << signal.name;
+    }
+}
+
+TEST(OutputErrors, AFullDiskOrASizeLimitIsAnErrorAndAClosedPipeIsQuiet) {
+    TempDir dir;
+    dir.Write("good.csv", "a,b\n1,2\n");
+    for (const char* view : {"--format table", "--format csv", "--format json", "--trace"}) {
+        const RunResult r = RunScript(
+            dir.Path(""), std::string("\"$DORNEL\" import good.csv ") + view + " > /dev/full");
+        EXPECT_EQ(r.exitCode, 1) << view;
+        EXPECT_EQ(r.err, "dornel: ERROR standard output: write error: No space left on device\n")
+            << view;
+    }
+    RunResult r = RunScript(dir.Path(""), R"sh(
+awk 'BEGIN { for (i = 0; i < 20000; i++) print i "," i }' > many.csv
+ulimit -f 1
+"$DORNEL" import many.csv --format csv > limited.csv
+)sh");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Has(r.err, "write error: File too large")) << r.err;
+    r = RunScript(dir.Path(""), R"sh(
+"$DORNEL" import many.csv --format csv | head -1
+"$DORNEL" import good.csv >&-; echo "closed=$?"
+)sh");
+    EXPECT_EQ(r.out, "0,0\nclosed=1\n");
+    EXPECT_EQ(r.err, "dornel: ERROR standard output: write error: Bad file descriptor\n");
+}
+
+TEST(OutputErrors, MemoryRunningOutIsNamed) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-sanitized program cannot start under a memory limit";
+#else
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+awk 'BEGIN { for (i = 0; i < 3000000; i++) print i ",text " i }' > big.csv
+ulimit -v 200000
+"$DORNEL" import big.csv --format none
+)sh");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "dornel: ERROR memory: out of memory while importing 'big.csv'\n");
+#endif
+}
+
+TEST(Records, NumbersOutsideTheirTypeAreErrorsWithFileAndLine) {
+    TempDir dir;
+    const struct {
+        const char* line;
+        const char* message;
+    } cases[] = {
+        {R"({"record":"TrCell","row":4294967297,"col":0,"kind":"empty"})",
+         "row 4294967297 is outside"},
+        {R"({"record":"TrCell","row":2147483648,"col":0,"kind":"empty"})",
+         "row 2147483648 is outside"},
+        {R"({"record":"TrCell","row":1e10,"col":0,"kind":"empty"})",
+         "is outside -2147483648 to 2147483647"},
+        {R"({"record":"TrCell","row":0.5,"col":0,"kind":"empty"})", "row 0.5 is not a whole"},
+        {R"({"record":"TrWksCap","flags":70000})", "flags 70000 is outside"},
+        {R"({"record":"TrPoints","coordType":"int8","points":[[300,1,2]]})",
+         "the int8 element 300 is outside"},
+        {R"({"record":"TrPoints","attrType":"uint32","points":[[1,2,3]],"attributes":[[-1]]})",
+         "the uint32 element -1 is outside"},
+        {R"({"record":"TrPoints","coordType":"int16","points":[[1.5,1,2]]})",
+         "the int16 element 1.5 is not a whole"},
+    };
+    for (const auto& c : cases) {
+        const std::string records =
+            dir.Write("r.jsonl", std::string("{\"record\":\"TrInitWksExp\"}\n") + c.line + "\n");
+        const RunResult r = RunDornel({"export", dir.Path("o.csv"), "--records", records});
+        EXPECT_EQ(r.exitCode, 2) << c.line;
+        EXPECT_TRUE(Has(r.err, records + ":2: ")) << r.err;
+        EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.Path("o.csv")));
+    }
+}
+
+TEST(HostContract, AnEmptyOptionStringIsPassedAndARefusalEndsWithoutEndExport) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    const std::string txt = dir.Write("t.txt", "1\n");
+    RunResult r = RunDornel({"--store", store, "import", txt, "--options", "", "--trace"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LinesStartingWith(r.out, "{\"call\":\"ApplyStringOptions\"}").size(), 1u);
+
+    const std::string empty = dir.Write("empty.jsonl", "");
+    r = RunDornel({"export", dir.Path("m.csv"), "--records", empty, "--to-memory",
+                   "--cancel-progress", "1", "--trace"});
+    EXPECT_EQ(r.exitCode, 3) << r.err;
+    EXPECT_TRUE(LinesStartingWith(r.out, "{\"call\":\"EndExport\"").empty()) << r.out;
+}
+
+TEST(HostContract, APluginPathThatIsNoLibrarySaysWhatItIs) {
+    TempDir dir;
+    const std::string text = dir.Write("notes.txt", "not a library\n");
+    const std::string in = dir.Write("in.csv", "1\n");
+    const struct {
+        std::string plugin;
+        const char* message;
+    } cases[] = {
+        {text, "it is a text file"},
+        {dir.Path(""), "it is a directory"},
+        {dir.Path("missing.so"), "there is no such file"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunDornel({"--plugin", c.plugin, "import", in});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+    }
+    // A bare name is the file in the current folder, not one on the library path.
+    const RunResult bare = RunScript(dir.Path(""), "\"$DORNEL\" --plugin notes.txt import in.csv");
+    EXPECT_TRUE(Has(bare.err, "it is a text file")) << bare.err;
+}
+
+}  // namespace
+}  // namespace dornel::test
+#endif

@@ -23,13 +23,22 @@ std::atomic<int> counter{0};
 }
 
 TempDir::TempDir() {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("dornel-test-" + std::to_string(DORNEL_TEST_PID()) + "-" + std::to_string(counter++));
-    std::filesystem::create_directories(dir_);
+    // Under Wine every test binary may get the same process id: a folder that is there already
+    // belongs to someone else, so a new name is tried until one is free.
+    const auto base = std::filesystem::temp_directory_path();
+    const std::string stem = "dornel-test-" + std::to_string(DORNEL_TEST_PID()) + "-";
+    do {
+        dir_ = base / (stem + std::to_string(counter++));
+    } while (!std::filesystem::create_directory(dir_));
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
+    // A test may leave a file read-only, which Windows would not delete.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_, ec))
+        if (!entry.is_symlink(ec))
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(dir_, ec);
 }
 

@@ -1,9 +1,12 @@
 // The host program's worksheet keeps every cell where its record put it.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "Output.h"
 #include "SheetBuilder.h"
 #include "Worksheet.h"
 #include "host/qorvix/Records.h"
@@ -136,6 +139,84 @@ TEST(SheetBuilder, FillsTheSameWorksheetAsTakingRecordsDirectly) {
     ASSERT_EQ(built.RowCount(), 20000u);
     EXPECT_EQ(built.Text(built.Row(3)[5]), "late");
     EXPECT_NE(built.Row(7)[1].dateFormat, 0);
+}
+
+/// What a view wrote to a file, read back.
+template <class Write>
+std::string Captured(Write write) {
+    std::FILE* f = std::tmpfile();
+    write(f);
+    std::rewind(f);
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out.append(buffer, n);
+    std::fclose(f);
+    return out;
+}
+
+TEST(RowStream, WritesEachViewAsTheRowsArrive) {
+    struct Case {
+        const char* name;
+        std::vector<Placed> cells;
+        const char* csv;
+        const char* json;
+    } cases[] = {
+        {"Nothing", {}, "", "[]\n"},
+        {"TwoRows",
+         {{0, 0, "a"}, {0, 1, nullptr}, {1, 0, nullptr}},
+         "a,1\n10\n",
+         "[[\"a\",1.0],[10.0]]\n"},
+        // Rows without cells are empty rows; a row that starts late has empty cells before.
+        {"Gaps",
+         {{0, 0, "x,y"}, {2, 1, nullptr}},
+         "\"x,y\"\n\n,21\n",
+         "[[\"x,y\"],[],[null,21.0]]\n"},
+        {"QuotesInText",
+         {{1, 0, "say \"hi\""}},
+         "\n\"say \"\"hi\"\"\"\n",
+         "[[],[\"say \\\"hi\\\"\"]]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto format : {RowStream::Csv, RowStream::Json}) {
+            const std::string out = Captured([&](std::FILE* f) {
+                RowStream stream(f, format);
+                for (const Placed& p : c.cells) {
+                    if (p.text) {
+                        TrCell cell(p.row, p.col, brisko::RString(p.text));
+                        stream.Take(cell);
+                    } else {
+                        TrCell cell(p.row, p.col, p.row * 10.0 + p.col);
+                        stream.Take(cell);
+                    }
+                }
+                stream.Finish();
+            });
+            EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
+        }
+    }
+}
+
+TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "no full device on this system";
+#else
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    RowStream stream(full, RowStream::Csv);
+    TrCell first(0, 0, 1.0), second(1, 0, 2.0);
+    stream.Take(first);
+    try {
+        stream.Take(second);
+        ADD_FAILURE() << "the write to a full device succeeded";
+    } catch (const OutputError& e) {
+        EXPECT_EQ(e.Error(), ENOSPC);
+    }
+    std::fclose(full);
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+// Files written beside their target: what the target is, unique names, modes, clean-up.
+#include "brisko/ReplacementFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <cstdio>
+
+#include "support/TestSupport.h"
+
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+namespace dornel::test {
+namespace {
+
+namespace fs = std::filesystem;
+using brisko::ReplacementFile;
+using brisko::WriteTarget;
+
+size_t FilesIn(const TempDir& dir) {
+    size_t n = 0;
+    for (const auto& entry : fs::directory_iterator(dir.Path("")))
+        n += entry.is_regular_file() || entry.is_directory();
+    return n;
+}
+
+TEST(ReplacementFile, TakesTheTargetsPlaceOnlyWhenCommitted) {
+    TempDir dir;
+    const std::string target = dir.Write("out.csv", "old\n");
+    const std::string mine = dir.Write("out.csv.part", "mine\n");
+    {
+        ReplacementFile first, second;
+        ASSERT_TRUE(first.Create(WriteTarget::Resolve(target)));
+        ASSERT_TRUE(second.Create(WriteTarget::Resolve(target)));
+        // Two writers and a user's own file: three different names.
+        EXPECT_NE(first.Path(), second.Path());
+        EXPECT_NE(first.Path(), mine);
+        std::fputs("new\n", first.Stream());
+        EXPECT_EQ(ReadBytes(target), "old\n");
+        ASSERT_TRUE(first.Commit(true));
+        // The second is dropped with its object, unwritten.
+    }
+    EXPECT_EQ(ReadBytes(target), "new\n");
+    EXPECT_EQ(ReadBytes(mine), "mine\n");
+    EXPECT_EQ(FilesIn(dir), 2u);
+    {
+        ReplacementFile abandoned;
+        ASSERT_TRUE(abandoned.Create(WriteTarget::Resolve(target)));
+        std::fputs("half", abandoned.Stream());
+        abandoned.Discard();
+    }
+    EXPECT_EQ(ReadBytes(target), "new\n");
+    EXPECT_EQ(FilesIn(dir), 2u);
+}
+
+TEST(ReplacementFile, PendingFilesAndFoldersGoOnASignal) {
+    TempDir dir;
+    std::string folder;
+    ASSERT_TRUE(brisko::CreateUniqueFolder(dir.Path(""), "spool", folder));
+    brisko::RegisterPendingFile(folder);
+    const std::string inside = folder + "/data.csv";
+    std::FILE* f = std::fopen(inside.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    brisko::RegisterPendingFile(inside);
+    const std::string kept = dir.Write("kept.csv", "x");
+    brisko::RegisterPendingFile(kept);
+    brisko::UnregisterPendingFile(kept);
+    brisko::RemovePendingFiles();
+    EXPECT_FALSE(fs::exists(inside));
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(fs::exists(kept));
+}
+
+#if !defined(_WIN32)
+TEST(WriteTarget, FollowsLinksAndTellsDevicesAndReadOnlyFiles) {
+    TempDir dir;
+    const std::string real = dir.Write("real.csv", "x");
+    fs::create_symlink("real.csv", dir.Path("one.csv"));
+    fs::create_symlink(dir.Path("one.csv"), dir.Path("two.csv"));
+    fs::create_symlink("missing.csv", dir.Path("dangling.csv"));
+    fs::create_symlink("loop.csv", dir.Path("loop.csv"));
+    const std::string readOnly = dir.Write("ro.csv", "x");
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read,
+                    fs::perm_options::replace);
+    ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+
+    const struct {
+        std::string path;
+        std::string resolved;
+        bool exists, inPlace, directory, readOnly;
+    } cases[] = {
+        {dir.Path("two.csv"), real, true, false, false, false},
+        {dir.Path("dangling.csv"), dir.Path("missing.csv"), false, false, false, false},
+        {dir.Path("loop.csv"), dir.Path("loop.csv"), false, false, false, false},
+        {readOnly, readOnly, true, false, false, true},
+        {dir.Path("fifo"), dir.Path("fifo"), true, true, false, false},
+        {"/dev/null", "/dev/null", true, true, false, false},
+        {dir.Path(""), dir.Path(""), true, false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const WriteTarget t = WriteTarget::Resolve(c.path);
+        EXPECT_EQ(t.path, c.resolved);
+        EXPECT_EQ(t.exists, c.exists);
+        EXPECT_EQ(t.inPlace, c.inPlace);
+        EXPECT_EQ(t.directory, c.directory);
+        EXPECT_EQ(t.readOnly, c.readOnly);
+    }
+}
+
+TEST(ReplacementFile, AReplacedFileKeepsItsModeAndANewOneFollowsTheUmask) {
+    TempDir dir;
+    const std::string existing = dir.Write("existing.csv", "x");
+    fs::permissions(existing,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+                    fs::perm_options::replace);
+    const mode_t mask = umask(027);
+    for (const std::string& path : {existing, dir.Path("new.csv")}) {
+        ReplacementFile part;
+        ASSERT_TRUE(part.Create(WriteTarget::Resolve(path)));
+        ASSERT_TRUE(part.Commit(false));
+    }
+    umask(mask);
+    struct stat st;
+    ASSERT_EQ(stat(existing.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    ASSERT_EQ(stat(dir.Path("new.csv").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+#endif
+
+}  // namespace
+}  // namespace dornel::test

@@ -12,6 +12,24 @@
 
 namespace dornel::test {
 
+namespace {
+
+/// Runs a shell command whose output goes to the files out and err, and reads them back.
+RunResult RunCommand(const std::string& command, const std::string& out, const std::string& err) {
+    const int status = std::system(command.c_str());
+    RunResult r;
+#if defined(_WIN32)
+    r.exitCode = status;
+#else
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    r.out = ReadBytes(out);
+    r.err = ReadBytes(err);
+    return r;
+}
+
+}  // namespace
+
 RunResult RunDornel(const std::vector<std::string>& args) {
     return RunDornelAfter("", args);
 }
@@ -41,16 +59,7 @@ RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::
 #endif
     if (!shellPrefix.empty())
         command = shellPrefix + "; " + command;
-    const int status = std::system(command.c_str());
-    RunResult r;
-#if defined(_WIN32)
-    r.exitCode = status;
-#else
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    r.out = ReadBytes(out);
-    r.err = ReadBytes(err);
-    return r;
+    return RunCommand(command, out, err);
 }
 
 RunResult RunScript(const std::string& dir, const std::string& script) {
@@ -61,16 +70,7 @@ RunResult RunScript(const std::string& dir, const std::string& script) {
     const std::string command = "cd '" + dir +
                                 "' && DORNEL='" DORNEL_TEST_BIN_DIR "/dornel' bash '" + file +
                                 "' </dev/null >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    RunResult r;
-#if defined(_WIN32)
-    r.exitCode = status;
-#else
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    r.out = ReadBytes(out);
-    r.err = ReadBytes(err);
-    return r;
+    return RunCommand(command, out, err);
 }
 
 std::vector<std::string> Lines(const std::string& text) {

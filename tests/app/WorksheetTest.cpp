@@ -22,6 +22,17 @@ struct Placed {
     const char* text;  // null: the number row * 10 + col
 };
 
+/// Hands the cell a Placed describes to a sink.
+void Feed(RecordSink& sink, const Placed& p) {
+    if (p.text) {
+        TrCell cell(p.row, p.col, brisko::RString(p.text));
+        sink.Take(cell);
+    } else {
+        TrCell cell(p.row, p.col, p.row * 10.0 + p.col);
+        sink.Take(cell);
+    }
+}
+
 /// The sheet as rows of display strings, "" for an empty cell.
 std::vector<std::vector<std::string>> Show(const Worksheet& sheet) {
     std::vector<std::vector<std::string>> rows;
@@ -43,15 +54,8 @@ class WorksheetOrder : public ::testing::TestWithParam<OrderCase> {};
 
 TEST_P(WorksheetOrder, EveryCellLandsAtItsPlace) {
     Worksheet sheet;
-    for (const Placed& p : GetParam().cells) {
-        if (p.text) {
-            TrCell cell(p.row, p.col, brisko::RString(p.text));
-            sheet.Take(cell);
-        } else {
-            TrCell cell(p.row, p.col, p.row * 10.0 + p.col);
-            sheet.Take(cell);
-        }
-    }
+    for (const Placed& p : GetParam().cells)
+        Feed(sheet, p);
     EXPECT_EQ(Show(sheet), GetParam().expected);
 }
 
@@ -183,15 +187,8 @@ TEST(RowStream, WritesEachViewAsTheRowsArrive) {
         for (const auto format : {RowStream::Csv, RowStream::Json}) {
             const std::string out = Captured([&](std::FILE* f) {
                 RowStream stream(f, format);
-                for (const Placed& p : c.cells) {
-                    if (p.text) {
-                        TrCell cell(p.row, p.col, brisko::RString(p.text));
-                        stream.Take(cell);
-                    } else {
-                        TrCell cell(p.row, p.col, p.row * 10.0 + p.col);
-                        stream.Take(cell);
-                    }
-                }
+                for (const Placed& p : c.cells)
+                    Feed(stream, p);
                 stream.Finish();
             });
             EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);

@@ -318,7 +318,8 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
         if (!Store().Get(name, value) || !Store().IsSaved(name))
             continue;
         const std::string text = value.ToText();
-        const size_t at = text.empty() ? std::string::npos : message.find(text);
+        // A short value ("1", ",") would be found in many a message by chance.
+        const size_t at = text.size() < 3 ? std::string::npos : message.find(text);
         if (at == std::string::npos || (at > 0 && isWordChar(message[at - 1])) ||
             (at + text.size() < message.size() && isWordChar(message[at + text.size()])))
             continue;

@@ -29,8 +29,16 @@ namespace brisko {
 
 namespace {
 
+// Pending paths live in fixed slots, so that neither registering nor the signal handler ever
+// allocates or frees: a slot is free, being written, or holds a path.
 constexpr size_t kPendingSlots = 64;
-std::atomic<char*> pendingFiles[kPendingSlots];
+constexpr size_t kPendingPathBytes = 4096;
+enum SlotState : int { kSlotFree, kSlotBusy, kSlotHeld };
+struct PendingSlot {
+    std::atomic<int> state{kSlotFree};
+    char path[kPendingPathBytes];
+};
+PendingSlot pendingFiles[kPendingSlots];
 
 #if defined(_WIN32)
 std::wstring Wide(const std::string& path) {
@@ -272,23 +280,25 @@ void ReplacementFile::Discard() {
 }
 
 void RegisterPendingFile(const std::string& path) {
-    char* copy = static_cast<char*>(std::malloc(path.size() + 1));
-    if (!copy)
+    if (path.size() >= kPendingPathBytes)
         return;
-    std::memcpy(copy, path.c_str(), path.size() + 1);
-    for (auto& slot : pendingFiles) {
-        char* expected = nullptr;
-        if (slot.compare_exchange_strong(expected, copy))
+    for (PendingSlot& slot : pendingFiles) {
+        int expected = kSlotFree;
+        if (slot.state.compare_exchange_strong(expected, kSlotBusy)) {
+            std::memcpy(slot.path, path.c_str(), path.size() + 1);
+            slot.state.store(kSlotHeld);
             return;
+        }
     }
-    std::free(copy);
 }
 
 void UnregisterPendingFile(const std::string& path) {
-    for (auto& slot : pendingFiles) {
-        char* held = slot.load();
-        if (held && path == held && slot.compare_exchange_strong(held, nullptr)) {
-            std::free(held);
+    for (PendingSlot& slot : pendingFiles) {
+        int expected = kSlotHeld;
+        if (slot.state.load() != kSlotHeld || path != slot.path)
+            continue;
+        if (slot.state.compare_exchange_strong(expected, kSlotBusy)) {
+            slot.state.store(kSlotFree);
             return;
         }
     }
@@ -296,24 +306,23 @@ void UnregisterPendingFile(const std::string& path) {
 
 void RemovePendingFiles() noexcept {
     // Files first, so that the folders they lie in are empty when their turn comes.
-    for (auto& slot : pendingFiles) {
-        char* held = slot.load();
+    for (PendingSlot& slot : pendingFiles) {
 #if defined(_WIN32)
-        if (held && _unlink(held) == 0)
+        if (slot.state.load() == kSlotHeld && _unlink(slot.path) == 0)
 #else
-        if (held && unlink(held) == 0)
+        if (slot.state.load() == kSlotHeld && unlink(slot.path) == 0)
 #endif
-            slot.store(nullptr);
+            slot.state.store(kSlotFree);
     }
-    for (auto& slot : pendingFiles) {
-        char* held = slot.exchange(nullptr);
+    for (PendingSlot& slot : pendingFiles) {
+        if (slot.state.load() != kSlotHeld)
+            continue;
 #if defined(_WIN32)
-        if (held)
-            _rmdir(held);
+        _rmdir(slot.path);
 #else
-        if (held)
-            rmdir(held);
+        rmdir(slot.path);
 #endif
+        slot.state.store(kSlotFree);
     }
 }
 

@@ -12,7 +12,7 @@
 #include "Session.h"
 #include "SheetBuilder.h"
 #include "Worksheet.h"
-#include "brisko/ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/GlobalMemory.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "qorvix/OptionStore.h"
+#include "host/qorvix/OptionStore.h"
 #include "host/brisko/Exception.h"
 #include "host/brisko/PrimData.h"
 #include "host/qorvix/Records.h"
@@ -291,19 +291,19 @@ void HostManager::ShowHelp(const char* topic, const char* second) {
 
 void HostManager::BeginCall() {
     if (calls_++ == 0)
-        Store().BeginBatch();
+        StoreOf(*this).BeginBatch();
 }
 
 void HostManager::EndCall() {
     if (--calls_ == 0)
-        Store().EndBatch();
+        StoreOf(*this).EndBatch();
 }
 
 void HostManager::AbandonCall() noexcept {
     if (calls_ == 0 || --calls_ > 0)
         return;
     try {
-        Store().EndBatch();
+        StoreOf(*this).EndBatch();
     } catch (const std::exception& e) {
         // The call's own error is the one reported; this one must not be lost either.
         std::fprintf(stderr, "dornel: warning: %s\n", AcpToUtf8(e.what()).c_str());
@@ -315,7 +315,7 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
     auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
     for (const std::string& name : readOptions_) {
         OptionValue value;
-        if (!Store().Get(name, value) || !Store().IsSaved(name))
+        if (!StoreOf(*this).Get(name, value) || !StoreOf(*this).IsSaved(name))
             continue;
         const std::string text = value.ToText();
         // A short value ("1", ",") would be found in many a message by chance.
@@ -324,7 +324,7 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
             (at + text.size() < message.size() && isWordChar(message[at + text.size()])))
             continue;
         message += " (the value " + text + " is the option '" + name +
-                   "' saved in the option store '" + Store().Path() +
+                   "' saved in the option store '" + StoreOf(*this).Path() +
                    "'; save a working value with: dornel options set " + name + " VALUE)";
     }
     brisko::Exception explained(error.Module().c_str(), error.File().c_str(), error.Line(),
@@ -342,7 +342,7 @@ void HostManager::HostSetOption(const std::string& name, const std::string& valu
         else
             v = OptionValue::Text(Utf8ToAcp(value));
     }
-    Store().Set(Utf8ToAcp(name), v, false);
+    StoreOf(*this).Set(Utf8ToAcp(name), v, false);
 }
 
 }  // namespace dornel::app

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "brisko/ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 #include "host/brisko/File.h"
 
 #if defined(_WIN32)

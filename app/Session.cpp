@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "InputFile.h"
-#include "brisko/ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 #include "host/brisko/File.h"
 
 namespace dornel::app {

@@ -14,12 +14,12 @@
 #include "InputFile.h"
 #include "Output.h"
 #include "Session.h"
-#include "qorvix/OptionStore.h"
+#include "host/qorvix/OptionStore.h"
 #include "PluginLibrary.h"
 #include "Trace.h"
 #include "SheetBuilder.h"
 #include "Worksheet.h"
-#include "brisko/ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/Exception.h"
 #include "host/brisko/File.h"
@@ -141,7 +141,7 @@ int RunOptionsSet(const Settings& s) {
     if (s.optionType.empty()) {
         HostManager probe("", nullptr);
         probe.HostSetOption(s.optionName, s.optionValue);
-        probe.Store().Get(Utf8ToAcp(s.optionName), value);
+        qorvix::StoreOf(probe).Get(Utf8ToAcp(s.optionName), value);
     } else {
         qorvix::OptionType type;
         if (!qorvix::OptionTypeFromName(s.optionType, type))

@@ -6,7 +6,7 @@
 
 #include "FuzzInput.h"
 #include "export/DatExportFilter.h"
-#include "host/OptionVocabulary.h"
+#include "common/OptionVocabulary.h"
 #include "import/DatImportFilter.h"
 
 using namespace dornel;

@@ -17,7 +17,7 @@
 #include "host/brisko/File.h"
 
 #include "FileOffsets.h"
-#include "ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 #include "Utf8.h"
 
 namespace brisko {

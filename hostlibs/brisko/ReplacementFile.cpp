@@ -1,5 +1,5 @@
 // Files written beside their target and renamed over it, and the files a signal must remove.
-#include "ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 
 #include <sys/stat.h>
 

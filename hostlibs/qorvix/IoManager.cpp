@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "OptionStore.h"
+#include "host/qorvix/OptionStore.h"
 #include "host/qorvix/Records.h"
 #include "host/tembla/StringOption.h"
 
@@ -28,21 +28,39 @@ bool StderrIsTerminal() {
 
 }  // namespace
 
+struct IoManager::State {
+    explicit State(std::unique_ptr<OptionStore> s) : store(std::move(s)) {}
+    std::unique_ptr<OptionStore> store;
+    bool storeProblemSaid = false;
+    bool progressShown = false;
+    double lastFraction = -1.0;
+};
+
+/// What StoreOf needs of a manager's private state.
+class ManagerState {
+  public:
+    static OptionStore& Store(IoManager& manager) { return *manager.state_->store; }
+};
+
+OptionStore& StoreOf(IoManager& manager) {
+    return ManagerState::Store(manager);
+}
+
 bool IoManager::LookUp(const char* name, OptionValue& value) {
     // A store that cannot be used is said once; reads then find only this session's values, so
     // that an operation that needs none of its options still runs.
-    if (!store_->TryLoad() && !storeProblemSaid_) {
-        storeProblemSaid_ = true;
+    if (!state_->store->TryLoad() && !state_->storeProblemSaid) {
+        state_->storeProblemSaid = true;
         std::fprintf(stderr, "dornel: warning: %s; its options are not used\n",
-                     store_->Problem().c_str());
+                     state_->store->Problem().c_str());
     }
-    return name && store_->Get(name, value);
+    return name && state_->store->Get(name, value);
 }
 
-IoManager::IoManager() : store_(std::make_unique<OptionStore>()) {}
+IoManager::IoManager() : state_(std::make_unique<State>(std::make_unique<OptionStore>())) {}
 
 IoManager::IoManager(const brisko::RString& storePath)
-    : store_(std::make_unique<OptionStore>(storePath.str())) {}
+    : state_(std::make_unique<State>(std::make_unique<OptionStore>(storePath.str()))) {}
 
 IoManager::~IoManager() = default;
 
@@ -78,19 +96,19 @@ bool IoManager::GetOption(const char* name, brisko::RString& value, bool) {
 }
 
 void IoManager::SetOption(const char* name, bool value, bool persistent) {
-    store_->Set(name, OptionValue::Bool(value), persistent);
+    state_->store->Set(name, OptionValue::Bool(value), persistent);
 }
 
 void IoManager::SetOption(const char* name, int value, bool persistent) {
-    store_->Set(name, OptionValue::Int(value), persistent);
+    state_->store->Set(name, OptionValue::Int(value), persistent);
 }
 
 void IoManager::SetOption(const char* name, unsigned int value, bool persistent) {
-    store_->Set(name, OptionValue::UInt(value), persistent);
+    state_->store->Set(name, OptionValue::UInt(value), persistent);
 }
 
 void IoManager::SetOption(const char* name, const char* value, bool persistent) {
-    store_->Set(name, OptionValue::Text(value ? value : ""), persistent);
+    state_->store->Set(name, OptionValue::Text(value ? value : ""), persistent);
 }
 
 bool IoManager::GetStringOption(const brisko::RString& options, const char* name, bool& value) {
@@ -127,33 +145,33 @@ bool IoManager::GetStringOption(const brisko::RString& options, const char* name
 
 void IoManager::GetOptions(std::vector<brisko::RString>& list) {
     list.clear();
-    for (const auto& [name, value] : store_->List()) {
+    for (const auto& [name, value] : state_->store->List()) {
         list.emplace_back(name);
         list.emplace_back(value.ToText());
     }
 }
 
 void IoManager::ProgressStart(const char*, bool, bool) {
-    progressShown_ = StderrIsTerminal();
-    lastFraction_ = -1.0;
+    state_->progressShown = StderrIsTerminal();
+    state_->lastFraction = -1.0;
 }
 
 void IoManager::ProgressMessage(const char* text) {
-    if (progressShown_)
+    if (state_->progressShown)
         std::fprintf(stderr, "\r\033[K%s", text ? text : "");
 }
 
 bool IoManager::ProgressProportion(double fraction) {
-    if (!progressShown_)
+    if (!state_->progressShown)
         return true;
     if (fraction < 0)
         fraction = 0;
     if (fraction > 1)
         fraction = 1;
     // Redraw only when the bar moves, so that a fast import is not slowed by the terminal.
-    if (fraction - lastFraction_ < 0.01 && lastFraction_ >= 0)
+    if (fraction - state_->lastFraction < 0.01 && state_->lastFraction >= 0)
         return true;
-    lastFraction_ = fraction;
+    state_->lastFraction = fraction;
     const int width = 40;
     const int filled = static_cast<int>(fraction * width);
     std::string bar(static_cast<size_t>(filled), '#');
@@ -167,9 +185,9 @@ bool IoManager::ProgressIndeterminate() {
 }
 
 void IoManager::ProgressStop() {
-    if (progressShown_)
+    if (state_->progressShown)
         std::fprintf(stderr, "\r\033[K");
-    progressShown_ = false;
+    state_->progressShown = false;
 }
 
 bool IoManager::ImportObject(const TrBase&) {

@@ -1,5 +1,5 @@
 // The option store: typed values and their atomic saving.
-#include "OptionStore.h"
+#include "host/qorvix/OptionStore.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "brisko/ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 #include "host/brisko/Exception.h"
 #include "host/brisko/File.h"
 

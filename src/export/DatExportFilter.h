@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "entry/FilterSlots.h"
-#include "host/FileKind.h"
+#include "common/FilterSlots.h"
+#include "common/FileKind.h"
 #include "host/brisko/EncodedBufferedFile.h"
 #include "host/brisko/RString.h"
 #include "host/qorvix/GlobalMemory.h"

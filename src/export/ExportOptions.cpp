@@ -1,8 +1,8 @@
 // Export options: per-kind defaults, the option store, option strings and the dialog's result.
 #include "export/ExportTexts.h"
 #include "export/DatExportFilter.h"
-#include "host/OptionVocabulary.h"
-#include "ui/ExportDialog.h"
+#include "common/OptionVocabulary.h"
+#include "export/ExportDialog.h"
 
 namespace dornel {
 

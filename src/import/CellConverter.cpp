@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "host/Runtime.h"
+#include "common/Runtime.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/File.h"
 #include "host/brisko/SystemInfo.h"

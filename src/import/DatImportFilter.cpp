@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "host/Runtime.h"
+#include "common/Runtime.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/Records.h"
 #include "import/ImportTexts.h"

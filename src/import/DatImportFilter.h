@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "entry/FilterSlots.h"
-#include "host/FileKind.h"
+#include "common/FilterSlots.h"
+#include "common/FileKind.h"
 #include "host/brisko/EncodedBufferedFile.h"
 #include "host/brisko/RString.h"
 #include "host/qorvix/IoFilter.h"
 #include "host/qorvix/Records.h"
-#include "ui/ImportDialogSettings.h"
+#include "import/ImportDialogSettings.h"
 
 namespace dornel {
 

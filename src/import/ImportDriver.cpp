@@ -4,7 +4,7 @@
 #include "host/qorvix/Records.h"
 #include "import/DatImportFilter.h"
 #include "import/ImportTexts.h"
-#include "ui/ImportDialog.h"
+#include "import/ImportDialog.h"
 
 namespace dornel {
 

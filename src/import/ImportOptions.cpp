@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <string>
 
-#include "host/OptionVocabulary.h"
+#include "common/OptionVocabulary.h"
 #include "import/DatImportFilter.h"
 #include "import/ImportTexts.h"
 

@@ -6,7 +6,7 @@
 #include "host/brisko/CodePageInfo.h"
 #include "host/brisko/RString.h"
 #include "ui/DialogHost.h"
-#include "ui/ExportDialogSettings.h"
+#include "export/ExportDialogSettings.h"
 
 namespace dornel {
 

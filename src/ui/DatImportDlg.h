@@ -6,7 +6,7 @@
 #include "host/brisko/CodePageInfo.h"
 #include "host/brisko/RString.h"
 #include "ui/DialogHost.h"
-#include "ui/ImportDialogSettings.h"
+#include "import/ImportDialogSettings.h"
 
 namespace dornel {
 

@@ -1,5 +1,5 @@
 // Builds without a window system have no export options dialog: it cannot be created.
-#include "ui/ExportDialog.h"
+#include "export/ExportDialog.h"
 
 namespace dornel {
 

@@ -1,5 +1,5 @@
 // Builds without a window system have no import options dialog: it cannot be created.
-#include "ui/ImportDialog.h"
+#include "import/ImportDialog.h"
 
 namespace dornel {
 

@@ -1,5 +1,5 @@
 // Tests of the option store: typed values, persistence across restarts and crashes, damage.
-#include "qorvix/OptionStore.h"
+#include "host/qorvix/OptionStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Files written beside their target: what the target is, unique names, modes, clean-up.
-#include "brisko/ReplacementFile.h"
+#include "host/brisko/ReplacementFile.h"
 
 #include <gtest/gtest.h>
 

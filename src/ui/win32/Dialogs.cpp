@@ -3,8 +3,8 @@
 #include "import/DatImportFilter.h"
 #include "ui/CDatExportDlg.h"
 #include "ui/DatImportDlg.h"
-#include "ui/ExportDialog.h"
-#include "ui/ImportDialog.h"
+#include "export/ExportDialog.h"
+#include "import/ImportDialog.h"
 #include "ui/win32/Win32Platform.h"
 
 namespace dornel {

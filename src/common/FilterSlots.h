@@ -1,7 +1,7 @@
 // The slots that both filters implement alike: the option listing, the separator, the lookup.
 #pragma once
 
-#include "host/OptionVocabulary.h"
+#include "common/OptionVocabulary.h"
 #include "host/qorvix/IoFilter.h"
 #include "host/tembla/StringOption.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "host/brisko/RString.h"
-#include "ui/ExportDialogSettings.h"
+#include "export/ExportDialogSettings.h"
 
 namespace dornel {
 

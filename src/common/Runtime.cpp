@@ -1,5 +1,5 @@
 // The parts of the runtime stand-ins that are not worth inlining.
-#include "host/Runtime.h"
+#include "common/Runtime.h"
 
 #include <charconv>
 #include <system_error>

@@ -1,5 +1,5 @@
 // Tests of the keyword vocabulary of the character options and of the option listing.
-#include "host/OptionVocabulary.h"
+#include "common/OptionVocabulary.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/HostApi.h"
+#include "host/qorvix/IoManager.h"
 
 namespace qorvix {
 

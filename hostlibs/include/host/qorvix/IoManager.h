@@ -13,6 +13,9 @@ namespace qorvix {
 class TrBase;
 class OptionStore;
 struct OptionValue;
+class IoManager;
+/// The store behind a manager, for the host that owns both (see OptionStore.h).
+QORVIX_API OptionStore& StoreOf(IoManager& manager);
 
 using HostWindow = void*;
 
@@ -90,17 +93,15 @@ class QORVIX_API IoManager {
     const brisko::RString& GetFormatKey() const { return formatKey_; }
     void SetFormatKey(const brisko::RString& key) { formatKey_ = key; }
 
-    OptionStore& Store() { return *store_; }
-
   private:
+    friend class ManagerState;
+    struct State;
     bool LookUp(const char* name, OptionValue& value);
 
-    std::unique_ptr<OptionStore> store_;
-    bool storeProblemSaid_ = false;
+    // The option store and the progress display: the host's business, not a filter's.
+    std::unique_ptr<State> state_;
     HostWindow hostWindow_ = nullptr;
     brisko::RString formatKey_;
-    bool progressShown_ = false;
-    double lastFraction_ = -1.0;
 };
 
 }  // namespace qorvix

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "host/brisko/RString.h"
-#include "ui/ImportDialogSettings.h"
+#include "import/ImportDialogSettings.h"
 
 namespace dornel {
 

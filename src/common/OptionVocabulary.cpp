@@ -1,10 +1,10 @@
 // Keyword values of the character options, and the option listing of both filters.
-#include "host/OptionVocabulary.h"
+#include "common/OptionVocabulary.h"
 
 #include <string>
 #include <vector>
 
-#include "host/Runtime.h"
+#include "common/Runtime.h"
 
 namespace dornel {
 

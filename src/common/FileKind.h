@@ -13,5 +13,7 @@ enum FileKind : int32_t {
     KIND_BNA = 3,
     KIND_BLN = 4,
 };
+// Filters keep these numbers; a host that stored one reads the same kind back.
+static_assert(KIND_CSV == 0 && KIND_TXT == 1 && KIND_DAT == 2 && KIND_BNA == 3 && KIND_BLN == 4);
 
 }  // namespace dornel

@@ -92,7 +92,7 @@ void NormalizeQualifier(RString& value) {
         value = RString(result);
 }
 
-void NormalizeDecimal(RString& value) {
+void NormalizeDecimalKeyword(RString& value) {
     if (value.str() == "period")
         value = RString(".");
     else if (value.str() == "comma")
@@ -151,7 +151,7 @@ void NormalizeOptionValue(const char* optionName, RString& value) {
     else if (CompareNoCase(optionName, "TextQualifier") == 0)
         NormalizeQualifier(value);
     else if (CompareNoCase(optionName, "DecimalSymbol") == 0)
-        NormalizeDecimal(value);
+        NormalizeDecimalKeyword(value);
 }
 
 RString FormatOptionsListing(qorvix::IoManager& manager) {

@@ -13,13 +13,14 @@ inline bool IsSpace16(char16_t c) {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
 }
 
-/// _wtof: the leading decimal number of the text ('.' as decimal point), 0 when there is none.
-/// Reads leading white space, an optional sign, digits with an optional '.', an optional
-/// exponent; ignores whatever follows. Overflow gives infinity, underflow 0, as strtod does.
 /// The rest of WideToDouble: any number of digits and any exponent, through the standard
 /// reader (Runtime.cpp). Apart, so that the common case needs no stack frame. p is past the
 /// white space.
 double WideToDoubleInGeneral(const char16_t* p);
+
+/// _wtof: the leading decimal number of the text ('.' as decimal point), 0 when there is none.
+/// Reads leading white space, an optional sign, digits with an optional '.', an optional
+/// exponent; ignores whatever follows. Overflow gives infinity, underflow 0, as strtod does.
 
 inline double WideToDouble(const char16_t* p) {
     while (IsSpace16(*p))

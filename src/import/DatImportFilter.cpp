@@ -42,9 +42,9 @@ int DatImportFilter::ProbeFile(const RString& path) {
             const char* ext = extension.c_str() + 1;
             const char* k = key.c_str();
             auto is = [](const char* a, const char* b) { return CompareNoCase(a, b) == 0; };
-            if ((is(ext, "dat") && is(k, "dat")) || (is(ext, "csv") && is(k, "csv")) ||
-                (is(ext, "txt") && is(k, "txt")) || (is(ext, "bln") && is(k, "blnw")) ||
-                (is(ext, "bna") && is(k, "bnaw")) || is(ext, k))
+            // The boundary keys end in "w"; every other key is its own extension.
+            if (is(ext, k) || (is(ext, "bln") && is(k, "blnw")) ||
+                (is(ext, "bna") && is(k, "bnaw")))
                 return 1;
         }
         return CompareNoCase(key.c_str(), "txt") == 0 ? 2 : 0;

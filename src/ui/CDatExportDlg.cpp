@@ -89,18 +89,14 @@ void CDatExportDlg::OnOk() {
     const char decimal = host->IsChecked(IDC_EXP_DECIMAL_COMMA) ? ',' : '.';
     const int qualifier = host->ComboSelection(IDC_EXP_QUALIFIER);
     const char qualifierValue = qualifier == 1 ? '\'' : qualifier == 2 ? '\0' : '"';
-    uint32_t method = 2;
-    if (host->IsChecked(IDC_EXP_UTF16))
-        method = 1;
-    else if (host->IsChecked(IDC_EXP_UTF8))
-        method = 2;
-    else if (host->IsChecked(IDC_EXP_ANSI))
-        method = 0;
+    // UTF-8 unless another encoding is checked.
+    const bool ansi = host->IsChecked(IDC_EXP_ANSI);
+    const uint32_t method = host->IsChecked(IDC_EXP_UTF16) ? 1 : ansi ? 0 : 2;
     delimiterChar = delimiter;
     decimalChar = decimal;
     qualifierChar = qualifierValue;
     encodingMethod = method;
-    if (host->IsChecked(IDC_EXP_ANSI))
+    if (ansi)
         codePage = codePages.GetPageNumberByIndex(host->ComboSelection(IDC_EXP_CODE_PAGES));
     if (decimalChar == delimiterChar && filter &&
         filter->Warning(qorvix::WARN_YES_NO, "%s", kSameSymbolWarning) != qorvix::WARN_YES)

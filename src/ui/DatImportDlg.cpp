@@ -164,7 +164,6 @@ void DatImportDlg::OnInitDialog() {
     CutOffAtGroup(*host, IDC_ENCODING_GROUP);
     for (int id : {IDC_ENCODING_GROUP, IDC_ENCODING_LABEL, IDC_CODE_PAGE_LABEL, IDC_CODE_PAGES})
         host->Enable(id, false);
-    delimited = delimited ? true : false;
     ShowGroups();
     RebuildPreview();
     host->CenterOnParent();

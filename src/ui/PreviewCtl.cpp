@@ -111,13 +111,6 @@ void PreviewCtl::ShowRuler(bool show) {
     }
 }
 
-void PreviewCtl::ShowRowNumbers(bool show) {
-    if (show != showRowNumbers) {
-        showRowNumbers = show;
-        UpdateScrollBars();
-    }
-}
-
 void PreviewCtl::UpdateScrollBars() {
     int32_t total = 0;
     for (int32_t w : columnWidths)

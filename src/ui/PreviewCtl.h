@@ -70,7 +70,6 @@ class PreviewCtl {
     void SetColumnBreaks(const std::vector<int32_t>* breaks);
     void SetFirstRowNumber(int32_t n);
     void ShowRuler(bool show);
-    void ShowRowNumbers(bool show);
     void UpdateScrollBars();
     /// A scroll message on one bar with its code.
     void Scroll(int bar, int code);

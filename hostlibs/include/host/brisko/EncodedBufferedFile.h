@@ -79,7 +79,8 @@ class BRISKO_API CEncodedBufferedFile {
     bool IsOpen() const { return file_ != nullptr; }
     /// Flushes pending output and closes; throws when the data could not be written.
     void Close();
-    /// Closes without flushing errors; with true a file opened for writing is deleted.
+    /// Closes without reporting errors. An output never reaches its target name, whatever the
+    /// flag says: its part file is deleted, and any earlier file at the target stays.
     void Abort(bool removeFile);
 
     char16_t Getc() {

@@ -240,8 +240,8 @@ void VisitWorksheet(const Worksheet& sheet, const RecordVisitor& visit) {
                     char text[40];
                     brisko::WQMapFmtTypesToExcelFmtStr(cell.dateFormat, cell.timeFormat, text);
                     const bool dated = cell.dateFormat != 0 || cell.timeFormat != 0;
-                    format.mask = dated ? 0x120 : 0;
-                    format.category = dated ? 6 : 0;
+                    format.mask = dated ? CELLFMT_DATE_MASK : 0;
+                    format.category = dated ? CELLFMT_CATEGORY_DATE : 0;
                     format.format = brisko::RString(text);
                     if (!visit(format))
                         return;

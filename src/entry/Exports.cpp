@@ -11,28 +11,25 @@ namespace {
 using dornel::FileKind;
 
 // No C++ exception may leave an extern "C" factory: a failed allocation gives null.
-qorvix::IoImportFilter* MakeImport(qorvix::IoManager& manager, FileKind kind) {
-    void* memory = ::operator new(sizeof(dornel::DatImportFilter), std::nothrow);
+template <class Filter>
+Filter* Make(qorvix::IoManager& manager, FileKind kind) {
+    void* memory = ::operator new(sizeof(Filter), std::nothrow);
     if (!memory)
         return nullptr;
     try {
-        return new (memory) dornel::DatImportFilter(manager, kind);
+        return new (memory) Filter(manager, kind);
     } catch (...) {
         ::operator delete(memory);
         return nullptr;
     }
 }
 
+qorvix::IoImportFilter* MakeImport(qorvix::IoManager& manager, FileKind kind) {
+    return Make<dornel::DatImportFilter>(manager, kind);
+}
+
 qorvix::IoExportFilter* MakeExport(qorvix::IoManager& manager, FileKind kind) {
-    void* memory = ::operator new(sizeof(dornel::DatExportFilter), std::nothrow);
-    if (!memory)
-        return nullptr;
-    try {
-        return new (memory) dornel::DatExportFilter(manager, kind);
-    } catch (...) {
-        ::operator delete(memory);
-        return nullptr;
-    }
+    return Make<dornel::DatExportFilter>(manager, kind);
 }
 
 }  // namespace

@@ -126,7 +126,8 @@ ExportStatus DatExportFilter::ExportObject(TrBase& record) {
 void DatExportFilter::SetCellFormat(const TrCellFmt& format) {
     int date = 0, time = 0;
     brisko::WQMapExcelFmtStrToFmtTypes(format.format.c_str(), date, time);
-    if ((format.mask & 0x20) && format.category == 6 && (date != 0 || time != 0)) {
+    if ((format.mask & qorvix::CELLFMT_FORMAT_TEXT) &&
+        format.category == qorvix::CELLFMT_CATEGORY_DATE && (date != 0 || time != 0)) {
         dateFormat = date;
         timeFormat = time;
     } else {
@@ -278,7 +279,7 @@ ExportStatus DatExportFilter::EndExport() {
         length -= bomLength;
         terminator = 2;
     }
-    HGLOBAL block = GlobalAlloc(0x2000, static_cast<SIZE_T>(length) + terminator);
+    HGLOBAL block = GlobalAlloc(GMEM_DDESHARE, static_cast<SIZE_T>(length) + terminator);
     if (!block)
         Throw_ERR_FILE_NO_MEM(kExportSource, kLineNoMemory, path.c_str());
     auto* bytes = static_cast<unsigned char*>(GlobalLock(block));

@@ -14,12 +14,7 @@ namespace dornel {
 
 using namespace qorvix;
 
-namespace {
-
-constexpr char16_t kLF = 10;
-constexpr char16_t kCR = 13;
-
-}  // namespace
+namespace {}  // namespace
 
 bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator) {
     const char16_t* const field = fieldBuffer.data();
@@ -141,8 +136,8 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text)
             char format[40];
             brisko::WQMapFmtTypesToExcelFmtStr(dateFormat, timeFormat, format);
             TrCellFmt cellFormat(r, c, 0);
-            cellFormat.mask = 0x120;
-            cellFormat.category = 6;
+            cellFormat.mask = qorvix::CELLFMT_DATE_MASK;
+            cellFormat.category = qorvix::CELLFMT_CATEGORY_DATE;
             cellFormat.format = RString(format);
             // A refused format leaves the field a text.
             if (ImportObject(cellFormat)) {

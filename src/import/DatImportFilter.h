@@ -38,6 +38,8 @@ enum CharClass : uint8_t {
 };
 
 constexpr char16_t kEof = brisko::kEndOfFile;
+constexpr char16_t kLF = 10;
+constexpr char16_t kCR = 13;
 /// A field holds at most this many characters, then a terminating zero.
 constexpr int kFieldCapacity = 999;
 constexpr int32_t kNoLimit = 2147483647;

@@ -12,8 +12,6 @@ using namespace qorvix;
 
 namespace {
 
-constexpr char16_t kLF = 10;
-constexpr char16_t kCR = 13;
 constexpr uint32_t kProgressRows = 1000;
 
 }  // namespace

@@ -10,8 +10,8 @@ namespace dornel {
 
 namespace {
 
-constexpr char16_t kLF = 10;
-constexpr char16_t kCR = 13;
+/// Delimiter detection looks at this many lines at the most.
+constexpr int kDelimiterSampleLines = 100;
 
 /// Copies the run of ordinary units at the reader's position into the field and returns its
 /// new length. The units are taken straight from the decoded block, with the same one look-up
@@ -282,7 +282,7 @@ void DatImportFilter::DetectDelimiter() {
         if (t == kEof)
             break;
         if (t == kLF) {
-            if (lines == 100)
+            if (lines == kDelimiterSampleLines)
                 break;
             ++lines;
         } else if (t < counts.size() && charClass[t] == CLASS_DELIMITER) {

@@ -33,11 +33,11 @@ bool CDatExportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, int
         host->Enable(IDC_EXP_CODE_PAGES, id == IDC_EXP_ANSI);
         return true;
     }
-    if (id == 1) {
+    if (id == kIdOk) {
         OnOk();
         return true;
     }
-    if (id >= 2 && id <= 7) {
+    if (id >= kIdCancel && id <= kIdNo) {
         host->EndDialog(id);
         return true;
     }
@@ -101,7 +101,7 @@ void CDatExportDlg::OnOk() {
     if (decimalChar == delimiterChar && filter &&
         filter->Warning(qorvix::WARN_YES_NO, "%s", kSameSymbolWarning) != qorvix::WARN_YES)
         return;
-    host->EndDialog(1);
+    host->EndDialog(kIdOk);
 }
 
 }  // namespace dornel

@@ -64,9 +64,9 @@ bool DatImportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, intp
     const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
     result = 0;
     switch (id) {
-        case 1:
+        case kIdOk:
             ComposeDelimiterText();
-            host->EndDialog(1);
+            host->EndDialog(kIdOk);
             return true;
         case IDC_DELIMITED:
         case IDC_FIXED_WIDTH:

@@ -11,6 +11,11 @@ namespace dornel {
 
 class PreviewCtl;
 
+/// The standard buttons' ids: OK, Cancel, and the last of them (No).
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdNo = 7;
+
 /// Messages and notifications the dialogs handle.
 constexpr unsigned kWmInitDialog = 0x110;
 constexpr unsigned kWmCommand = 0x111;

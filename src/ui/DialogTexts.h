@@ -13,6 +13,9 @@ constexpr const char* kSameSymbolWarning =
     "This may make the file unreadable.\n\nProceed anyway?";
 constexpr const char* kQualifierEntries[3] = {"\" (Double quote)", "' (Single quote)", "(none)"};
 
+constexpr int kImportDialogTemplate = 104;
+constexpr int kExportDialogTemplate = 105;
+
 /// Import dialog (template 104).
 enum ImportDialogId : int {
     IDC_DELIMITED = 20000,

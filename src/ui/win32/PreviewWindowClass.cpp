@@ -173,7 +173,7 @@ void RegisterPreviewClass(HINSTANCE instance) {
     wc.lpfnWndProc = PreviewProc;
     wc.cbWndExtra = 8;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
     RegisterClassExA(&wc);
 }

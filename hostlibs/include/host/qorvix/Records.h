@@ -62,6 +62,11 @@ class QORVIX_API TrCell : public TrBase {
 
 /// The number format of one cell. Mask bit 0x20 marks the format text as set; category 6 is
 /// dates and times.
+constexpr uint16_t CELLFMT_FORMAT_TEXT = 0x20;
+/// The mask an import gives a date or time format.
+constexpr uint16_t CELLFMT_DATE_MASK = 0x120;
+constexpr uint8_t CELLFMT_CATEGORY_DATE = 6;
+
 class QORVIX_API TrCellFmt : public TrBase {
   public:
     TrCellFmt(int32_t row, int32_t col, int32_t target) : row(row), col(col), target(target) {}

@@ -1,6 +1,7 @@
 // Keyword values of the character options, and the option listing of both filters.
 #include "common/OptionVocabulary.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -9,15 +10,6 @@
 namespace dornel {
 
 namespace {
-
-struct Keyword {
-    const char* word;
-    char character;
-};
-
-constexpr Keyword kDelimiterKeywords[] = {
-    {"tab", '\t'}, {"space", ' '}, {"comma", ','}, {"semicolon", ';'}, {"equals", '='},
-};
 
 bool IsListSeparator(char c) {
     return c == ' ' || c == ',' || c == '\t';
@@ -50,7 +42,7 @@ std::string Lowered(const std::string& s) {
 void NormalizeDelimiter(RString& value) {
     const std::string lower = Lowered(value.str());
     bool keywordForm = false;
-    for (const Keyword& k : kDelimiterKeywords)
+    for (const CharacterKeyword& k : kDelimiterKeywords)
         keywordForm = keywordForm || lower.find(k.word) != std::string::npos;
     if (!keywordForm)
         return;
@@ -60,7 +52,7 @@ void NormalizeDelimiter(RString& value) {
     std::string result;
     for (const std::string& entry : entries) {
         bool matched = false;
-        for (const Keyword& k : kDelimiterKeywords) {
+        for (const CharacterKeyword& k : kDelimiterKeywords) {
             if (CompareNoCase(entry.c_str(), k.word) == 0) {
                 result += k.character;
                 matched = true;
@@ -77,14 +69,13 @@ void NormalizeQualifier(RString& value) {
     std::string result;
     bool keywordSeen = false;
     for (const std::string& entry : SplitEntries(value.str())) {
-        if (CompareNoCase(entry.c_str(), "doublequote") == 0) {
-            result += '"';
+        if (CompareNoCase(entry.c_str(), kNoQualifierKeyword) == 0)
             keywordSeen = true;
-        } else if (CompareNoCase(entry.c_str(), "singlequote") == 0) {
-            result += '\'';
-            keywordSeen = true;
-        } else if (CompareNoCase(entry.c_str(), "none") == 0) {
-            keywordSeen = true;
+        for (const CharacterKeyword& k : kQualifierKeywords) {
+            if (CompareNoCase(entry.c_str(), k.word) == 0) {
+                result += k.character;
+                keywordSeen = true;
+            }
         }
     }
     // Without a keyword the value holds literal qualifier characters.
@@ -93,52 +84,42 @@ void NormalizeQualifier(RString& value) {
 }
 
 void NormalizeDecimalKeyword(RString& value) {
-    if (value.str() == "period")
-        value = RString(".");
-    else if (value.str() == "comma")
-        value = RString(",");
+    for (const CharacterKeyword& k : kDecimalKeywords)
+        if (value.str() == k.word)
+            value = RString(std::string(1, k.character));
 }
 
-std::string ListDelimiter(const std::string& value) {
+/// A value's characters as the listing writes them: each keyword's listed word, or the
+/// character itself; with unknown set, a character without a keyword becomes what it says.
+std::string ListCharacters(const std::string& value, std::span<const CharacterKeyword> keywords,
+                           const char* unknown) {
     std::string out;
     for (size_t i = 0; i < value.size(); ++i) {
         if (i > 0)
             out += ',';
-        switch (value[i]) {
-            case '\t':
-                out += "tab";
-                break;
-            case ' ':
-                out += "space";
-                break;
-            case ',':
-                out += "comma";
-                break;
-            case ';':
-                out += "semicolon";
-                break;
-            default:
-                out += value[i];
-                break;
-        }
+        const char* word = nullptr;
+        for (const CharacterKeyword& k : keywords)
+            if (k.character == value[i])
+                word = k.listedAs;
+        if (word)
+            out += word;
+        else if (unknown)
+            out += unknown;
+        else
+            out += value[i];
     }
     return out;
+}
+
+std::string ListDelimiter(const std::string& value) {
+    return ListCharacters(value, kDelimiterKeywords, nullptr);
 }
 
 std::string ListQualifier(const std::string& value) {
     if (value.empty())
-        return "none";
-    std::string out;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        // The listing names the single quote "quote"; any other character is an empty entry.
-        if (value[i] == '"')
-            out += "doublequote";
-        else if (value[i] == '\'')
-            out += "quote";
-    }
-    return out;
+        return kNoQualifierKeyword;
+    // Any character other than the two quotes is an empty entry.
+    return ListCharacters(value, kQualifierKeywords, "");
 }
 
 }  // namespace
@@ -146,11 +127,11 @@ std::string ListQualifier(const std::string& value) {
 void NormalizeOptionValue(const char* optionName, RString& value) {
     if (!optionName)
         return;
-    if (CompareNoCase(optionName, "Delimiter") == 0)
+    if (CompareNoCase(optionName, kOptDelimiter) == 0)
         NormalizeDelimiter(value);
-    else if (CompareNoCase(optionName, "TextQualifier") == 0)
+    else if (CompareNoCase(optionName, kOptTextQualifier) == 0)
         NormalizeQualifier(value);
-    else if (CompareNoCase(optionName, "DecimalSymbol") == 0)
+    else if (CompareNoCase(optionName, kOptDecimalSymbol) == 0)
         NormalizeDecimalKeyword(value);
 }
 
@@ -163,9 +144,9 @@ RString FormatOptionsListing(qorvix::IoManager& manager) {
         const std::string& value = options[i + 1].str();
         listing += name;
         listing += '=';
-        if (CompareNoCase(name.c_str(), "delimiter") == 0)
+        if (CompareNoCase(name.c_str(), kOptDelimiter) == 0)
             listing += ListDelimiter(value);
-        else if (CompareNoCase(name.c_str(), "textqualifier") == 0)
+        else if (CompareNoCase(name.c_str(), kOptTextQualifier) == 0)
             listing += ListQualifier(value);
         else
             listing += value;
@@ -174,6 +155,14 @@ RString FormatOptionsListing(qorvix::IoManager& manager) {
     if (!listing.empty())
         listing.pop_back();
     return RString(listing);
+}
+
+int ReadClipboardTextType(qorvix::IoManager& manager, bool* found) {
+    int textType = -1;
+    const bool set = manager.GetOption(kOptClipboardTextType, textType, false);
+    if (found)
+        *found = set;
+    return textType;
 }
 
 }  // namespace dornel

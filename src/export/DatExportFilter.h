@@ -77,7 +77,6 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
   private:
     ExportStatus ProgressCheck();
     void EndProgress();
-    int ClipboardTextType();
     void Write(const char16_t* text);
 
     brisko::WString cellText_;  // what WriteCell and WriteCellText write next, kept for its buffer

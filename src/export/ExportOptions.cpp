@@ -1,6 +1,7 @@
 // Export options: per-kind defaults, the option store, option strings and the dialog's result.
 #include "export/ExportTexts.h"
 #include "export/DatExportFilter.h"
+#include "common/OptionTable.h"
 #include "common/OptionVocabulary.h"
 #include "export/ExportDialog.h"
 
@@ -18,46 +19,60 @@ void DatExportFilter::ResetExportDefaults() {
     codePage = 0;
 }
 
+namespace {
+
+using Row = OptionRow<DatExportFilter>;
+using F = DatExportFilter;
+
+// The export options, loaded, saved and taken from option strings in one order. An empty
+// qualifier is saved as its keyword, so that a later read can tell it from absence.
+constexpr Row kExportOptions[] = {
+    {.name = kOptDelimiter, .text = &F::delimiterOption, .loadAt = 0, .saveAt = 0, .stringAt = 0},
+    {.name = kOptDecimalSymbol,
+     .text = &F::decimalOption,
+     .loadAt = 1,
+     .saveAt = 1,
+     .stringAt = 1,
+     .textKindOnly = true},
+    {.name = kOptTextQualifier,
+     .text = &F::qualifierOption,
+     .loadAt = 2,
+     .saveAt = 2,
+     .stringAt = 2,
+     .emptyAs = kNoQualifierKeyword},
+    {.name = kOptExportEncodingMethod,
+     .number = &F::encodingMethod,
+     .loadAt = 3,
+     .saveAt = 3,
+     .stringAt = 3},
+    {.name = kOptExportCodepage, .number = &F::codePage, .loadAt = 4, .saveAt = 4, .stringAt = 4},
+};
+
+}  // namespace
+
 void DatExportFilter::LoadExportOptions(bool persistent) {
-    qorvix::IoManager& m = m_manager;
-    m.GetOption(kExpOptDelimiter, delimiterOption, persistent);
-    NormalizeOptionValue(kExpOptDelimiter, delimiterOption);
-    m.GetOption(kExpOptDecimalSymbol, decimalOption, persistent);
-    NormalizeOptionValue(kExpOptDecimalSymbol, decimalOption);
-    m.GetOption(kExpOptTextQualifier, qualifierOption, persistent);
-    NormalizeOptionValue(kExpOptTextQualifier, qualifierOption);
-    m.GetOption(kExpOptEncodingMethod, encodingMethod, persistent);
-    m.GetOption(kExpOptCodepage, codePage, persistent);
+    InOrder<F>(kExportOptions, &Row::loadAt,
+               [&](const Row& row) { ReadOption(m_manager, row, *this, persistent); });
 }
 
 void DatExportFilter::SaveExportOptions(bool persistent) {
-    qorvix::IoManager& m = m_manager;
-    m.SetOption(kExpOptDelimiter, delimiterOption, persistent);
-    m.SetOption(kExpOptDecimalSymbol, decimalOption, persistent);
-    // An empty qualifier is stored as its keyword, so that a later read can tell it from absence.
-    m.SetOption(kExpOptTextQualifier, qualifierOption.empty() ? RString("none") : qualifierOption,
-                persistent);
-    m.SetOption(kExpOptEncodingMethod, static_cast<unsigned int>(encodingMethod), persistent);
-    m.SetOption(kExpOptCodepage, static_cast<unsigned int>(codePage), persistent);
+    InOrder<F>(kExportOptions, &Row::saveAt,
+               [&](const Row& row) { WriteOption(m_manager, row, *this, persistent); });
 }
 
 void DatExportFilter::ApplyStringOptions(const RString& options) {
     qorvix::IoManager& m = m_manager;
     bool defaults = false, forget = false;
-    m.GetStringOption(options, kExpOptDefaults, defaults);
-    m.GetStringOption(options, kExpOptForgetOptions, forget);
+    m.GetStringOption(options, kOptDefaults, defaults);
+    m.GetStringOption(options, kOptForgetOptions, forget);
     if (defaults)
         ResetExportDefaults();
     else
         LoadExportOptions(true);
-    if (m.GetStringOption(options, kExpOptDelimiter, delimiterOption))
-        NormalizeOptionValue(kExpOptDelimiter, delimiterOption);
-    if (kind == KIND_TXT && m.GetStringOption(options, kExpOptDecimalSymbol, decimalOption))
-        NormalizeOptionValue(kExpOptDecimalSymbol, decimalOption);
-    if (m.GetStringOption(options, kExpOptTextQualifier, qualifierOption))
-        NormalizeOptionValue(kExpOptTextQualifier, qualifierOption);
-    m.GetStringOption(options, kExpOptEncodingMethod, encodingMethod);
-    m.GetStringOption(options, kExpOptCodepage, codePage);
+    InOrder<F>(kExportOptions, &Row::stringAt, [&](const Row& row) {
+        if (!row.textKindOnly || kind == KIND_TXT)
+            ReadStringOption(m, options, row, *this);
+    });
     SaveExportOptions(!forget);
 }
 

@@ -11,15 +11,6 @@ constexpr int kLineNoLength = 735;
 constexpr int kLineNoMemory = 773;
 constexpr int kLineNothingRead = 798;
 
-constexpr const char* kExpOptDelimiter = "Delimiter";
-constexpr const char* kExpOptDecimalSymbol = "DecimalSymbol";
-constexpr const char* kExpOptTextQualifier = "TextQualifier";
-constexpr const char* kExpOptEncodingMethod = "ExportEncodingMethod";
-constexpr const char* kExpOptCodepage = "ExportCodepage";
-constexpr const char* kExpOptDefaults = "Defaults";
-constexpr const char* kExpOptForgetOptions = "ForgetOptions";
-constexpr const char* kExpOptClipboardTextType = "ClipboardTextType";
-
 constexpr const char* kMsgExportingMemory = "Exporting to memory block";
 constexpr const char* kMsgExportingFile = "Exporting data file %s";
 

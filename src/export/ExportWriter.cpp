@@ -5,6 +5,7 @@
 #include "export/DatExportFilter.h"
 #include "export/ExportTexts.h"
 #include "export/NumberText.h"
+#include "common/OptionVocabulary.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/File.h"
 #include "host/brisko/PrimData.h"
@@ -43,12 +44,6 @@ void DatExportFilter::EndProgress() {
     }
 }
 
-int DatExportFilter::ClipboardTextType() {
-    int textType = -1;
-    m_manager.GetOption(kExpOptClipboardTextType, textType, false);
-    return textType;
-}
-
 ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive) {
     outputPath = path;
     delimiterText = {u','};
@@ -72,8 +67,8 @@ ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive)
                                          : brisko::TE_ANSI;
         page = codePage;
     }
-    int textType = -1;
-    const bool clipboard = m_manager.GetOption(kExpOptClipboardTextType, textType, false);
+    bool clipboard = false;
+    const int textType = ReadClipboardTextType(m_manager, &clipboard);
     if (textType == 0)
         encoding = brisko::TE_ANSI;
     else if (textType == 1)
@@ -271,7 +266,7 @@ ExportStatus DatExportFilter::EndExport() {
     if (length < 0)
         ThrowError(kExportSource, kLineNoLength, ERR_FILE_IO);
     size_t terminator = 0;
-    const int textType = ClipboardTextType();
+    const int textType = ReadClipboardTextType(m_manager);
     if (textType == 0) {
         terminator = 1;
     } else if (textType == 1) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/OptionVocabulary.h"
 #include "common/Runtime.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/Records.h"
@@ -55,8 +56,7 @@ int DatImportFilter::ProbeFile(const RString& path) {
 }
 
 ImportStatus DatImportFilter::ImportFromMemory(const void* data, uint32_t size, bool flag) {
-    int textType = -1;
-    m_manager.GetOption(kOptClipboardTextType, textType, false);
+    const int textType = ReadClipboardTextType(m_manager);
     aggressiveConversion = false;
     if (textType == 0) {
         aggressiveConversion = true;

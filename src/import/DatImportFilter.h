@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ColumnBreaks.h"
 #include "common/FilterSlots.h"
 #include "common/FileKind.h"
 #include "host/brisko/EncodedBufferedFile.h"
@@ -42,7 +43,6 @@ constexpr char16_t kLF = 10;
 constexpr char16_t kCR = 13;
 /// A field holds at most this many characters, then a terminating zero.
 constexpr int kFieldCapacity = 999;
-constexpr int32_t kNoLimit = 2147483647;
 
 /// Reads delimited and fixed-width text into worksheet records.
 class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
@@ -65,8 +65,6 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     void ResetImportDefaults();
     void LoadImportOptions(bool persistent);
     void SaveImportOptions(bool persistent);
-    void ParseColumnBreaks(const char* text);
-    RString FormatColumnBreaks() const;
 
     // Character classes (CharClasses.cpp).
     void BuildCharClasses();

@@ -1,5 +1,6 @@
 // The import driver: opens the reader, settles the reading rules by kind, streams fields into
 // records between a begin and an end record, and builds the dialog's preview.
+#include "common/OptionVocabulary.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/Records.h"
 #include "import/DatImportFilter.h"
@@ -24,8 +25,7 @@ void DatImportFilter::OpenReader(const RString& path, int encoding, uint32_t cod
 }
 
 int DatImportFilter::ClipboardTextEncoding() {
-    int textType = -1;
-    m_manager.GetOption(kOptClipboardTextType, textType, false);
+    const int textType = ReadClipboardTextType(m_manager);
     textTypeFixed = textType == 0 || textType == 1;
     return textType == 1 ? brisko::TE_UTF16LE : brisko::TE_ANSI;
 }
@@ -172,7 +172,7 @@ void DatImportFilter::ApplyDialogSettings(const ImportDialogSettings& s) {
     importCodePage = static_cast<uint32_t>(s.codePage);
     decimalSymbol = RString(s.commaDecimal ? "," : ".");
     BuildCharClasses();
-    ParseColumnBreaks(s.columnBreaksText.c_str());
+    columnBreaks = ParseColumnBreaks(s.columnBreaksText.c_str());
 }
 
 bool DatImportFilter::BuildPreview(const ImportDialogSettings& s, std::vector<PreviewCell>& cells,
@@ -227,7 +227,7 @@ bool DatImportFilter::RunImportDialog(int fileEncoding, int fileIsUnicode) {
     ImportDialogSettings s;
     s.delimited = !useFixedWidth;
     s.startRow = startRow;
-    s.columnBreaksText = FormatColumnBreaks();
+    s.columnBreaksText = FormatColumnBreaks(columnBreaks);
     s.delimiterText = delimiters;
     s.qualifierText = qualifiers;
     s.skipLeadingSpaces = eatWhitespace;

@@ -1,7 +1,6 @@
-// Import options: per-kind defaults, the option store, host option strings, column breaks.
-#include <algorithm>
-#include <string>
+// Import options: per-kind defaults, the option store, host option strings.
 
+#include "common/OptionTable.h"
 #include "common/OptionVocabulary.h"
 #include "import/DatImportFilter.h"
 #include "import/ImportTexts.h"
@@ -52,43 +51,81 @@ void DatImportFilter::ResetImportDefaults() {
         BuildCharClasses();
 }
 
+namespace {
+
+using Row = OptionRow<DatImportFilter>;
+using F = DatImportFilter;
+constexpr auto kSession = OptionLife::Session;
+
+// The import options and their places in loading, saving and option strings. ImportCodePage is
+// saved after the white-space switches although it is read before them; DecimalSymbol is saved
+// and taken from TXT option strings but never loaded; TextQualifier is loaded and never saved.
+constexpr Row kImportOptions[] = {
+    {.name = kOptUseFixedWidth, .flag = &F::useFixedWidth, .loadAt = 0, .saveAt = 0, .stringAt = 0},
+    {.name = kOptStartRow, .whole = &F::startRow, .loadAt = 1, .saveAt = 1, .stringAt = 1},
+    {.name = kOptImportCodePage,
+     .number = &F::importCodePage,
+     .loadAt = 2,
+     .saveAt = 7,
+     .stringAt = 2},
+    {.name = kOptColumnBreaks, .breaks = &F::columnBreaks, .loadAt = 3, .saveAt = 2, .stringAt = 3},
+    {.name = kOptDelimiter,
+     .text = &F::delimiters,
+     .loadAt = 4,
+     .saveAt = 3,
+     .stringAt = 4,
+     .given = &F::delimiterGiven},
+    {.name = kOptTextQualifier,
+     .text = &F::qualifiers,
+     .loadAt = 5,
+     .stringAt = 5,
+     .given = &F::qualifierGiven},
+    {.name = kOptDecimalSymbol,
+     .text = &F::decimalSymbol,
+     .saveAt = 4,
+     .stringAt = 6,
+     .given = &F::decimalGiven,
+     .textKindOnly = true},
+    {.name = kOptEatWhitespace, .flag = &F::eatWhitespace, .loadAt = 6, .saveAt = 5, .stringAt = 7},
+    {.name = kOptSkipExtraDelimiters,
+     .flag = &F::skipExtraDelimiters,
+     .loadAt = 7,
+     .saveAt = 6,
+     .stringAt = 8},
+    {.name = kOptAggressiveConversion,
+     .flag = &F::aggressiveConversion,
+     .life = kSession,
+     .loadAt = 8,
+     .saveAt = 8,
+     .stringAt = 9},
+    {.name = kOptMaxRow,
+     .whole = &F::maxRow,
+     .life = kSession,
+     .loadAt = 9,
+     .saveAt = 9,
+     .stringAt = 10},
+    {.name = kOptMaxCol,
+     .whole = &F::maxCol,
+     .life = kSession,
+     .loadAt = 10,
+     .saveAt = 10,
+     .stringAt = 11},
+    {.name = kOptDateTimeSupport, .flag = &F::dateTimeSupport, .life = kSession, .loadAt = 11},
+};
+
+}  // namespace
+
 void DatImportFilter::LoadImportOptions(bool persistent) {
     // DAT options live only for the session.
     const bool p = kind == KIND_DAT ? false : persistent;
-    qorvix::IoManager& m = m_manager;
-    m.GetOption(kOptUseFixedWidth, useFixedWidth, p);
-    m.GetOption(kOptStartRow, startRow, p);
-    m.GetOption(kOptImportCodePage, importCodePage, p);
-    columnBreaks.clear();
-    RString breaks;
-    if (m.GetOption(kOptColumnBreaks, breaks, p))
-        ParseColumnBreaks(breaks.c_str());
-    m.GetOption(kOptDelimiter, delimiters, p);
-    NormalizeOptionValue(kOptDelimiter, delimiters);
-    m.GetOption(kOptTextQualifier, qualifiers, p);
-    NormalizeOptionValue(kOptTextQualifier, qualifiers);
-    m.GetOption(kOptEatWhitespace, eatWhitespace, p);
-    m.GetOption(kOptSkipExtraDelimiters, skipExtraDelimiters, p);
-    m.GetOption(kOptAggressiveConversion, aggressiveConversion, false);
-    m.GetOption(kOptMaxRow, maxRow, false);
-    m.GetOption(kOptMaxCol, maxCol, false);
-    m.GetOption(kOptDateTimeSupport, dateTimeSupport, false);
+    InOrder<F>(kImportOptions, &Row::loadAt,
+               [&](const Row& row) { ReadOption(m_manager, row, *this, p); });
 }
 
 void DatImportFilter::SaveImportOptions(bool persistent) {
     const bool p = kind == KIND_DAT ? false : persistent;
-    qorvix::IoManager& m = m_manager;
-    m.SetOption(kOptUseFixedWidth, useFixedWidth, p);
-    m.SetOption(kOptStartRow, static_cast<int>(startRow), p);
-    m.SetOption(kOptColumnBreaks, FormatColumnBreaks(), p);
-    m.SetOption(kOptDelimiter, delimiters, p);
-    m.SetOption(kOptDecimalSymbol, decimalSymbol, p);
-    m.SetOption(kOptEatWhitespace, eatWhitespace, p);
-    m.SetOption(kOptSkipExtraDelimiters, skipExtraDelimiters, p);
-    m.SetOption(kOptImportCodePage, static_cast<unsigned int>(importCodePage), p);
-    m.SetOption(kOptAggressiveConversion, aggressiveConversion, false);
-    m.SetOption(kOptMaxRow, static_cast<int>(maxRow), false);
-    m.SetOption(kOptMaxCol, static_cast<int>(maxCol), false);
+    InOrder<F>(kImportOptions, &Row::saveAt,
+               [&](const Row& row) { WriteOption(m_manager, row, *this, p); });
 }
 
 void DatImportFilter::ApplyStringOptions(const RString& options) {
@@ -100,70 +137,12 @@ void DatImportFilter::ApplyStringOptions(const RString& options) {
         ResetImportDefaults();
     else
         LoadImportOptions(true);
-
-    m.GetStringOption(options, kOptUseFixedWidth, useFixedWidth);
-    m.GetStringOption(options, kOptStartRow, startRow);
-    m.GetStringOption(options, kOptImportCodePage, importCodePage);
-
-    // A string without ColumnBreaks leaves the list empty, whatever was loaded.
-    columnBreaks.clear();
-    RString breaks;
-    if (m.GetStringOption(options, kOptColumnBreaks, breaks))
-        ParseColumnBreaks(breaks.c_str());
-
-    delimiterGiven = m.GetStringOption(options, kOptDelimiter, delimiters);
-    NormalizeOptionValue(kOptDelimiter, delimiters);
-    qualifierGiven = m.GetStringOption(options, kOptTextQualifier, qualifiers);
-    NormalizeOptionValue(kOptTextQualifier, qualifiers);
-    if (kind == KIND_TXT) {
-        decimalGiven = m.GetStringOption(options, kOptDecimalSymbol, decimalSymbol);
-        NormalizeOptionValue(kOptDecimalSymbol, decimalSymbol);
-    }
-
-    m.GetStringOption(options, kOptEatWhitespace, eatWhitespace);
-    m.GetStringOption(options, kOptSkipExtraDelimiters, skipExtraDelimiters);
-    m.GetStringOption(options, kOptAggressiveConversion, aggressiveConversion);
-    m.GetStringOption(options, kOptMaxRow, maxRow);
-    m.GetStringOption(options, kOptMaxCol, maxCol);
-
+    InOrder<F>(kImportOptions, &Row::stringAt, [&](const Row& row) {
+        if (!row.textKindOnly || kind == KIND_TXT)
+            ReadStringOption(m, options, row, *this);
+    });
     SaveImportOptions(!forget);
     BuildCharClasses();
-}
-
-void DatImportFilter::ParseColumnBreaks(const char* text) {
-    columnBreaks.clear();
-    columnBreaks.push_back(0);
-    const char* p = text ? text : "";
-    while (*p) {
-        if (*p >= '0' && *p <= '9') {
-            int64_t value = 0;
-            while (*p >= '0' && *p <= '9') {
-                value = std::min<int64_t>(value * 10 + (*p - '0'), kNoLimit);
-                ++p;
-            }
-            columnBreaks.push_back(static_cast<int32_t>(value));
-        } else {
-            ++p;
-            // A text ending in a separator adds a 0, which merges with the leading one.
-            if (*p == 0)
-                columnBreaks.push_back(0);
-        }
-    }
-    columnBreaks.push_back(kNoLimit);
-    std::sort(columnBreaks.begin(), columnBreaks.end());
-    columnBreaks.erase(std::unique(columnBreaks.begin(), columnBreaks.end()), columnBreaks.end());
-}
-
-RString DatImportFilter::FormatColumnBreaks() const {
-    std::string text;
-    if (columnBreaks.size() < 2)
-        return RString();
-    for (size_t i = 1; i + 1 < columnBreaks.size(); ++i) {
-        if (i > 1)
-            text += ' ';
-        text += std::to_string(columnBreaks[i]);
-    }
-    return RString(text);
 }
 
 }  // namespace dornel

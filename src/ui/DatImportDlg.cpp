@@ -19,25 +19,6 @@ namespace {
 
 constexpr size_t kEditTextBytes = 260;
 
-/// The break positions the grid draws: every run of digits is one position (a run beyond the
-/// largest position counts as that), anything else only separates them; sorted, unique.
-std::vector<int32_t> DisplayBreaks(const std::string& text) {
-    std::vector<int32_t> list;
-    for (size_t i = 0; i < text.size();) {
-        if (text[i] < '0' || text[i] > '9') {
-            ++i;
-            continue;
-        }
-        int64_t value = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-            value = std::min<int64_t>(value * 10 + (text[i] - '0'), kNoLimit);
-        list.push_back(static_cast<int32_t>(value));
-    }
-    std::sort(list.begin(), list.end());
-    list.erase(std::unique(list.begin(), list.end()), list.end());
-    return list;
-}
-
 }  // namespace
 
 DatImportDlg::DatImportDlg(DialogHost* h) : host(h) {}
@@ -310,7 +291,7 @@ void DatImportDlg::RebuildPreview() {
     if (delimited) {
         preview->SetColumnBreaks(nullptr);
     } else {
-        const std::vector<int32_t> breaks = DisplayBreaks(columnBreaksText.str());
+        const std::vector<int32_t> breaks = ColumnBreakNumbers(columnBreaksText.c_str());
         preview->SetColumnBreaks(&breaks);
     }
 }

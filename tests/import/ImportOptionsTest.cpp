@@ -1,36 +1,10 @@
-// Tests of the import options: defaults by kind, the store, option strings, column breaks.
+// Tests of the import options: defaults by kind, the store, option strings.
 #include <gtest/gtest.h>
 
 #include "import/ImportTestSupport.h"
 
 namespace dornel::test {
 namespace {
-
-TEST(ColumnBreaks, ParseSortsDropsRepeatsAndFormatsBack) {
-    struct Case {
-        const char* text;
-        std::vector<int32_t> breaks;
-        const char* formatted;
-    } cases[] = {
-        {"", {0, kNoLimit}, ""},
-        {"10, 24, 32", {0, 10, 24, 32, kNoLimit}, "10 24 32"},
-        {"10 24 32", {0, 10, 24, 32, kNoLimit}, "10 24 32"},
-        {"32,10,10,24", {0, 10, 24, 32, kNoLimit}, "10 24 32"},
-        {"-5", {0, 5, kNoLimit}, "5"},
-        {"0 7;", {0, 7, kNoLimit}, "7"},
-        {"abc", {0, kNoLimit}, ""},
-        {"99999999999 3", {0, 3, kNoLimit}, "3"},
-    };
-    RecordingManager m;
-    DatImportFilter f(m, KIND_TXT);
-    for (const Case& c : cases) {
-        f.ParseColumnBreaks(c.text);
-        EXPECT_EQ(f.columnBreaks, c.breaks) << c.text;
-        EXPECT_EQ(f.FormatColumnBreaks().str(), c.formatted) << c.text;
-    }
-    f.columnBreaks.clear();
-    EXPECT_EQ(f.FormatColumnBreaks().str(), "");
-}
 
 TEST(ImportDefaults, DependOnTheKind) {
     struct Case {

@@ -11,6 +11,7 @@
 #include "RecordsFile.h"
 #include "Session.h"
 #include "SheetBuilder.h"
+#include "WholeFile.h"
 #include "Worksheet.h"
 #include "host/brisko/ReplacementFile.h"
 #include "host/brisko/DateTime.h"
@@ -305,7 +306,7 @@ int RunConvert(const Settings& s) {
                 return filter->ImportFile(brisko::RString(Utf8ToAcp(input.Path())), false);
             });
         } catch (const brisko::Exception& e) {
-            throw RenamedInput(e, input);
+            throw input.Renamed(e);
         }
         builder.Finish();
         if (t)

@@ -155,4 +155,11 @@ std::string InputFile::Describe(std::string text) const {
     return text;
 }
 
+brisko::Exception InputFile::Renamed(const brisko::Exception& error) const {
+    brisko::Exception renamed(error.Module().c_str(), error.File().c_str(), error.Line(),
+                              error.Code(), Describe(error.what()));
+    renamed.SetCodeName(error.CodeName());
+    return renamed;
+}
+
 }  // namespace dornel::app

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "host/brisko/Exception.h"
+
 namespace dornel::app {
 
 /// The plug-in reads files with a length that it may open more than once. A stream ("-",
@@ -24,6 +26,8 @@ class InputFile {
     bool Spooled() const { return !folder_.empty(); }
     /// text with the spooled file's path replaced by the input as the user gave it.
     std::string Describe(std::string text) const;
+    /// The plug-in's error about this input, naming the input as the user gave it.
+    brisko::Exception Renamed(const brisko::Exception& error) const;
 
   private:
     void Spool(int fd, bool isDevice);

@@ -69,14 +69,7 @@ int KindFor(const std::string& given, const std::string& path);
 std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace);
 /// Option-string entries that the plug-in never asked for were ignored: say so.
 void WarnUnusedEntries(const std::string& options, const HostManager& manager);
-std::vector<char> ReadWholeFile(const std::string& path);
-/// Writes data as the file at path (code page 0), the way an export writes its target: through
-/// a symbolic link, in place on a device or FIFO, else complete or not at all, keeping an
-/// existing file's mode. False with the reason when it could not.
-bool WriteWholeFile(const std::string& path, std::string_view data, std::string& why);
 int StatusExit(int status);
-/// The plug-in's error about a spooled input, naming the input as the user gave it.
-brisko::Exception RenamedInput(const brisko::Exception& error, const class InputFile& input);
 
 int RunImport(const Settings& s);
 int RunProbe(const Settings& s);

@@ -1,32 +1,18 @@
-// The host program dornel: loads the plug-in, calls its factories and slots, shows the results.
+// The host program dornel: parses the command line and runs the command it names.
 #include <CLI/CLI.hpp>
 
-#include <cctype>
+#include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <memory>
-#include <sstream>
+#include <new>
 #include <string>
-#include <vector>
 
-#include "HostManager.h"
-#include "InputFile.h"
 #include "Output.h"
-#include "Session.h"
-#include "host/qorvix/OptionStore.h"
 #include "PluginLibrary.h"
+#include "Session.h"
 #include "Trace.h"
-#include "SheetBuilder.h"
-#include "Worksheet.h"
-#include "host/brisko/ReplacementFile.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/Exception.h"
-#include "host/brisko/File.h"
-#include "host/qorvix/IoFilter.h"
-
-#include <csignal>
-#include <new>
+#include "host/brisko/ReplacementFile.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -34,148 +20,6 @@
 #endif
 
 namespace dornel::app {
-
-int RunImport(const Settings& s) {
-    Trace trace(stdout);
-    Trace* t = s.trace ? &trace : nullptr;
-    const int kind = KindFor(s.kind, s.file);
-    const InputFile input(s.file);
-    auto manager = MakeManager(s, t);
-    manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
-    Worksheet sheet;
-    SheetBuilder builder(sheet);
-    // The CSV and JSON views are written as the rows arrive; only the table needs them all.
-    const bool streamed = s.format == "csv" || s.format == "json";
-    RowStream stream(stdout, s.format == "json" ? RowStream::Json : RowStream::Csv);
-    if (!s.trace)
-        manager->SetSink(streamed ? static_cast<RecordSink*>(&stream) : &builder);
-    PluginLibrary plugin(s.plugin);
-    qorvix::IoImportFilter* filter = plugin.Import(kind)(*manager);
-    if (!filter)
-        throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
-    std::unique_ptr<qorvix::IoImportFilter> owner(filter);
-    if (s.optionsGiven) {
-        manager->Call([&] { filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.options))); });
-        if (t)
-            t->Write(Json{{"call", "ApplyStringOptions"}});
-        WarnUnusedEntries(s.options, *manager);
-    }
-    int status;
-    try {
-        if (s.fromMemory) {
-            const std::vector<char> data = ReadWholeFile(input.Path());
-            status = manager->Call([&] {
-                return filter->ImportFromMemory(data.data(), static_cast<uint32_t>(data.size()),
-                                                s.interactive);
-            });
-            if (t)
-                t->Write(Json{{"call", "ImportFromMemory"}, {"status", status}});
-        } else {
-            status = manager->Call([&] {
-                return filter->ImportFile(brisko::RString(Utf8ToAcp(input.Path())), s.interactive);
-            });
-            if (t)
-                t->Write(Json{{"call", "ImportFile"}, {"status", status}});
-        }
-    } catch (const brisko::Exception& e) {
-        throw RenamedInput(e, input);
-    }
-    owner.reset();
-    builder.Finish();
-    if (!s.trace) {
-        if (streamed)
-            stream.Finish();
-        else if (s.format == "table")
-            sheet.WriteTable(stdout);
-        if (status == 1)
-            std::fprintf(stderr, "dornel: the import stopped early\n");
-        else if (status == 2)
-            std::fprintf(stderr, "dornel: the import was cancelled\n");
-    }
-    return StatusExit(status);
-}
-
-int RunProbe(const Settings& s) {
-    const int kind = KindFor(s.kind, s.file);
-    const InputFile input(s.file);
-    Trace trace(stdout);
-    auto manager = MakeManager(s, s.trace ? &trace : nullptr);
-    manager->SetFormatKey(brisko::RString(s.key.empty() ? kFormatKeys[kind] : s.key));
-    PluginLibrary plugin(s.plugin);
-    std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));
-    if (!filter)
-        throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
-    const int answer =
-        manager->Call([&] { return filter->ProbeFile(brisko::RString(Utf8ToAcp(input.Path()))); });
-    if (s.trace)
-        trace.Write(Json{{"call", "ProbeFile"}, {"status", answer}});
-    else
-        WriteOutput(stdout, std::to_string(answer) + "\n");
-    return kExitOk;
-}
-
-int RunOptionsList(const Settings& s) {
-    qorvix::OptionStore store(s.store);
-    store.Load();
-    for (const auto& [name, value] : store.List())
-        WriteOutput(stdout, AcpToUtf8(name) + "=" + AcpToUtf8(value.ToText()) + " (" +
-                                qorvix::OptionTypeName(value.type) + ")\n");
-    return kExitOk;
-}
-
-int RunOptionsGet(const Settings& s) {
-    qorvix::OptionStore store(s.store);
-    store.Load();
-    qorvix::OptionValue value;
-    if (!store.Get(Utf8ToAcp(s.optionName), value)) {
-        std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s'\n",
-                     s.optionName.c_str(), s.store.c_str());
-        return kExitError;
-    }
-    WriteOutput(stdout, AcpToUtf8(value.ToText()) + "\n");
-    return kExitOk;
-}
-
-int RunOptionsSet(const Settings& s) {
-    qorvix::OptionValue value;
-    if (s.optionType.empty()) {
-        HostManager probe("", nullptr);
-        probe.HostSetOption(s.optionName, s.optionValue);
-        qorvix::StoreOf(probe).Get(Utf8ToAcp(s.optionName), value);
-    } else {
-        qorvix::OptionType type;
-        if (!qorvix::OptionTypeFromName(s.optionType, type))
-            throw UsageError("unknown type '" + s.optionType + "' (bool, int, uint or text)");
-        if (!qorvix::ParseOptionValue(type, Utf8ToAcp(s.optionValue), value))
-            throw UsageError("'" + s.optionValue + "' is not a valid " + s.optionType +
-                             " value for " + s.optionName);
-    }
-    qorvix::OptionStore store(s.store);
-    store.Set(Utf8ToAcp(s.optionName), value, true);
-    return kExitOk;
-}
-
-int RunOptionsListing(const Settings& s) {
-    const int kind = KindFromName(s.kind.empty() ? "txt" : s.kind);
-    auto manager = MakeManager(s, nullptr);
-    PluginLibrary plugin(s.plugin);
-    brisko::RString listing;
-    if (s.direction == "import") {
-        std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));
-        if (!filter)
-            throw std::runtime_error("the import factory made no filter");
-        listing = manager->Call([&] { return filter->GetOptionsString(); });
-    } else if (s.direction == "export") {
-        std::unique_ptr<qorvix::IoExportFilter> filter(plugin.Export(kind)(*manager));
-        if (!filter)
-            throw std::runtime_error("the export factory made no filter");
-        listing = manager->Call([&] { return filter->GetOptionsString(); });
-    } else {
-        throw UsageError("--direction is import or export, not '" + s.direction + "'");
-    }
-    WriteOutput(stdout, AcpToUtf8(listing.str()) + "\n");
-    return kExitOk;
-}
 
 namespace {
 

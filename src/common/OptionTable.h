@@ -115,4 +115,26 @@ bool ReadStringOption(qorvix::IoManager& m, const RString& options, const Option
     return found;
 }
 
+/// A host option string: Defaults (absent: defaultsUnlessSaid) says whether to start from the
+/// defaults (reset) or from the store (load); then every option the string names, in the walk's
+/// order (TXT-only ones when textKind). Returns ForgetOptions: true when the result is to be
+/// kept for the session only.
+template <class Filter, class Reset, class Load>
+bool TakeOptionString(qorvix::IoManager& m, const RString& options,
+                      std::span<const OptionRow<Filter>> rows, Filter& f, bool defaultsUnlessSaid,
+                      bool textKind, Reset reset, Load load) {
+    bool defaults = defaultsUnlessSaid, forget = false;
+    m.GetStringOption(options, kOptDefaults, defaults);
+    m.GetStringOption(options, kOptForgetOptions, forget);
+    if (defaults)
+        reset();
+    else
+        load();
+    InOrder<Filter>(rows, &OptionRow<Filter>::stringAt, [&](const OptionRow<Filter>& row) {
+        if (!row.textKindOnly || textKind)
+            ReadStringOption(m, options, row, f);
+    });
+    return forget;
+}
+
 }  // namespace dornel

@@ -61,18 +61,10 @@ void DatExportFilter::SaveExportOptions(bool persistent) {
 }
 
 void DatExportFilter::ApplyStringOptions(const RString& options) {
-    qorvix::IoManager& m = m_manager;
-    bool defaults = false, forget = false;
-    m.GetStringOption(options, kOptDefaults, defaults);
-    m.GetStringOption(options, kOptForgetOptions, forget);
-    if (defaults)
-        ResetExportDefaults();
-    else
-        LoadExportOptions(true);
-    InOrder<F>(kExportOptions, &Row::stringAt, [&](const Row& row) {
-        if (!row.textKindOnly || kind == KIND_TXT)
-            ReadStringOption(m, options, row, *this);
-    });
+    // Without a word on it, an option string starts from what the store holds.
+    const bool forget = TakeOptionString<F>(
+        m_manager, options, kExportOptions, *this, false, kind == KIND_TXT,
+        [this] { ResetExportDefaults(); }, [this] { LoadExportOptions(true); });
     SaveExportOptions(!forget);
 }
 

@@ -128,6 +128,10 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
   private:
     char16_t ReadFixedWidthField();
     void OpenReader(const RString& path, int encoding, uint32_t codePage, bool imposed);
+    /// Opens the file again as the dialog's encoding choice says.
+    void ReopenForChoice(const RString& path, int fileIsUnicode, int choice, int encoding);
+    /// The rules CSV, BNA and BLN impose whatever the options say.
+    void ApplyFixedRules(const char* fieldDelimiters);
     int ClipboardTextEncoding();
     void TrimFieldEnd();
 

@@ -1,5 +1,7 @@
 // The import driver: opens the reader, settles the reading rules by kind, streams fields into
 // records between a begin and an end record, and builds the dialog's preview.
+#include <exception>
+
 #include "common/OptionVocabulary.h"
 #include "host/brisko/File.h"
 #include "host/qorvix/Records.h"
@@ -47,6 +49,27 @@ ImportStatus DatImportFilter::ImportFile(const RString& path, bool interactive) 
     return RunImport(path, interactive);
 }
 
+void DatImportFilter::ApplyFixedRules(const char* fieldDelimiters) {
+    useFixedWidth = false;
+    startRow = 0;
+    delimiters = RString(fieldDelimiters);
+    qualifiers = RString("\"");
+    eatWhitespace = true;
+    skipExtraDelimiters = false;
+}
+
+void DatImportFilter::ReopenForChoice(const RString& path, int fileIsUnicode, int choice,
+                                      int encoding) {
+    reader.reset();
+    // A choice that differs from what the file was read as imposes the chosen encoding.
+    if (fileIsUnicode != 0 && choice == 0)
+        OpenReader(path, brisko::TE_ANSI, importCodePage, true);
+    else if (fileIsUnicode == 0 && choice != 0)
+        OpenReader(path, brisko::TE_UTF16LE, 0, true);
+    else
+        OpenReader(path, encoding, 0, textTypeFixed);
+}
+
 ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
     reader.reset();
     const int encoding = ClipboardTextEncoding();
@@ -54,23 +77,13 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
 
     switch (kind) {
         case KIND_CSV:
-            useFixedWidth = false;
-            startRow = 0;
-            delimiters = RString(!decimalSymbol.empty() && decimalSymbol[0] == ',' ? ";" : ",");
-            qualifiers = RString("\"");
-            eatWhitespace = true;
-            skipExtraDelimiters = false;
+            ApplyFixedRules(!decimalSymbol.empty() && decimalSymbol[0] == ',' ? ";" : ",");
             m_manager.GetOption(kOptDateTimeSupport, dateTimeSupport, false);
             BuildCharClasses();
             break;
         case KIND_BNA:
         case KIND_BLN:
-            useFixedWidth = false;
-            startRow = 0;
-            delimiters = RString(",\t; ");
-            qualifiers = RString("\"");
-            eatWhitespace = true;
-            skipExtraDelimiters = false;
+            ApplyFixedRules(",\t; ");
             BuildCharClasses();
             break;
         case KIND_DAT:
@@ -85,13 +98,7 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
                 const int fileIsUnicode = reader->m_isUnicode;
                 if (!RunImportDialog(encoding, fileIsUnicode))
                     return IMPORT_CANCELLED;
-                reader.reset();
-                if (fileIsUnicode != 0 && unicodeChoice == 0)
-                    OpenReader(path, brisko::TE_ANSI, importCodePage, true);
-                else if (fileIsUnicode == 0 && unicodeChoice != 0)
-                    OpenReader(path, brisko::TE_UTF16LE, 0, true);
-                else
-                    OpenReader(path, encoding, 0, textTypeFixed);
+                ReopenForChoice(path, fileIsUnicode, unicodeChoice, encoding);
             }
             reader->SetCodePage(importCodePage);
             BuildCharClasses();
@@ -106,6 +113,15 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
 
     CProgress progress(&m_manager);
     m_manager.ProgressStart("", true, true);
+    // Every way out but an error ends the progress display; an error is the host's to show.
+    struct ProgressEnd {
+        qorvix::IoManager& manager;
+        int unwinding = std::uncaught_exceptions();
+        ~ProgressEnd() {
+            if (std::uncaught_exceptions() == unwinding)
+                manager.ProgressStop();
+        }
+    } progressEnd{m_manager};
     if (fromMemory)
         m_manager.ProgressMessage(kMsgImportingMemory);
     else
@@ -113,10 +129,8 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
                            brisko::CPath(reader->GetFilePath()).GetNameAndExtension().c_str());
 
     TrBeginWksImp begin;
-    if (!ImportObject(begin)) {
-        m_manager.ProgressStop();
+    if (!ImportObject(begin))
         return IMPORT_STOPPED;
-    }
 
     SkipStartRows();
     fixedColumn = 0;
@@ -126,10 +140,8 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
     for (;;) {
         char16_t t = ReadField();
         TrimFieldEnd();
-        if (!EmitField(row, col, t)) {
-            m_manager.ProgressStop();
+        if (!EmitField(row, col, t))
             return IMPORT_STOPPED;
-        }
         if (t != kLF && t != kCR) {
             if (col < colLimit) {
                 if (t == kEof)
@@ -147,19 +159,15 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
             const double fraction =
                 static_cast<double>(static_cast<uint32_t>(reader->GetPosition())) /
                 static_cast<uint32_t>(length);
-            if (!m_manager.ProgressProportion(fraction)) {
-                m_manager.ProgressStop();
+            if (!m_manager.ProgressProportion(fraction))
                 return IMPORT_STOPPED;
-            }
         }
         if (row >= rowLimit || t == kEof)
             break;
     }
 
     TrEndWksImp end;
-    const bool accepted = ImportObject(end);
-    m_manager.ProgressStop();
-    return accepted ? IMPORT_DONE : IMPORT_STOPPED;
+    return ImportObject(end) ? IMPORT_DONE : IMPORT_STOPPED;
 }
 
 void DatImportFilter::ApplyDialogSettings(const ImportDialogSettings& s) {
@@ -181,13 +189,7 @@ bool DatImportFilter::BuildPreview(const ImportDialogSettings& s, std::vector<Pr
     if (!reader)
         return true;
     const RString path = reader->GetFilePath();
-    reader.reset();
-    if (s.fileIsUnicode != 0 && s.encodingChoice == 0)
-        OpenReader(path, brisko::TE_ANSI, importCodePage, true);
-    else if (s.fileIsUnicode == 0 && s.encodingChoice != 0)
-        OpenReader(path, brisko::TE_UTF16LE, 0, true);
-    else
-        OpenReader(path, s.fileEncoding, 0, textTypeFixed);
+    ReopenForChoice(path, s.fileIsUnicode, s.encodingChoice, s.fileEncoding);
     reader->SetCodePage(importCodePage);
     SkipStartRows();
 

@@ -129,18 +129,10 @@ void DatImportFilter::SaveImportOptions(bool persistent) {
 }
 
 void DatImportFilter::ApplyStringOptions(const RString& options) {
-    qorvix::IoManager& m = m_manager;
-    bool defaults = true, forget = false;
-    m.GetStringOption(options, kOptDefaults, defaults);
-    m.GetStringOption(options, kOptForgetOptions, forget);
-    if (defaults)
-        ResetImportDefaults();
-    else
-        LoadImportOptions(true);
-    InOrder<F>(kImportOptions, &Row::stringAt, [&](const Row& row) {
-        if (!row.textKindOnly || kind == KIND_TXT)
-            ReadStringOption(m, options, row, *this);
-    });
+    // Without a word on it, an option string starts from the defaults.
+    const bool forget = TakeOptionString<F>(
+        m_manager, options, kImportOptions, *this, true, kind == KIND_TXT,
+        [this] { ResetImportDefaults(); }, [this] { LoadImportOptions(true); });
     SaveImportOptions(!forget);
     BuildCharClasses();
 }

@@ -1,0 +1,101 @@
+// dornel import and dornel probe: a file through an import filter, into a view or a verdict.
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "HostManager.h"
+#include "InputFile.h"
+#include "Output.h"
+#include "PluginLibrary.h"
+#include "Session.h"
+#include "SheetBuilder.h"
+#include "Trace.h"
+#include "WholeFile.h"
+#include "Worksheet.h"
+#include "host/brisko/Exception.h"
+#include "host/qorvix/IoFilter.h"
+
+namespace dornel::app {
+
+int RunImport(const Settings& s) {
+    Trace trace(stdout);
+    Trace* t = s.trace ? &trace : nullptr;
+    const int kind = KindFor(s.kind, s.file);
+    const InputFile input(s.file);
+    auto manager = MakeManager(s, t);
+    manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
+    Worksheet sheet;
+    SheetBuilder builder(sheet);
+    // The CSV and JSON views are written as the rows arrive; only the table needs them all.
+    const bool streamed = s.format == "csv" || s.format == "json";
+    RowStream stream(stdout, s.format == "json" ? RowStream::Json : RowStream::Csv);
+    if (!s.trace)
+        manager->SetSink(streamed ? static_cast<RecordSink*>(&stream) : &builder);
+    PluginLibrary plugin(s.plugin);
+    qorvix::IoImportFilter* filter = plugin.Import(kind)(*manager);
+    if (!filter)
+        throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
+    std::unique_ptr<qorvix::IoImportFilter> owner(filter);
+    if (s.optionsGiven) {
+        manager->Call([&] { filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.options))); });
+        if (t)
+            t->Write(Json{{"call", "ApplyStringOptions"}});
+        WarnUnusedEntries(s.options, *manager);
+    }
+    int status;
+    try {
+        if (s.fromMemory) {
+            const std::vector<char> data = ReadWholeFile(input.Path());
+            status = manager->Call([&] {
+                return filter->ImportFromMemory(data.data(), static_cast<uint32_t>(data.size()),
+                                                s.interactive);
+            });
+            if (t)
+                t->Write(Json{{"call", "ImportFromMemory"}, {"status", status}});
+        } else {
+            status = manager->Call([&] {
+                return filter->ImportFile(brisko::RString(Utf8ToAcp(input.Path())), s.interactive);
+            });
+            if (t)
+                t->Write(Json{{"call", "ImportFile"}, {"status", status}});
+        }
+    } catch (const brisko::Exception& e) {
+        throw input.Renamed(e);
+    }
+    owner.reset();
+    builder.Finish();
+    if (!s.trace) {
+        if (streamed)
+            stream.Finish();
+        else if (s.format == "table")
+            sheet.WriteTable(stdout);
+        if (status == 1)
+            std::fprintf(stderr, "dornel: the import stopped early\n");
+        else if (status == 2)
+            std::fprintf(stderr, "dornel: the import was cancelled\n");
+    }
+    return StatusExit(status);
+}
+
+int RunProbe(const Settings& s) {
+    const int kind = KindFor(s.kind, s.file);
+    const InputFile input(s.file);
+    Trace trace(stdout);
+    auto manager = MakeManager(s, s.trace ? &trace : nullptr);
+    manager->SetFormatKey(brisko::RString(s.key.empty() ? kFormatKeys[kind] : s.key));
+    PluginLibrary plugin(s.plugin);
+    std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));
+    if (!filter)
+        throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
+    const int answer =
+        manager->Call([&] { return filter->ProbeFile(brisko::RString(Utf8ToAcp(input.Path()))); });
+    if (s.trace)
+        trace.Write(Json{{"call", "ProbeFile"}, {"status", answer}});
+    else
+        WriteOutput(stdout, std::to_string(answer) + "\n");
+    return kExitOk;
+}
+
+}  // namespace dornel::app

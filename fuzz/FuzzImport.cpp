@@ -1,8 +1,10 @@
 // Fuzz target: the reader and the converter over arbitrary bytes under every option a fuzzer
-// byte can choose, from a file or a memory block, with the preview now and then.
+// byte can choose, from a file or a memory block, with the preview now and then. Every record
+// handed to the host is checked as it arrives (RecordCheck.h).
 #include <cstdint>
 
 #include "FuzzInput.h"
+#include "RecordCheck.h"
 #include "host/brisko/Exception.h"
 #include "import/DatImportFilter.h"
 
@@ -34,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int maxCol = static_cast<int>(in.Below(8)) - 1;
     const std::string body = in.Rest();
 
-    qorvix::IoManager manager;
+    fuzz::CheckingManager manager;
     if (textType >= 0)
         manager.SetOption("ClipboardTextType", textType, false);
     manager.SetOption("UseFixedWidth", (flags & 1) != 0, false);
@@ -51,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DatImportFilter filter(manager, kind);
     try {
         if (flags & 32) {
-            filter.ImportFromMemory(body.data(), static_cast<uint32_t>(body.size()), false);
+            manager.CheckFinished(
+                filter.ImportFromMemory(body.data(), static_cast<uint32_t>(body.size()), false));
         } else {
             const std::string path = fuzz::WriteScratch("import.txt", body);
             if (flags & 64) {
@@ -72,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 filter.BuildPreview(s, cells, 50);
                 filter.reader.reset();
             } else {
-                filter.ImportFile(brisko::RString(path), false);
+                manager.CheckFinished(filter.ImportFile(brisko::RString(path), false));
             }
         }
     } catch (const brisko::Exception&) {

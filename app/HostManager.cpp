@@ -84,8 +84,42 @@ Json RecordJson(const TrBase& record) {
     return j;
 }
 
+namespace {
+
+/// What a reader decided, as the trace's "reader" line.
+void TraceReader(void* context, const std::string& path, const brisko::EncodingDecision& d) {
+    static_cast<HostManager*>(context)->NoteReader(path, d);
+}
+
+}  // namespace
+
 HostManager::HostManager(const std::string& storePath, Trace* trace)
-    : IoManager(brisko::RString(storePath)), trace_(trace) {}
+    : IoManager(brisko::RString(storePath)), trace_(trace) {
+    if (trace_)
+        brisko::SetReaderObserver(TraceReader, this);
+}
+
+HostManager::~HostManager() {
+    if (trace_)
+        brisko::SetReaderObserver(nullptr, nullptr);
+}
+
+void HostManager::NameReaderPath(const std::string& path, const std::string& name) {
+    readerPath_ = path;
+    readerName_ = name;
+}
+
+void HostManager::NoteReader(const std::string& path, const brisko::EncodingDecision& d) {
+    const bool named = !readerName_.empty() && (readerPath_.empty() || readerPath_ == path);
+    const bool fromBytes =
+        d.why == "no mark" || d.why == "detected" || d.why == "guessed" || d.why == "ascii";
+    trace_->Write(Json{{"reader",
+                        {{"path", named ? readerName_ : AcpToUtf8(path)},
+                         {"encoding", d.Name()},
+                         {"codePage", d.form == brisko::FORM_8BIT ? d.codePage : 0u},
+                         {"mark", d.markBytes > 0},
+                         {"detected", fromBytes}}}});
+}
 
 void HostManager::TraceOption(const char* call, const char* name, const char* type, bool persistent,
                               bool found, const Json& value) {

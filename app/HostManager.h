@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "Trace.h"
+#include "host/brisko/EncodingDetection.h"
 #include "host/brisko/Exception.h"
 #include "host/qorvix/IoManager.h"
 
@@ -23,6 +24,7 @@ class HostManager : public qorvix::IoManager {
   public:
     /// storePath empty: a store in memory only. trace null: no trace, progress on the terminal.
     HostManager(const std::string& storePath, Trace* trace);
+    ~HostManager() override;
 
     bool GetOption(const char* name, bool& value, bool persistent) override;
     bool GetOption(const char* name, int& value, bool persistent) override;
@@ -54,6 +56,12 @@ class HostManager : public qorvix::IoManager {
     /// the option and the store named too, so that a user can repair a value that cannot work.
     template <class F>
     auto Call(F&& call) -> decltype(call());
+
+    /// The trace names a reader of path as name ("-" for a spooled input); with an empty path,
+    /// every reader (the scratch file of a memory block).
+    void NameReaderPath(const std::string& path, const std::string& name);
+    /// Writes the trace's line about a reader that was opened.
+    void NoteReader(const std::string& path, const brisko::EncodingDecision& decision);
 
     /// Sets an option as the host itself does (--set): not traced, never saved.
     void HostSetOption(const std::string& name, const std::string& value);
@@ -89,6 +97,8 @@ class HostManager : public qorvix::IoManager {
     std::set<std::string> lookedUp_;
     std::set<std::string> readOptions_;  // options the filter read and found
     int calls_ = 0;
+    std::string readerPath_;
+    std::string readerName_;
 };
 
 template <class F>

@@ -14,6 +14,7 @@
 #include "Trace.h"
 #include "WholeFile.h"
 #include "Worksheet.h"
+#include "host/brisko/EncodingDetection.h"
 #include "host/brisko/Exception.h"
 #include "host/qorvix/IoFilter.h"
 
@@ -26,6 +27,10 @@ int RunImport(const Settings& s) {
     const InputFile input(s.file);
     auto manager = MakeManager(s, t);
     manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
+    if (s.fromMemory)
+        manager->NameReaderPath("", "(memory block)");
+    else if (input.Spooled())
+        manager->NameReaderPath(input.Path(), s.file);
     Worksheet sheet;
     SheetBuilder builder(sheet);
     // The CSV and JSON views are written as the rows arrive; only the table needs them all.
@@ -91,10 +96,16 @@ int RunProbe(const Settings& s) {
         throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
     const int answer =
         manager->Call([&] { return filter->ProbeFile(brisko::RString(Utf8ToAcp(input.Path()))); });
-    if (s.trace)
+    if (s.trace) {
         trace.Write(Json{{"call", "ProbeFile"}, {"status", answer}});
-    else
+    } else {
         WriteOutput(stdout, std::to_string(answer) + "\n");
+        // Standard output stays the answer alone; how the file would be read goes beside it.
+        brisko::EncodingDecision decision;
+        if (brisko::DecideFileEncoding(brisko::RString(Utf8ToAcp(input.Path())), decision))
+            std::fprintf(stderr, "dornel: '%s' reads as %s, %s\n", s.file.c_str(),
+                         decision.Name().c_str(), decision.why.c_str());
+    }
     return kExitOk;
 }
 

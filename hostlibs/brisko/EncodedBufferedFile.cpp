@@ -12,8 +12,10 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "host/brisko/Exception.h"
+#include "host/brisko/EncodingDetection.h"
 #include "host/brisko/File.h"
 
 #include "FileOffsets.h"
@@ -25,7 +27,6 @@ namespace brisko {
 namespace {
 
 std::atomic<size_t> defaultBlockSize{64 * 1024};
-constexpr size_t kSniffBytes = 512;
 // Blocks decoded ahead of the reader. The thread sleeps until half of them are free again, so
 // that it is woken once per several blocks: a wake-up costs more than decoding a small block.
 constexpr size_t kBlocksAhead = 8;
@@ -250,32 +251,45 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
                                           bool keepSignature) {
     int64_t size = GetFileSize(path_);
     length_ = size < 0 ? 0 : size;
-    uint8_t head[kSniffBytes];
-    const size_t n = std::fread(head, 1, sizeof head, file_);
+    std::vector<uint8_t> sample(kDetectionSampleBytes);
+    const size_t n = std::fread(sample.data(), 1, sample.size(), file_);
     if (std::ferror(file_))
         ThrowFileError(__LINE__, SHARED_ERR_READ, path_, "cannot read", errno);
+    const uint8_t* head = sample.data();
     const bool utf8Bom = n >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
     const bool utf16Bom = n >= 2 && head[0] == 0xFF && head[1] == 0xFE;
     codePage_ = codePage;
     dataStart_ = 0;
+    detected_ = false;
     if (impose) {
-        encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE ? encoding : TE_ANSI;
+        encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE || encoding == FORM_UTF16BE ||
+                            encoding == FORM_UTF32LE || encoding == FORM_UTF32BE
+                        ? encoding
+                        : TE_ANSI;
         const bool utf8 = encoding_ == TE_UTF8 ||
                           (encoding_ == TE_ANSI && ResolveCodePage(codePage) == kCodePageUtf8);
         if ((utf8 && utf8Bom) || (encoding_ == TE_UTF16LE && utf16Bom))
             dataStart_ = utf8Bom ? 3 : 2;
-    } else if (utf8Bom) {
-        encoding_ = TE_UTF8, dataStart_ = 3;
-    } else if (utf16Bom) {
-        encoding_ = TE_UTF16LE, dataStart_ = 2;
-    } else if (LooksLikeUtf16Le(head, n)) {
-        encoding_ = TE_UTF16LE;
+        decision_ = EncodingDecision{};
+        decision_.form = encoding_;
+        decision_.codePage = encoding_ == TE_ANSI ? codePage : 0;
+        decision_.markBytes = static_cast<int>(dataStart_);
+        decision_.why = "imposed";
     } else {
-        encoding_ = TE_ANSI;
+        decision_ = DecideEncoding(head, n, n < sample.size());
+        encoding_ = decision_.form;
+        dataStart_ = decision_.markBytes;
+        // A page the caller names wins over one the detector chose.
+        if (encoding_ == TE_ANSI) {
+            if (codePage != 0)
+                decision_.codePage = codePage, decision_.why = "given";
+            codePage_ = decision_.codePage;
+        }
+        detected_ = decision_.why == "detected" || decision_.why == "guessed";
     }
     if (keepSignature)
         dataStart_ = 0;
-    m_isUnicode = encoding_ == TE_UTF16LE;
+    m_isUnicode = decision_.Wide() ? 1 : 0;
     decoder_.reset();
     if (encoding_ == TE_UTF8)
         decoder_ = CodePageDecoder::Create(kCodePageUtf8);
@@ -284,6 +298,7 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
     bytes_.assign(blockSize_ + 8, 0);
     units_.assign(blockSize_ + 16, 0);
     ResetDecoding();
+    NotifyReaderOpened(path_.str(), decision_);
 }
 
 void CEncodedBufferedFile::ResetDecoding() {
@@ -361,14 +376,33 @@ size_t CEncodedBufferedFile::DecodeBlock(char16_t* data, size_t room, int64_t& s
         position_ += static_cast<int64_t>(got);
         const size_t have = carry_ + got;
         size_t used = 0, produced = 0;
-        if (encoding_ == TE_UTF16LE) {
+        if (encoding_ == TE_UTF16LE || encoding_ == FORM_UTF16BE) {
             const size_t pairs = have / 2;
+            const int low = encoding_ == TE_UTF16LE ? 0 : 1;
             for (size_t i = 0; i < pairs; ++i) {
-                const char16_t u = static_cast<char16_t>(bytes_[2 * i] | (bytes_[2 * i + 1] << 8));
+                const char16_t u =
+                    static_cast<char16_t>(bytes_[2 * i + low] | (bytes_[2 * i + 1 - low] << 8));
                 data[i] = u == 0xFFFF ? kReplacement : u;
             }
             produced = pairs;
             used = pairs * 2;
+        } else if (encoding_ == FORM_UTF32LE || encoding_ == FORM_UTF32BE) {
+            const bool little = encoding_ == FORM_UTF32LE;
+            const size_t quads = have / 4;
+            for (size_t i = 0; i < quads; ++i) {
+                const uint8_t* q = bytes_.data() + 4 * i;
+                const uint32_t cp = little ? q[0] | q[1] << 8 | q[2] << 16 | uint32_t(q[3]) << 24
+                                           : q[3] | q[2] << 8 | q[1] << 16 | uint32_t(q[0]) << 24;
+                if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFF) {
+                    data[produced++] = kReplacement;
+                } else if (cp >= 0x10000) {
+                    data[produced++] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                    data[produced++] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                } else {
+                    data[produced++] = static_cast<char16_t>(cp);
+                }
+            }
+            used = quads * 4;
         } else {
             produced = decoder_->Decode(bytes_.data(), have, data, room, used);
         }
@@ -411,6 +445,9 @@ int64_t CEncodedBufferedFile::GetLength() const {
 }
 
 void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
+    // Page 0 is "the default for this file": on a detected file, what was detected.
+    if (codePage == 0 && detected_)
+        return;
     if (!file_ || writing_ || encoding_ != TE_ANSI) {
         codePage_ = codePage;
         return;

@@ -145,15 +145,27 @@ TEST(ImportAcceptance, FilesImportAsTheRulesSay) {
     }
 }
 
+/// A path as it stands inside a JSON string: Windows' backslashes doubled.
+std::string JsonEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
 TEST(ImportAcceptance, ACsvImportTraceHasTheHostCallsInOrder) {
     TempDir dir;
-    const RunResult r = RunDornel(
-        {"--store", dir.Path("s.json"), "import", "--trace", dir.Write("data.csv", "1,,x\n")});
+    const RunResult r = RunDornel({"--store", dir.Path("s.json"), "--acp", "65001", "import",
+                                   "--trace", dir.Write("data.csv", "1,,x\n")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(Lines(r.out),
               (std::vector<std::string>{
                   "{\"host\":\"GetOption\",\"name\":\"ClipboardTextType\",\"type\":\"int\","
                   "\"persistent\":false,\"found\":false}",
+                  // Plain ASCII stays on the system page, here UTF-8, decided from the bytes.
+                  "{\"reader\":{\"path\":\"" + JsonEscaped(dir.Path("data.csv")) +
+                      "\",\"encoding\":\"UTF-8\",\"codePage\":0,\"mark\":false,"
+                      "\"detected\":true}}",
                   "{\"host\":\"GetOption\",\"name\":\"DateTimeSupport\",\"type\":\"bool\","
                   "\"persistent\":false,\"found\":false}",
                   "{\"host\":\"ProgressStart\",\"title\":\"\",\"flags\":[true,true]}",

@@ -10,6 +10,7 @@
 
 #include "host/HostApi.h"
 #include "host/brisko/CodePage.h"
+#include "host/brisko/EncodingDetection.h"
 #include "host/brisko/RString.h"
 
 namespace brisko {
@@ -27,11 +28,16 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// Reading. Open decides the encoding once:
 /// - imposed (first flag true): the encoding given is used; a byte-order mark of that same
 ///   encoding at the start is skipped, any other bytes are text.
-/// - not imposed: a UTF-8 (EF BB BF) or UTF-16LE (FF FE) byte-order mark wins and is skipped.
-///   Without one, a start that looks like UTF-16LE text (mostly zero odd bytes and no zero even
-///   bytes in the first 512) is read as UTF-16LE; anything else as 8-bit text through the code
-///   page. IsUnicode() (the 16-bit indicator, m_isUnicode) tells whether the file is read as
-///   UTF-16.
+/// - not imposed: DecideEncoding (EncodingDetection.h) looks at the first 512 KB: a byte-order
+///   mark of UTF-8, UTF-16 or UTF-32 of either order wins and is skipped; then UTF-16 by its
+///   zero bytes, valid UTF-8 with a multi-byte sequence, and otherwise 8-bit text (a detected
+///   legacy page where the system page is UTF-8). A non-zero code page given to Open, or later
+///   to SetCodePage, imposes itself on 8-bit text; SetCodePage(0) keeps a detected page.
+///   GetDecision tells what was decided and why.
+/// - The 16-bit indicator (m_isUnicode, IsUnicode()) is set exactly when the text is read as
+///   16-bit units: UTF-16 of either order, or UTF-32 decoded into UTF-16.
+/// - Imposing accepts the read-only forms of EncodingDetection.h (5 UTF-16BE, 6 UTF-32LE,
+///   7 UTF-32BE) too.
 /// - The second flag keeps the byte-order mark as a U+FEFF character instead of skipping it.
 ///
 /// Getc returns one UTF-16 code unit, 0xFFFF at the end of the file. Block boundaries:
@@ -39,6 +45,8 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 ///   the next block; one cut off by the end of the file becomes U+FFFD.
 /// - A UTF-16 file is passed on unit by unit, so a surrogate pair split between blocks arrives as
 ///   its two units in order; an odd last byte becomes U+FFFD. Lone surrogates pass unchanged.
+///   UTF-32 gives one unit or a surrogate pair per character; a value that is no character
+///   (a surrogate, beyond U+10FFFF) and 1-3 bytes left at the end become U+FFFD.
 /// - A CR LF pair split between blocks is simply two units; pairing them is the reader's business.
 /// - A missing final newline changes nothing: the last unit is followed by 0xFFFF.
 /// - Bytes not valid in the encoding become U+FFFD; a real U+FFFF becomes U+FFFD, so 0xFFFF only
@@ -113,6 +121,8 @@ class BRISKO_API CEncodedBufferedFile {
     const RString& GetFilePath() const { return path_; }
     /// The encoding in use after Open (TE_ANSI, TE_UTF8 or TE_UTF16LE).
     int GetEncoding() const { return encoding_; }
+    /// What Open decided about the encoding, and why (EncodingDetection.h).
+    const EncodingDecision& GetDecision() const { return decision_; }
     bool IsUnicode() const { return m_isUnicode != 0; }
 
     /// Non-zero when the file is read as 16-bit text.
@@ -143,6 +153,8 @@ class BRISKO_API CEncodedBufferedFile {
     std::unique_ptr<Output> output_;  // where written bytes go until Close
     bool writing_ = false;
     int encoding_ = TE_ANSI;
+    EncodingDecision decision_;
+    bool detected_ = false;  // the 8-bit page was chosen by the detector
     uint32_t codePage_ = 0;
     size_t blockSize_;
     int64_t length_ = 0;

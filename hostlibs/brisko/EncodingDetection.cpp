@@ -1,0 +1,231 @@
+// Deciding a file's encoding from its first bytes.
+#include "host/brisko/EncodingDetection.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/brisko/CodePage.h"
+#include "host/brisko/File.h"
+#include "host/brisko/RString.h"
+
+#if defined(DORNEL_HAVE_UCHARDET)
+#include <uchardet/uchardet.h>
+#endif
+
+namespace brisko {
+
+namespace {
+
+bool LooksLikeUtf16Be(const uint8_t* data, size_t size) {
+    const size_t pairs = size / 2;
+    if (pairs < 2)
+        return false;
+    size_t highZeros = 0, lowZeros = 0;
+    for (size_t i = 0; i < pairs; ++i) {
+        highZeros += data[2 * i] == 0;
+        lowZeros += data[2 * i + 1] == 0;
+    }
+    return lowZeros == 0 && highZeros * 10 >= pairs * 6;
+}
+
+/// Pages the detector names, by the names it uses. Latin-1 is read as windows-1252, which
+/// agrees with it on every letter and gives the bytes 80-9F their printable meaning.
+struct DetectedPage {
+    const char* name;
+    uint32_t page;
+};
+constexpr DetectedPage kDetectedPages[] = {
+    {"WINDOWS-1250", 1250}, {"WINDOWS-1251", 1251},  {"WINDOWS-1252", 1252}, {"WINDOWS-1253", 1253},
+    {"WINDOWS-1254", 1254}, {"WINDOWS-1255", 1255},  {"WINDOWS-1256", 1256}, {"WINDOWS-1257", 1257},
+    {"WINDOWS-1258", 1258}, {"ISO-8859-1", 1252},    {"ISO-8859-15", 1252},  {"ISO-8859-2", 28592},
+    {"ISO-8859-5", 28595},  {"ISO-8859-7", 28597},   {"ISO-8859-9", 1254},   {"KOI8-R", 20866},
+    {"IBM866", 866},        {"MAC-CYRILLIC", 10007}, {"SHIFT_JIS", 932},     {"EUC-JP", 20932},
+    {"GB18030", 936},       {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
+};
+
+/// The legacy page a detector sees in 8-bit text; 0 when it has no opinion.
+uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {
+#if defined(DORNEL_HAVE_UCHARDET)
+    uchardet_t detector = uchardet_new();
+    if (!detector)
+        return 0;
+    uint32_t page = 0;
+    if (uchardet_handle_data(detector, reinterpret_cast<const char*>(data), size) == 0) {
+        uchardet_data_end(detector);
+        const char* name = uchardet_get_charset(detector);
+        for (const DetectedPage& p : kDetectedPages)
+            if (name && std::strcmp(name, p.name) == 0 && IsCodePageAvailable(p.page))
+                page = p.page;
+    }
+    uchardet_delete(detector);
+    return page;
+#else
+    (void)data;
+    (void)size;
+    return 0;
+#endif
+}
+
+struct Observer {
+    ReaderObserver function;
+    void* context;
+};
+std::atomic<const Observer*> observer{nullptr};
+
+}  // namespace
+
+void SetReaderObserver(ReaderObserver function, void* context) {
+    // The observers of a process are few; each one set is kept, so that a reader on another
+    // thread never sees one freed.
+    const Observer* next = function ? new Observer{function, context} : nullptr;
+    observer.store(next);
+}
+
+void NotifyReaderOpened(const std::string& path, const EncodingDecision& decision) {
+    if (const Observer* o = observer.load())
+        o->function(o->context, path, decision);
+}
+
+std::string EncodingDecision::Name() const {
+    switch (form) {
+        case FORM_UTF8:
+            return "UTF-8";
+        case FORM_UTF16LE:
+            return "UTF-16LE";
+        case FORM_UTF16BE:
+            return "UTF-16BE";
+        case FORM_UTF32LE:
+            return "UTF-32LE";
+        case FORM_UTF32BE:
+            return "UTF-32BE";
+        default:
+            break;
+    }
+    const uint32_t page = ResolveCodePage(codePage);
+    if (page == kCodePageUtf8)
+        return "UTF-8";
+    for (const DetectedPage& p : kDetectedPages)
+        if (p.page == page && std::strncmp(p.name, "WINDOWS-", 8) != 0 &&
+            std::strcmp(p.name, "ISO-8859-1") != 0 && std::strcmp(p.name, "ISO-8859-15") != 0 &&
+            std::strcmp(p.name, "ISO-8859-9") != 0)
+            return p.name;
+    return "windows-" + std::to_string(page);
+}
+
+bool DecideFileEncoding(const RString& path, EncodingDecision& decision) {
+    if (IsDirectory(path))
+        return false;
+    std::FILE* f = OpenFile(path, "rb");
+    if (!f)
+        return false;
+    std::vector<uint8_t> sample(kDetectionSampleBytes);
+    const size_t n = std::fread(sample.data(), 1, sample.size(), f);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed)
+        return false;
+    decision = DecideEncoding(sample.data(), n, n < sample.size());
+    return true;
+}
+
+bool IsValidUtf8(const uint8_t* p, size_t size, bool complete, bool& multiByte) {
+    multiByte = false;
+    size_t i = 0;
+    while (i < size) {
+        const uint8_t b = p[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n;
+        uint32_t cp;
+        if (b >= 0xC2 && b <= 0xDF)
+            n = 2, cp = b & 0x1F;
+        else if (b >= 0xE0 && b <= 0xEF)
+            n = 3, cp = b & 0x0F;
+        else if (b >= 0xF0 && b <= 0xF4)
+            n = 4, cp = b & 0x07;
+        else
+            return false;
+        if (i + n > size) {
+            // Cut off by the end of the sample: fine unless the sample is the whole file, as
+            // long as what is there could still begin a sequence.
+            if (complete)
+                return false;
+            for (size_t k = i + 1; k < size; ++k)
+                if ((p[k] & 0xC0) != 0x80)
+                    return false;
+            multiByte = true;
+            return true;
+        }
+        for (size_t k = 1; k < n; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        multiByte = true;
+        i += n;
+    }
+    return true;
+}
+
+EncodingDecision DecideEncoding(const uint8_t* s, size_t n, bool complete) {
+    EncodingDecision d;
+    auto mark = [&](int form, int bytes) {
+        d.form = form;
+        d.markBytes = bytes;
+        d.why = "mark";
+        return d;
+    };
+    if (n >= 4 && s[0] == 0xFF && s[1] == 0xFE && s[2] == 0 && s[3] == 0)
+        return mark(FORM_UTF32LE, 4);
+    if (n >= 4 && s[0] == 0 && s[1] == 0 && s[2] == 0xFE && s[3] == 0xFF)
+        return mark(FORM_UTF32BE, 4);
+    if (n >= 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF)
+        return mark(FORM_UTF8, 3);
+    if (n >= 2 && s[0] == 0xFF && s[1] == 0xFE)
+        return mark(FORM_UTF16LE, 2);
+    if (n >= 2 && s[0] == 0xFE && s[1] == 0xFF)
+        return mark(FORM_UTF16BE, 2);
+    d.why = "no mark";
+    if (LooksLikeUtf16Le(s, n)) {
+        d.form = FORM_UTF16LE;
+        return d;
+    }
+    if (LooksLikeUtf16Be(s, n)) {
+        d.form = FORM_UTF16BE;
+        return d;
+    }
+    bool multiByte = false;
+    const bool utf8 = IsValidUtf8(s, n, complete, multiByte);
+    if (utf8 && multiByte) {
+        d.form = FORM_UTF8;
+        return d;
+    }
+    d.form = FORM_8BIT;
+    if (utf8) {
+        d.why = "ascii";
+        return d;
+    }
+    if (ResolveCodePage(0) != kCodePageUtf8) {
+        d.why = "system page";
+        return d;
+    }
+    // 8-bit text on a system whose page is UTF-8: the bytes cannot be that page.
+    d.codePage = DetectLegacyPage(s, n);
+    d.why = "detected";
+    if (d.codePage == 0) {
+        d.codePage = 1252;
+        d.why = "guessed";
+    }
+    return d;
+}
+
+}  // namespace brisko

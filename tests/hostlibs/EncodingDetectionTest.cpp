@@ -1,0 +1,177 @@
+// Files in the encodings users meet, imported without naming one: each is read with its true
+// characters, whatever the block size, and the decision says why.
+#include "host/brisko/EncodingDetection.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/brisko/CodePage.h"
+#include "host/brisko/EncodedBufferedFile.h"
+#include "support/TestSupport.h"
+
+namespace dornel::test {
+namespace {
+
+using brisko::CEncodedBufferedFile;
+using brisko::WString;
+
+constexpr size_t kBlockSizes[] = {1, 2, 3, 7, 64 * 1024};
+
+struct BlockSize {
+    explicit BlockSize(size_t n) : saved(CEncodedBufferedFile::GetDefaultBlockSize()) {
+        CEncodedBufferedFile::SetDefaultBlockSize(n);
+    }
+    ~BlockSize() { CEncodedBufferedFile::SetDefaultBlockSize(saved); }
+    size_t saved;
+};
+
+WString ReadAll(CEncodedBufferedFile& f) {
+    WString out;
+    for (char16_t c; (c = f.Getc()) != brisko::kEndOfFile;)
+        out += c;
+    return out;
+}
+
+/// text in a fixed-width encoding: UTF-16 or UTF-32 of either order.
+std::string Encode(const std::u32string& text, int unitBytes, bool bigEndian) {
+    std::string out;
+    auto put = [&](uint32_t v) {
+        for (int i = 0; i < unitBytes; ++i) {
+            const int shift = 8 * (bigEndian ? unitBytes - 1 - i : i);
+            out += static_cast<char>((v >> shift) & 0xFF);
+        }
+    };
+    for (char32_t c : text) {
+        if (unitBytes == 2 && c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+    }
+    return out;
+}
+
+/// text as the UTF-16 units a reader gives.
+WString Wide(const std::u32string& text) {
+    const std::string bytes = Encode(text, 2, false);
+    WString w;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        w += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                   static_cast<uint8_t>(bytes[i + 1]) << 8);
+    return w;
+}
+
+struct Case {
+    const char* name;
+    std::string bytes;
+    std::u32string text;  // what must be read
+    int form;
+    uint32_t codePage;  // 8-bit text: the page decided
+    const char* why;
+    bool wide;
+};
+
+class DetectedEncoding : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(DetectedEncoding, EachFileReadsWithItsTrueCharacters) {
+    const std::u32string latin =
+        U"name,city\nFran\u00e7ois,Besan\u00e7on\n\u00a9 2024,Z\u00fcrich\n";
+    const std::u32string music = U"a,b\n\u00eatre,\U0001D11E\n";
+    const Case cases[] = {
+        {"utf16be with mark", "\xFE\xFF" + Encode(music, 2, true), music, brisko::FORM_UTF16BE, 0,
+         "mark", true},
+        {"utf16be without mark", Encode(U"id,name\n1,abc\n", 2, true), U"id,name\n1,abc\n",
+         brisko::FORM_UTF16BE, 0, "no mark", true},
+        {"utf32le with mark", Encode(U"\uFEFF", 4, false) + Encode(music, 4, false), music,
+         brisko::FORM_UTF32LE, 0, "mark", true},
+        {"utf32be with mark", Encode(U"\uFEFF", 4, true) + Encode(music, 4, true), music,
+         brisko::FORM_UTF32BE, 0, "mark", true},
+        {"utf8 without mark", "name,word\n\xC3\xAAtre,na\xC3\xAFve\n",
+         U"name,word\n\u00eatre,na\u00efve\n", brisko::FORM_UTF8, 0, "no mark", false},
+        {"ascii", "a,b\n1,2\n", U"a,b\n1,2\n", brisko::FORM_8BIT, 0, "ascii", false},
+#if !defined(_WIN32)
+        // On a system whose page is UTF-8, 8-bit text gets a legacy page from the detector.
+        // A short Latin text may be taken for any Western page; its letters read right in each.
+        {"latin-1", "name,city\nFran\xE7ois,Besan\xE7on\n\xA9 2024,Z\xFCrich\n", latin,
+         brisko::FORM_8BIT, 0, nullptr, false},
+        {"windows-1251",
+         "\xE8\xEC\xFF,\xE3\xEE\xF0\xEE\xE4\n\xC0\xEB\xE5\xEA\xF1\xE0\xED\xE4\xF0,"
+         "\xCC\xEE\xF1\xEA\xE2\xE0\n\xD1\xE2\xE5\xF2\xEB\xE0\xED\xE0,"
+         "\xCD\xEE\xE2\xEE\xF1\xE8\xE1\xE8\xF0\xF1\xEA\n",
+         U"\u0438\u043c\u044f,\u0433\u043e\u0440\u043e\u0434\n"
+         U"\u0410\u043b\u0435\u043a\u0441\u0430\u043d\u0434\u0440,"
+         U"\u041c\u043e\u0441\u043a\u0432\u0430\n"
+         U"\u0421\u0432\u0435\u0442\u043b\u0430\u043d\u0430,"
+         U"\u041d\u043e\u0432\u043e\u0441\u0438\u0431\u0438\u0440\u0441\u043a\n",
+         brisko::FORM_8BIT, 1251, "detected", false},
+        {"shift-jis",
+         "\x96\xBC\x91\x4F,\x93\x73\x8E\x73\n\x93\x63\x92\x86\x91\xBE\x98\x59,"
+         "\x93\x8C\x8B\x9E\n\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD,\x90\xA2\x8A\x45\n",
+         U"\u540d\u524d,\u90fd\u5e02\n\u7530\u4e2d\u592a\u90ce,\u6771\u4eac\n"
+         U"\u3053\u3093\u306b\u3061\u306f,\u4e16\u754c\n",
+         brisko::FORM_8BIT, 932, "detected", false},
+#endif
+    };
+    BlockSize blocks(GetParam());
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write("file.csv", c.bytes);
+        CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANY, 0, false, false);
+        const brisko::EncodingDecision& d = f.GetDecision();
+        EXPECT_EQ(d.form, c.form);
+        if (c.codePage != 0) {
+            EXPECT_EQ(d.codePage, c.codePage);
+        }
+        if (c.why) {
+            EXPECT_EQ(d.why, c.why);
+        }
+        EXPECT_EQ(f.m_isUnicode != 0, c.wide);
+        // Page 0 is the default for this file: what was decided stays.
+        f.SetCodePage(0);
+        EXPECT_EQ(ReadAll(f), Wide(c.text));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, DetectedEncoding, ::testing::ValuesIn(kBlockSizes));
+
+TEST(DetectedEncoding, TheSampleReachesPastTheFirstBlockAndACutSequenceIsNoFault) {
+    BlockSize blocks(64 * 1024);
+    TempDir dir;
+    // The first letter beyond ASCII lies far past the first block.
+    std::string late(200 * 1024, 'a');
+    late += "\n\xC3\xA9t\xC3\xA9\n";
+    CEncodedBufferedFile first(brisko::RString(dir.Write("late.csv", late)), "r", 3, brisko::TE_ANY,
+                               0, false, false);
+    EXPECT_EQ(first.GetDecision().form, brisko::FORM_UTF8);
+    // A two-byte sequence split by the end of the sample is not invalid.
+    std::string split(brisko::kDetectionSampleBytes - 1, 'b');
+    split += "\xC3\xA9 and more\n";
+    bool multiByte = false;
+    EXPECT_TRUE(brisko::IsValidUtf8(reinterpret_cast<const uint8_t*>(split.data()),
+                                    brisko::kDetectionSampleBytes, false, multiByte));
+    EXPECT_TRUE(multiByte);
+    CEncodedBufferedFile second(brisko::RString(dir.Write("split.csv", split)), "r", 3,
+                                brisko::TE_ANY, 0, false, false);
+    EXPECT_EQ(second.GetDecision().form, brisko::FORM_UTF8);
+    // The same cut at the end of the whole file is broken UTF-8.
+    EXPECT_FALSE(
+        brisko::IsValidUtf8(reinterpret_cast<const uint8_t*>("ab\xC3"), 3, true, multiByte));
+}
+
+TEST(DetectedEncoding, ImposedEncodingsAndGivenPagesStayAsTheyAre) {
+    TempDir dir;
+    const std::string path = dir.Write("f.csv", "Fran\xE7ois\n");
+    CEncodedBufferedFile imposed(brisko::RString(path), "r", 3, brisko::TE_ANSI, 1251, true, false);
+    EXPECT_EQ(imposed.GetDecision().why, "imposed");
+    EXPECT_EQ(ReadAll(imposed), u"Fran\u0437ois\n");
+    // A page given later imposes itself on a detected file.
+    CEncodedBufferedFile later(brisko::RString(path), "r", 3, brisko::TE_ANY, 0, false, false);
+    later.SetCodePage(1251);
+    EXPECT_EQ(ReadAll(later), u"Fran\u0437ois\n");
+}
+
+}  // namespace
+}  // namespace dornel::test

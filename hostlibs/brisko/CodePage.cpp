@@ -224,9 +224,18 @@ std::string IconvName(uint32_t page) {
             return "BIG5";
         case 20127:
             return "ASCII";
-        case 28591:
-            return "ISO-8859-1";
+        case 20866:
+            return "KOI8-R";
+        case 20932:
+            return "EUC-JP";
+        case 10007:
+            return "MAC-CYRILLIC";
         default:
+            // The ISO 8859 pages by their own names.
+            if (page >= 28591 && page <= 28599)
+                return "ISO-8859-" + std::to_string(page - 28590);
+            if (page == 28605)
+                return "ISO-8859-15";
             return "CP" + std::to_string(page);
     }
 }

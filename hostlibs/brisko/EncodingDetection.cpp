@@ -46,6 +46,23 @@ constexpr DetectedPage kDetectedPages[] = {
     {"GB18030", 936},       {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
 };
 
+/// Central European text is written in windows-1250 or ISO-8859-2, which a detector confuses.
+/// Their letters Š Ť Ž š ť ž Ś ś Ź ź stand at different bytes: count which set the text uses.
+uint32_t CentralEuropeanPage(const uint8_t* data, size_t size) {
+    static constexpr uint8_t kWindowsLetters[] = {0x8A, 0x8C, 0x8D, 0x8E, 0x8F,
+                                                  0x9A, 0x9C, 0x9D, 0x9E, 0x9F};
+    static constexpr uint8_t kIsoLetters[] = {0xA9, 0xAB, 0xAE, 0xB9, 0xBB,
+                                              0xBE, 0xA6, 0xB6, 0xAC, 0xBC};
+    size_t windows = 0, iso = 0;
+    for (size_t i = 0; i < size; ++i) {
+        for (uint8_t b : kWindowsLetters)
+            windows += data[i] == b;
+        for (uint8_t b : kIsoLetters)
+            iso += data[i] == b;
+    }
+    return iso > windows ? 28592 : 1250;
+}
+
 /// The legacy page a detector sees in 8-bit text; 0 when it has no opinion.
 uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {
 #if defined(DORNEL_HAVE_UCHARDET)
@@ -59,6 +76,8 @@ uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {
         for (const DetectedPage& p : kDetectedPages)
             if (name && std::strcmp(name, p.name) == 0 && IsCodePageAvailable(p.page))
                 page = p.page;
+        if (page == 1250 || page == 28592)
+            page = CentralEuropeanPage(data, size);
     }
     uchardet_delete(detector);
     return page;

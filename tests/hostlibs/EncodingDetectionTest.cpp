@@ -78,6 +78,9 @@ class DetectedEncoding : public ::testing::TestWithParam<size_t> {};
 TEST_P(DetectedEncoding, EachFileReadsWithItsTrueCharacters) {
     const std::u32string latin =
         U"name,city\nFran\u00e7ois,Besan\u00e7on\n\u00a9 2024,Z\u00fcrich\n";
+    const std::u32string czech =
+        U"P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148,\u00fap\u011bl "
+        U"\u010f\u00e1belsk\u00e9 \u00f3dy\n\u0160\u00e1rka Nov\u00e1kov\u00e1,Brno\n";
     const std::u32string music = U"a,b\n\u00eatre,\U0001D11E\n";
     const Case cases[] = {
         {"utf16be with mark", "\xFE\xFF" + Encode(music, 2, true), music, brisko::FORM_UTF16BE, 0,
@@ -112,6 +115,51 @@ TEST_P(DetectedEncoding, EachFileReadsWithItsTrueCharacters) {
          U"\u540d\u524d,\u90fd\u5e02\n\u7530\u4e2d\u592a\u90ce,\u6771\u4eac\n"
          U"\u3053\u3093\u306b\u3061\u306f,\u4e16\u754c\n",
          brisko::FORM_8BIT, 932, "detected", false},
+        // Central European text in its two pages, which differ in Š, Ť, Ž and their kin.
+        {"windows-1250",
+         std::string("P\xF8"
+                     "\xED"
+                     "li\x9A"
+                     " \x9E"
+                     "lu\x9D"
+                     "ou\xE8"
+                     "k\xFD"
+                     " k\xF9"
+                     "\xF2"
+                     ",\xFA"
+                     "p\xEC"
+                     "l \xEF"
+                     "\xE1"
+                     "belsk\xE9"
+                     " \xF3"
+                     "dy\n\x8A"
+                     "\xE1"
+                     "rka Nov\xE1"
+                     "kov\xE1"
+                     ",Brno\n"),
+         czech, brisko::FORM_8BIT, 1250, "detected", false},
+        {"iso-8859-2",
+         std::string("P\xF8"
+                     "\xED"
+                     "li\xB9"
+                     " \xBE"
+                     "lu\xBB"
+                     "ou\xE8"
+                     "k\xFD"
+                     " k\xF9"
+                     "\xF2"
+                     ",\xFA"
+                     "p\xEC"
+                     "l \xEF"
+                     "\xE1"
+                     "belsk\xE9"
+                     " \xF3"
+                     "dy\n\xA9"
+                     "\xE1"
+                     "rka Nov\xE1"
+                     "kov\xE1"
+                     ",Brno\n"),
+         czech, brisko::FORM_8BIT, 28592, "detected", false},
 #endif
     };
     BlockSize blocks(GetParam());

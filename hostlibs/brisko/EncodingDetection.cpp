@@ -1,7 +1,7 @@
 // Deciding a file's encoding from its first bytes.
 #include "host/brisko/EncodingDetection.h"
 
-#include <atomic>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -88,24 +88,23 @@ uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {
 #endif
 }
 
-struct Observer {
-    ReaderObserver function;
-    void* context;
-};
-std::atomic<const Observer*> observer{nullptr};
+// The one observer of the process, changed and called under a lock.
+std::mutex observerLock;
+ReaderObserver observerFunction = nullptr;
+void* observerContext = nullptr;
 
 }  // namespace
 
 void SetReaderObserver(ReaderObserver function, void* context) {
-    // The observers of a process are few; each one set is kept, so that a reader on another
-    // thread never sees one freed.
-    const Observer* next = function ? new Observer{function, context} : nullptr;
-    observer.store(next);
+    std::lock_guard<std::mutex> hold(observerLock);
+    observerFunction = function;
+    observerContext = context;
 }
 
 void NotifyReaderOpened(const std::string& path, const EncodingDecision& decision) {
-    if (const Observer* o = observer.load())
-        o->function(o->context, path, decision);
+    std::lock_guard<std::mutex> hold(observerLock);
+    if (observerFunction)
+        observerFunction(observerContext, path, decision);
 }
 
 std::string EncodingDecision::Name() const {

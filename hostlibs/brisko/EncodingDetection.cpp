@@ -46,6 +46,7 @@ constexpr DetectedPage kDetectedPages[] = {
     {"GB18030", 936},       {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
 };
 
+#if defined(DORNEL_HAVE_UCHARDET)
 /// Central European text is written in windows-1250 or ISO-8859-2, which a detector confuses.
 /// Their letters Š Ť Ž š ť ž Ś ś Ź ź stand at different bytes: count which set the text uses.
 uint32_t CentralEuropeanPage(const uint8_t* data, size_t size) {
@@ -62,6 +63,7 @@ uint32_t CentralEuropeanPage(const uint8_t* data, size_t size) {
     }
     return iso > windows ? 28592 : 1250;
 }
+#endif
 
 /// The legacy page a detector sees in 8-bit text; 0 when it has no opinion.
 uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {

@@ -19,18 +19,6 @@ namespace brisko {
 
 namespace {
 
-bool LooksLikeUtf16Be(const uint8_t* data, size_t size) {
-    const size_t pairs = size / 2;
-    if (pairs < 2)
-        return false;
-    size_t highZeros = 0, lowZeros = 0;
-    for (size_t i = 0; i < pairs; ++i) {
-        highZeros += data[2 * i] == 0;
-        lowZeros += data[2 * i + 1] == 0;
-    }
-    return lowZeros == 0 && highZeros * 10 >= pairs * 6;
-}
-
 /// Pages the detector names, by the names it uses. Latin-1 is read as windows-1252, which
 /// agrees with it on every letter and gives the bytes 80-9F their printable meaning.
 struct DetectedPage {

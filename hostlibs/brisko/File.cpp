@@ -199,17 +199,30 @@ int64_t GetFileSize(const RString& path) {
     return size;
 }
 
-bool LooksLikeUtf16Le(const uint8_t* data, size_t size) {
+namespace {
+
+/// Latin text in UTF-16 has a zero high byte in nearly every unit and never a zero low byte.
+bool LooksLikeUtf16(const uint8_t* data, size_t size, bool bigEndian) {
     const size_t pairs = size / 2;
     if (pairs < 2)
         return false;
-    size_t oddZeros = 0, evenZeros = 0;
+    const size_t low = bigEndian ? 1 : 0;
+    size_t highZeros = 0, lowZeros = 0;
     for (size_t i = 0; i < pairs; ++i) {
-        evenZeros += data[2 * i] == 0;
-        oddZeros += data[2 * i + 1] == 0;
+        lowZeros += data[2 * i + low] == 0;
+        highZeros += data[2 * i + 1 - low] == 0;
     }
-    // Latin text in UTF-16LE has a zero high byte in nearly every unit and never a zero low byte.
-    return evenZeros == 0 && oddZeros * 10 >= pairs * 6;
+    return lowZeros == 0 && highZeros * 10 >= pairs * 6;
+}
+
+}  // namespace
+
+bool LooksLikeUtf16Le(const uint8_t* data, size_t size) {
+    return LooksLikeUtf16(data, size, false);
+}
+
+bool LooksLikeUtf16Be(const uint8_t* data, size_t size) {
+    return LooksLikeUtf16(data, size, true);
 }
 
 ConfidenceLevel JudgeTextSample(const uint8_t* data, size_t size) {

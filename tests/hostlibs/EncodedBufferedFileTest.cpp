@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "host/brisko/Exception.h"
+#include "hostlibs/ReaderTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace dornel::test {
@@ -15,22 +16,6 @@ using brisko::CEncodedBufferedFile;
 using brisko::WString;
 
 constexpr size_t kBlockSizes[] = {1, 2, 3, 7, 64 * 1024};
-
-/// Restores the default block size when a test ends.
-struct BlockSize {
-    explicit BlockSize(size_t n) : saved(CEncodedBufferedFile::GetDefaultBlockSize()) {
-        CEncodedBufferedFile::SetDefaultBlockSize(n);
-    }
-    ~BlockSize() { CEncodedBufferedFile::SetDefaultBlockSize(saved); }
-    size_t saved;
-};
-
-WString ReadAll(CEncodedBufferedFile& f) {
-    WString out;
-    for (char16_t c; (c = f.Getc()) != brisko::kEndOfFile;)
-        out += c;
-    return out;
-}
 
 WString ReadFile(const std::string& path, int encoding, uint32_t page, bool impose,
                  int* unicode = nullptr) {

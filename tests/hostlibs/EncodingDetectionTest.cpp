@@ -8,6 +8,7 @@
 
 #include "host/brisko/CodePage.h"
 #include "host/brisko/EncodedBufferedFile.h"
+#include "hostlibs/ReaderTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace dornel::test {
@@ -17,21 +18,6 @@ using brisko::CEncodedBufferedFile;
 using brisko::WString;
 
 constexpr size_t kBlockSizes[] = {1, 2, 3, 7, 64 * 1024};
-
-struct BlockSize {
-    explicit BlockSize(size_t n) : saved(CEncodedBufferedFile::GetDefaultBlockSize()) {
-        CEncodedBufferedFile::SetDefaultBlockSize(n);
-    }
-    ~BlockSize() { CEncodedBufferedFile::SetDefaultBlockSize(saved); }
-    size_t saved;
-};
-
-WString ReadAll(CEncodedBufferedFile& f) {
-    WString out;
-    for (char16_t c; (c = f.Getc()) != brisko::kEndOfFile;)
-        out += c;
-    return out;
-}
 
 /// text in a fixed-width encoding: UTF-16 or UTF-32 of either order.
 std::string Encode(const std::u32string& text, int unitBytes, bool bigEndian) {

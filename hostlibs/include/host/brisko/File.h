@@ -77,8 +77,9 @@ enum ConfidenceLevel : int {
 BRISKO_API ConfidenceLevel IsFileBinary(const RString& path, int sampleSize);
 /// The same judgement on bytes already in memory.
 BRISKO_API ConfidenceLevel JudgeTextSample(const uint8_t* data, size_t size);
-/// Whether a sample without byte-order mark looks like UTF-16LE text.
+/// Whether a sample without byte-order mark looks like UTF-16LE (or UTF-16BE) text.
 BRISKO_API bool LooksLikeUtf16Le(const uint8_t* data, size_t size);
+BRISKO_API bool LooksLikeUtf16Be(const uint8_t* data, size_t size);
 
 /// Whether the text reads as a number, agreeing with what _wtof reads: optional leading white
 /// space, an optional sign, digits with an optional '.', an optional exponent ('e' or 'E', an

@@ -2,7 +2,6 @@
 // of a clipboard export.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <optional>
 
@@ -129,28 +128,15 @@ class ExportSession {
 class ScratchFile {
   public:
     ScratchFile() {
-        std::error_code ec;
-        const auto temp = std::filesystem::temp_directory_path(ec);
-        if (!brisko::CreateUniqueFolder(ec ? std::string(".") : temp.string(), "dornel", folder_))
+        if (!folder_.Create("clipboard.txt"))
             throw std::runtime_error(
                 std::string("cannot make a scratch folder for the memory export: ") +
                 std::strerror(errno));
-        brisko::RegisterPendingFile(folder_);
-        path_ = folder_ + "/clipboard.txt";
-        brisko::RegisterPendingFile(path_);
     }
-    ~ScratchFile() {
-        brisko::RemoveFile(brisko::RString(path_));
-        brisko::UnregisterPendingFile(path_);
-        std::error_code ec;
-        std::filesystem::remove(std::filesystem::path(folder_), ec);
-        brisko::UnregisterPendingFile(folder_);
-    }
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return folder_.FilePath(); }
 
   private:
-    std::string folder_;
-    std::string path_;
+    brisko::ScratchFolder folder_;
 };
 
 /// Calls visit for each record in order until it answers false.

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "host/brisko/ReplacementFile.h"
@@ -26,12 +26,6 @@ namespace dornel::app {
 namespace {
 
 constexpr size_t kChunk = 1 << 16;
-
-std::string TemporaryFolder() {
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
-    return ec ? std::string(".") : dir.string();
-}
 
 /// The name the spooled file takes, so that the plug-in's messages read as the user's input.
 std::string SpoolName(const std::string& given) {
@@ -89,28 +83,17 @@ InputFile::~InputFile() {
 }
 
 void InputFile::Remove() noexcept {
-    if (folder_.empty())
-        return;
-    brisko::RemoveFile(brisko::RString(path_));
-    brisko::UnregisterPendingFile(path_);
-    std::error_code ec;
-    std::filesystem::remove(std::filesystem::path(folder_), ec);
-    brisko::UnregisterPendingFile(folder_);
-    folder_.clear();
+    spool_.Remove();
 }
 
 void InputFile::Spool(int fd, bool isDevice) {
 #if defined(_WIN32)
     _setmode(fd, _O_BINARY);
 #endif
-    if (!brisko::CreateUniqueFolder(TemporaryFolder(), "dornel", folder_)) {
-        folder_.clear();
+    if (!spool_.Create(SpoolName(given_)))
         throw std::runtime_error("cannot read '" + given_ +
                                  "': no temporary folder to spool it in: " + std::strerror(errno));
-    }
-    brisko::RegisterPendingFile(folder_);
-    path_ = folder_ + "/" + SpoolName(given_);
-    brisko::RegisterPendingFile(path_);
+    path_ = spool_.FilePath();
     std::FILE* out = brisko::OpenFile(brisko::RString(path_), "wb");
     if (!out)
         throw std::runtime_error("cannot spool '" + given_ + "': " + std::strerror(errno));
@@ -137,12 +120,12 @@ void InputFile::Spool(int fd, bool isDevice) {
         if (std::fwrite(buffer.get(), 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
             const int err = errno;
             std::fclose(out);
-            throw std::runtime_error("cannot spool '" + given_ + "' into '" + folder_ +
+            throw std::runtime_error("cannot spool '" + given_ + "' into '" + spool_.Folder() +
                                      "': " + std::strerror(err));
         }
     }
     if (std::fclose(out) != 0)
-        throw std::runtime_error("cannot spool '" + given_ + "' into '" + folder_ +
+        throw std::runtime_error("cannot spool '" + given_ + "' into '" + spool_.Folder() +
                                  "': " + std::strerror(errno));
 }
 

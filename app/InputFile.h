@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/brisko/Exception.h"
+#include "host/brisko/ReplacementFile.h"
 
 namespace dornel::app {
 
@@ -23,7 +24,7 @@ class InputFile {
 
     /// The path to give the plug-in.
     const std::string& Path() const { return path_; }
-    bool Spooled() const { return !folder_.empty(); }
+    bool Spooled() const { return spool_.Made(); }
     /// text with the spooled file's path replaced by the input as the user gave it.
     std::string Describe(std::string text) const;
     /// The plug-in's error about this input, naming the input as the user gave it.
@@ -35,7 +36,7 @@ class InputFile {
 
     std::string given_;
     std::string path_;
-    std::string folder_;
+    brisko::ScratchFolder spool_;
 };
 
 }  // namespace dornel::app

@@ -8,8 +8,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
+#include "host/brisko/File.h"
 #include "host/brisko/RString.h"
 
 #if defined(_WIN32)
@@ -99,7 +101,7 @@ WriteTarget WriteTarget::Resolve(const std::string& path) {
     t.directory = (st.st_mode & _S_IFDIR) != 0;
     t.inPlace = (st.st_mode & _S_IFCHR) != 0;
     t.mode = st.st_mode & 0777;
-    t.readOnly = !t.directory && _waccess(Wide(path).c_str(), 2) != 0;
+    t.readOnly = !t.directory && !IsWritable(RString(path));
 #else
     // A chain of links ends at the file the user means; a loop stops after 40 steps, and the
     // open then fails with the system's own word for it.
@@ -128,10 +130,7 @@ WriteTarget WriteTarget::Resolve(const std::string& path) {
     t.mode = st.st_mode & 07777;
     t.owner = st.st_uid;
     t.group = st.st_gid;
-    // A regular file without any write bit was made read-only on purpose: even a process that
-    // could write it leaves it alone.
-    t.readOnly = !t.directory && (access(t.path.c_str(), W_OK) != 0 ||
-                                  (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0));
+    t.readOnly = !t.directory && !IsWritable(RString(t.path));
 #endif
     return t;
 }
@@ -277,6 +276,36 @@ void ReplacementFile::Discard() {
         UnregisterPendingFile(path_);
         path_.clear();
     }
+}
+
+ScratchFolder::~ScratchFolder() {
+    Remove();
+}
+
+bool ScratchFolder::Create(const std::string& fileName) {
+    Remove();
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (!CreateUniqueFolder(ec ? std::string(".") : temp.string(), "dornel", folder_)) {
+        folder_.clear();
+        return false;
+    }
+    RegisterPendingFile(folder_);
+    path_ = folder_ + "/" + fileName;
+    RegisterPendingFile(path_);
+    return true;
+}
+
+void ScratchFolder::Remove() noexcept {
+    if (folder_.empty())
+        return;
+    RemoveFile(RString(path_));
+    UnregisterPendingFile(path_);
+    std::error_code ec;
+    std::filesystem::remove(std::filesystem::path(folder_), ec);
+    UnregisterPendingFile(folder_);
+    folder_.clear();
+    path_.clear();
 }
 
 void RegisterPendingFile(const std::string& path) {

@@ -55,6 +55,30 @@ class BRISKO_API ReplacementFile {
     std::FILE* file_ = nullptr;
 };
 
+/// A new folder of this process's own under the temporary folder, for one file of a chosen
+/// name, so that the name says what the file is and no other file can be taken in its place.
+/// The file and the folder go when the object does, or on a signal.
+class BRISKO_API ScratchFolder {
+  public:
+    ScratchFolder() = default;
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    /// Makes the folder; false with errno set when none could be made.
+    bool Create(const std::string& fileName);
+    /// Removes the file and the folder now.
+    void Remove() noexcept;
+    bool Made() const { return !folder_.empty(); }
+    const std::string& Folder() const { return folder_; }
+    /// The path of the file in the folder (not created).
+    const std::string& FilePath() const { return path_; }
+
+  private:
+    std::string folder_;
+    std::string path_;
+};
+
 /// Files that are to be removed if the process is ended by a signal before it is done with them:
 /// spooled input, temporary output. Up to 64 at once; registration never fails the caller.
 BRISKO_API void RegisterPendingFile(const std::string& path);

@@ -15,12 +15,15 @@ constexpr size_t kBatchesPerWake = 3;
 
 }  // namespace
 
-SheetBuilder::SheetBuilder(Worksheet& sheet) : sheet_(sheet) {
+SheetBuilder::SheetBuilder(Worksheet& sheet, bool threaded) : sheet_(sheet) {
+    if (!threaded)
+        return;
     filling_.entries.resize(kBatchCells);
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         // No thread to be had: the cells go to the worksheet at once.
+        filling_.entries.clear();
     }
 }
 

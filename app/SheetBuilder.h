@@ -19,7 +19,12 @@ namespace dornel::app {
 /// batches are under way, so the memory in between stays small.
 class SheetBuilder : public RecordSink {
   public:
-    explicit SheetBuilder(Worksheet& sheet);
+    /// threaded: store on a second thread; otherwise each cell goes to the worksheet at once.
+    explicit SheetBuilder(Worksheet& sheet, bool threaded = WorthAThread());
+    /// A thread of its own pays where the cores outnumber the import's own two threads (the
+    /// filter reads on one and makes cells on another); with two cores it would take turns
+    /// with them.
+    static bool WorthAThread() { return std::thread::hardware_concurrency() > 2; }
     ~SheetBuilder() override;
     SheetBuilder(const SheetBuilder&) = delete;
     SheetBuilder& operator=(const SheetBuilder&) = delete;

@@ -10,15 +10,13 @@
 #include "host/brisko/Exception.h"
 
 #include "AsciiPages.h"
+#include "AsciiRuns.h"
 #include "Utf8.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <iconv.h>
-#endif
-#if defined(__SSE2__)
-#include <emmintrin.h>
 #endif
 
 namespace brisko {
@@ -32,33 +30,6 @@ std::atomic<uint32_t> systemPage{kCodePageUtf8};
 #endif
 
 constexpr char16_t kReplacement = 0xFFFD;
-
-/// Widens the leading ASCII bytes of in to UTF-16, sixteen at a time where the processor
-/// allows; returns how many it widened (a multiple of the step, up to size).
-size_t WidenAscii(const uint8_t* in, size_t size, char16_t* out) {
-    size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    while (i + 16 <= size) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        if (_mm_movemask_epi8(bytes) != 0)
-            return i;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(bytes, zero));
-        i += 16;
-    }
-#endif
-    while (i + 8 <= size) {
-        uint64_t word;
-        std::memcpy(&word, in + i, 8);
-        if (word & 0x8080808080808080ull)
-            return i;
-        for (int k = 0; k < 8; ++k)
-            out[i + k] = in[i + k];
-        i += 8;
-    }
-    return i;
-}
 
 [[noreturn]] void ThrowCodePage(uint32_t page) {
     throw Exception("brisko", "CodePage", __LINE__, SHARED_ERR_CODEPAGE,

@@ -337,6 +337,12 @@ void CEncodedBufferedFile::StopReadAhead() {
     }
 }
 
+void CEncodedBufferedFile::SetReadAhead(bool allowed) {
+    if (!allowed)
+        StopReadAhead();
+    aheadRefused_ = !allowed;
+}
+
 char16_t CEncodedBufferedFile::Refill() {
     if (!file_ || writing_)
         return kEndOfFile;

@@ -7,6 +7,7 @@
 #include "host/brisko/CodePage.h"
 
 #include "AsciiPages.h"
+#include "AsciiRuns.h"
 
 namespace brisko {
 
@@ -63,6 +64,18 @@ void RString::FromWide(const char16_t* text) {
     // Encoded in place: a string used again keeps its buffer.
     text_.clear();
     AppendEncoded(0, text, n, text_);
+}
+
+void RString::FromWide(const char16_t* text, size_t length) {
+    char ascii[1024];
+    if (length <= sizeof ascii && SystemPageKeepsAscii()) {
+        const size_t n = NarrowAscii(text, length, ascii);
+        if (n == length && text[n] == 0) {
+            text_.assign(ascii, n);
+            return;
+        }
+    }
+    FromWide(text);
 }
 
 std::string FormatString(const char* format, ...) {

@@ -9,15 +9,19 @@
 #include "host/brisko/SystemInfo.h"
 #include "host/qorvix/Records.h"
 #include "import/DatImportFilter.h"
+#include "import/NumberScan.h"
 
 namespace dornel {
 
 using namespace qorvix;
 
-namespace {}  // namespace
-
 bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator) {
-    const char16_t* const field = fieldBuffer.data();
+    return EmitField(row, col, terminator, FieldView{fieldOut, fieldLength, fieldQuoted});
+}
+
+bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator,
+                                const FieldView& view) {
+    const char16_t* const field = view.text;
     if (field[0] == 0) {
         // The empty field that ends a line or the file is no cell.
         if (terminator == kLF || terminator == kCR || terminator == kEof)
@@ -27,9 +31,9 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         ++col;
         return true;
     }
-    if (fieldQuoted) {
+    if (view.quoted) {
         // A field that held a qualified section is never a number.
-        if (!EmitText(row, col, field))
+        if (!EmitText(row, col, field, view.length))
             return false;
         ++col;
         return true;
@@ -65,11 +69,29 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         return true;
     }
 
+    FieldView scanned = view;
+    if (scanned.scan == ScannedField::Unscanned)
+        ScanField(scanned, OtherDecimal());
+    switch (scanned.scan) {
+        case ScannedField::Number:
+            if (!EmitNumber(row, col, scanned.value))
+                return false;
+            ++col;
+            return true;
+        case ScannedField::Text:
+            if (!EmitText(row, col, field, view.length))
+                return false;
+            ++col;
+            return true;
+        default:
+            break;
+    }
+
     // The number reader sees the field itself unless trailing blanks or a decimal comma
     // must be dealt with first, which needs a copy.
-    int n = fieldLength;
+    int n = view.length;
     const bool trim = !delimiterGiven && (field[n - 1] == u' ' || field[n - 1] == u'\t');
-    const bool otherDecimal = !decimalSymbol.empty() && decimalSymbol[0] != '.';
+    const bool otherDecimal = OtherDecimal();
     const char16_t* text = field;
     if (trim || otherDecimal) {
         std::copy(field, field + n + 1, w);
@@ -119,7 +141,7 @@ bool DatImportFilter::EmitNumber(uint32_t row, uint32_t col, double value) {
     return ImportObject(cell);
 }
 
-bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text) {
+bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text, int length) {
     if (previewSink) {
         previewSink->push_back(PreviewCell{row, col, true, WString(text), 0.0});
         return true;
@@ -128,7 +150,10 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text)
     const int32_t c = static_cast<int32_t>(col);
     // One record serves every text, so that its buffer is allocated once for the import.
     TrCell& cell = textRecord_;
-    cell.text.FromWide(text);
+    if (length >= 0)
+        cell.text.FromWide(text, static_cast<size_t>(length));
+    else
+        cell.text.FromWide(text);
     if (dateTimeSupport) {
         double serial = 0.0;
         int dateFormat = 0, timeFormat = 0;

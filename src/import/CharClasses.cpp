@@ -16,6 +16,26 @@ void DatImportFilter::BuildCharClasses() {
         charClass[static_cast<unsigned char>(delimiters[i])] = CLASS_DELIMITER;
     for (size_t i = 0; i < qualifiers.size(); ++i)
         charClass[static_cast<unsigned char>(qualifiers[i])] = CLASS_QUALIFIER;
+    ListSpecialUnits();
+}
+
+void DatImportFilter::ListSpecialUnits() {
+    // Delimiters, qualifiers and line ends are all below 256.
+    std::array<char16_t, 8> units{};
+    int count = 0;
+    for (unsigned u = 0; u < charClass.size(); ++u) {
+        if (charClass[u] == CLASS_ORDINARY)
+            continue;
+        if (count == static_cast<int>(units.size())) {
+            specialCount = -1;
+            return;
+        }
+        units[static_cast<size_t>(count++)] = static_cast<char16_t>(u);
+    }
+    specialCount = count;
+    for (size_t k = 0; k < units.size(); ++k)
+        for (char16_t& lane : specialLanes[k])
+            lane = units[static_cast<int>(k) < count ? k : 0];
 }
 
 }  // namespace dornel

@@ -15,6 +15,7 @@
 #include "host/qorvix/IoFilter.h"
 #include "host/qorvix/Records.h"
 #include "import/ImportDialogSettings.h"
+#include "import/NumberScan.h"
 
 namespace dornel {
 
@@ -30,6 +31,16 @@ struct PreviewCell {
     double value = 0.0;
 };
 
+/// A field as the reader left it: its text, ended by a zero unit, and whether it held a
+/// qualified section.
+struct FieldView {
+    const char16_t* text = nullptr;
+    int length = 0;
+    bool quoted = false;
+    ScannedField scan = ScannedField::Unscanned;  ///< the one-pass number scan, if made
+    double value = 0.0;                           ///< the number, when scan says Number
+};
+
 /// Classes of UTF-16 code units in charClass.
 enum CharClass : uint8_t {
     CLASS_ORDINARY = 0,
@@ -41,6 +52,8 @@ enum CharClass : uint8_t {
 constexpr char16_t kEof = brisko::kEndOfFile;
 constexpr char16_t kLF = 10;
 constexpr char16_t kCR = 13;
+/// Apart by this many bytes, what two threads write often does not share a cache line.
+constexpr size_t kCacheLine = 64;
 /// A field holds at most this many characters, then a terminating zero.
 constexpr int kFieldCapacity = 999;
 
@@ -68,6 +81,9 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
 
     // Character classes (CharClasses.cpp).
     void BuildCharClasses();
+    /// Lists the units that are not ordinary, for the reader's many-at-a-time search; after
+    /// any change to charClass.
+    void ListSpecialUnits();
 
     // Line reader (LineReader.cpp).
     char16_t ReadField();
@@ -78,9 +94,19 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
 
     // Cell converter (CellConverter.cpp).
     bool EmitField(uint32_t& row, uint32_t& col, char16_t terminator);
+    bool EmitField(uint32_t& row, uint32_t& col, char16_t terminator, const FieldView& field);
     bool EmitEmpty(uint32_t row, uint32_t col);
     bool EmitNumber(uint32_t row, uint32_t col, double value);
-    bool EmitText(uint32_t row, uint32_t col, const char16_t* text);
+    /// length: the text's units, when known (a zero unit still ends it), or -1.
+    bool EmitText(uint32_t row, uint32_t col, const char16_t* text, int length = -1);
+    /// Makes the one-pass number scan of a field where it decides the field's cells: a field
+    /// that is not empty, not quoted, with the plain conversion and '.' as decimal point.
+    void ScanField(FieldView& view, bool otherDecimal) const {
+        if (view.length > 0 && !view.quoted && !aggressiveConversion && !otherDecimal)
+            view.scan = ScanNumberField(view.text, view.value);
+    }
+    /// The decimal symbol is not '.': numbers need a copy with the symbol replaced.
+    bool OtherDecimal() const { return !decimalSymbol.empty() && decimalSymbol[0] != '.'; }
     static void StripNumberDecorations(char16_t* destination, const char16_t* source);
     void NormalizeDecimal(char16_t* text) const;
 
@@ -93,7 +119,14 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     bool RunImportDialog(int fileEncoding, int fileIsUnicode);
 
     /// The current field, terminated by a zero unit.
-    const char16_t* Field() const { return fieldBuffer.data(); }
+    const char16_t* Field() const { return fieldOut; }
+    /// Removes the blanks at the end of the current field, as the import does before
+    /// converting it.
+    void TrimFieldEnd() {
+        char16_t* const buf = fieldOut;
+        while (fieldLength > 0 && (buf[fieldLength - 1] == u' ' || buf[fieldLength - 1] == u'\t'))
+            buf[--fieldLength] = 0;
+    }
 
     // Fields, in the order the filter lays them out.
     std::unique_ptr<brisko::CEncodedBufferedFile> reader;  ///< the file being read, or null
@@ -118,10 +151,17 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     int32_t maxRow = kNoLimit;               ///< MaxRow, default 2147483647, compared unsigned
     int32_t maxCol = kNoLimit;               ///< MaxCol, default 2147483647, compared unsigned
     std::array<uint8_t, 65536> charClass{};  ///< class of every UTF-16 code unit
-    bool fieldQuoted = false;                ///< the current field held a qualified section
-    char16_t lastTerminator = 0;             ///< what ended the previous delimited field
+    /// The units whose class is not ordinary, when there are at most eight of them, each
+    /// repeated across eight lanes for the search; the list is padded with its first unit.
+    alignas(16) char16_t specialLanes[8][8] = {};
+    int specialCount = -1;  ///< how many units specialLanes lists, -1 when there are more
+    /// From here on, the fields written for every field read; on their own cache lines.
+    alignas(kCacheLine) bool fieldQuoted = false;  ///< the field held a qualified section
+    char16_t lastTerminator = 0;                   ///< what ended the previous delimited field
     std::array<char16_t, kFieldCapacity + 1> fieldBuffer{};  ///< the current field
-    int fieldLength = 0;                ///< characters in fieldBuffer before its terminating zero
+    /// Where ReadField puts the field: fieldBuffer, or a place in the import's field pipeline.
+    char16_t* fieldOut = fieldBuffer.data();
+    int fieldLength = 0;                ///< characters in the field before its terminating zero
     uint32_t fixedColumn = 0;           ///< next fixed-width column on the current line
     std::vector<int32_t> columnBreaks;  ///< ColumnBreaks, default empty
 
@@ -133,11 +173,13 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     /// The rules CSV, BNA and BLN impose whatever the options say.
     void ApplyFixedRules(const char* fieldDelimiters);
     int ClipboardTextEncoding();
-    void TrimFieldEnd();
 
-    qorvix::TrCell textRecord_{0, 0, brisko::RString()};  // the record of every text cell
-    qorvix::TrCell numberRecord_{0, 0, 0.0};              // the record of every number cell
-    qorvix::TrCell emptyRecord_{0, 0};                    // the record of every empty cell
+    // The records are written for every cell on the thread that makes cells, while the
+    // fields above are written on the thread that reads: on a line of their own, the two
+    // threads do not pull the same cache line back and forth.
+    alignas(kCacheLine) qorvix::TrCell textRecord_{0, 0, brisko::RString()};  // every text cell
+    qorvix::TrCell numberRecord_{0, 0, 0.0};  // the record of every number cell
+    qorvix::TrCell emptyRecord_{0, 0};        // the record of every empty cell
 };
 
 }  // namespace dornel

@@ -6,6 +6,7 @@
 #include "host/brisko/File.h"
 #include "host/qorvix/Records.h"
 #include "import/DatImportFilter.h"
+#include "import/FieldPipeline.h"
 #include "import/ImportTexts.h"
 #include "import/ImportDialog.h"
 
@@ -30,12 +31,6 @@ int DatImportFilter::ClipboardTextEncoding() {
     const int textType = ReadClipboardTextType(m_manager);
     textTypeFixed = textType == 0 || textType == 1;
     return textType == 1 ? brisko::TE_UTF16LE : brisko::TE_ANSI;
-}
-
-void DatImportFilter::TrimFieldEnd() {
-    char16_t* const buf = fieldBuffer.data();
-    while (fieldLength > 0 && (buf[fieldLength - 1] == u' ' || buf[fieldLength - 1] == u'\t'))
-        buf[--fieldLength] = 0;
 }
 
 ImportStatus DatImportFilter::ImportFile(const RString& path, bool interactive) {
@@ -137,10 +132,11 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
     uint32_t row = 0, col = 0;
     const uint32_t rowLimit = static_cast<uint32_t>(maxRow);
     const uint32_t colLimit = static_cast<uint32_t>(maxCol);
+    FieldPipeline fields(*this);
+    FieldView field;
     for (;;) {
-        char16_t t = ReadField();
-        TrimFieldEnd();
-        if (!EmitField(row, col, t))
+        char16_t t = fields.Next(field);
+        if (!EmitField(row, col, t, field))
             return IMPORT_STOPPED;
         if (t != kLF && t != kCR) {
             if (col < colLimit) {
@@ -151,14 +147,13 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
             // A line with more fields than MaxCol: the rest of the line is dropped, so that
             // it cannot spill into the next row.
             while (t != kLF && t != kCR && t != kEof)
-                t = ReadField();
+                t = fields.Next(field);
         }
         ++row;
         col = 0;
         if (row % kProgressRows == 0) {
-            const double fraction =
-                static_cast<double>(static_cast<uint32_t>(reader->GetPosition())) /
-                static_cast<uint32_t>(length);
+            const double fraction = static_cast<double>(static_cast<uint32_t>(fields.Position())) /
+                                    static_cast<uint32_t>(length);
             if (!m_manager.ProgressProportion(fraction))
                 return IMPORT_STOPPED;
         }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "import/DatImportFilter.h"
 
@@ -14,15 +17,48 @@ namespace {
 constexpr int kDelimiterSampleLines = 100;
 
 /// Copies the run of ordinary units at the reader's position into the field and returns its
-/// new length. The units are taken straight from the decoded block, with the same one look-up
-/// per unit that Getc would need; the run stops one short of a full field, so that the unit
-/// that fills it is still read through Getc.
-inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const uint8_t* classes, char16_t* buf,
-                           int length) {
+/// new length. The units are taken straight from the decoded block; the run stops one short of
+/// a full field, so that the unit that fills it is still read through Getc. Where the units that
+/// are not ordinary are few, eight units are compared with all of them at once; otherwise each
+/// unit is looked up in the class table.
+inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilter& filter,
+                           char16_t* buf, int length) {
     const char16_t* const p = in.Next();
     const ptrdiff_t room = std::min<ptrdiff_t>(in.Limit() - p, kFieldCapacity - 1 - length);
     char16_t* const out = buf + length;
     ptrdiff_t i = 0;
+#if defined(__SSE2__)
+    const int specials = filter.specialCount;
+    if (specials > 0) {
+        // The list is padded with its first unit, so four or eight comparisons cover it.
+        const auto lane = [&](int k) {
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(filter.specialLanes[k]));
+        };
+        const __m128i w0 = lane(0), w1 = lane(1), w2 = lane(2), w3 = lane(3);
+        const bool eight = specials > 4;
+        while (i + 8 <= room) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+            __m128i hit =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, w0), _mm_cmpeq_epi16(units, w1)),
+                             _mm_or_si128(_mm_cmpeq_epi16(units, w2), _mm_cmpeq_epi16(units, w3)));
+            if (eight) [[unlikely]]
+                hit =
+                    _mm_or_si128(hit, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lane(4)),
+                                                                _mm_cmpeq_epi16(units, lane(5))),
+                                                   _mm_or_si128(_mm_cmpeq_epi16(units, lane(6)),
+                                                                _mm_cmpeq_epi16(units, lane(7)))));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), units);
+            const int mask = _mm_movemask_epi8(hit);
+            if (mask != 0) {
+                i += __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+                in.Skip(p + i);
+                return length + static_cast<int>(i);
+            }
+            i += 8;
+        }
+    }
+#endif
+    const uint8_t* const classes = filter.charClass.data();
     while (i < room && classes[p[i]] == CLASS_ORDINARY) {
         out[i] = p[i];
         ++i;
@@ -35,7 +71,7 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const uint8_t* clas
 
 char16_t DatImportFilter::ReadField() {
     brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldBuffer.data();
+    char16_t* const buf = fieldOut;
 
     if (useFixedWidth)
         return ReadFixedWidthField();
@@ -66,7 +102,7 @@ char16_t DatImportFilter::ReadField() {
     fieldQuoted = false;
     int length = 0;
     for (;;) {
-        length = TakeOrdinaryRun(in, classes, buf, length);
+        length = TakeOrdinaryRun(in, *this, buf, length);
         c = in.Getc();
         if (c == kEof) [[unlikely]]
             break;
@@ -121,7 +157,7 @@ char16_t DatImportFilter::ReadField() {
 // small.
 char16_t DatImportFilter::ReadFixedWidthField() {
     brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldBuffer.data();
+    char16_t* const buf = fieldOut;
     if (columnBreaks.empty()) {
         columnBreaks = {0, kNoLimit};
         fixedColumn = 0;
@@ -162,7 +198,7 @@ char16_t DatImportFilter::ReadFixedWidthField() {
 
 bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
     brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldBuffer.data();
+    char16_t* const buf = fieldOut;
     char16_t opener = c;
     bool inside = true;
     int pending = -1;  // where a tentatively stored closing qualifier stands
@@ -184,7 +220,7 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
     const uint8_t* const classes = charClass.data();
     for (;;) {
         if (inside)
-            length = TakeOrdinaryRun(in, classes, buf, length);
+            length = TakeOrdinaryRun(in, *this, buf, length);
         c = in.Getc();
         if (c == kEof)
             break;
@@ -302,6 +338,7 @@ void DatImportFilter::DetectDelimiter() {
         for (int32_t u = 0; u < static_cast<int32_t>(counts.size()); ++u)
             if (u != best && charClass[u] == CLASS_DELIMITER)
                 charClass[u] = CLASS_ORDINARY;
+        ListSpecialUnits();
     }
     reader->SeekToBegin();
 }

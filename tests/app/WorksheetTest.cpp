@@ -115,7 +115,7 @@ TEST(SheetBuilder, FillsTheSameWorksheetAsTakingRecordsDirectly) {
     // Several batches' worth, with texts, dates and a cell that comes back to an earlier row.
     Worksheet direct, built;
     {
-        SheetBuilder builder(built);
+        SheetBuilder builder(built, true);
         auto both = [&](const qorvix::TrBase& record) {
             direct.Take(record);
             builder.Take(record);

@@ -55,9 +55,9 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// - A file that becomes shorter than it was at the opening while it is read is an error; one
 ///   that grows is read to its new end.
 /// - A file longer than four blocks is read and decoded on a second thread, a few blocks ahead
-///   of Getc. Nothing else changes: errors arrive when Getc reaches the block where they
-///   happened, and SeekToBegin or SetCodePage first take the file back to the first block
-///   Getc has not reached.
+///   of Getc, unless SetReadAhead(false) said not to. Nothing else changes: errors arrive when
+///   Getc reaches the block where they happened, and SeekToBegin or SetCodePage first take the
+///   file back to the first block Getc has not reached.
 ///
 /// Writing (mode "w"): TE_UTF8 and TE_UTF16LE write their byte-order mark first. WriteString
 /// encodes; line feeds are written as they are (no CR is added). A surrogate pair may be split
@@ -116,6 +116,10 @@ class BRISKO_API CEncodedBufferedFile {
     int64_t GetLength() const;
     /// The code page of 8-bit text (0: the system page); ignored for UTF-8 and UTF-16 files.
     void SetCodePage(uint32_t codePage);
+    /// Whether a long file may be decoded ahead on a thread of its own (the default). A reader
+    /// that already runs on a thread beside the work that follows it decodes faster itself,
+    /// where the cores are few. Takes effect from the next block that is not decoded yet.
+    void SetReadAhead(bool allowed);
     void WriteString(const char16_t* text, size_t length);
     void WriteString(const WString& text) { WriteString(text.data(), text.size()); }
     const RString& GetFilePath() const { return path_; }

@@ -65,6 +65,9 @@ class BRISKO_API RString {
     /// Replaces the content with the wide text narrowed through code page 0.
     void FromWide(const char16_t* text);
     void FromWide(const WString& text) { FromWide(text.c_str()); }
+    /// The same for a text whose length is known: its first zero unit is at length or later
+    /// (a zero before length still ends it). Plain ASCII is narrowed many units at a time.
+    void FromWide(const char16_t* text, size_t length);
 
   private:
     std::string text_;

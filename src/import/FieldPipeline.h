@@ -1,0 +1,89 @@
+// Reads an import's fields on a thread of its own, ahead of the cells that are made of them.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "import/DatImportFilter.h"
+
+namespace dornel {
+
+/// The fields of an import in the order ReadField gives them, each trimmed at its end as the
+/// import trims it, read by a second thread while the first makes cells: on two cores the
+/// reading and the converting overlap. The fields travel in chunks, their texts side by side in
+/// one buffer, so that handing a field over costs no copy and no allocation.
+///
+/// What the consumer sees is exactly what it would see calling ReadField itself: the same
+/// fields, the same terminators, the reader's position after each line, and a failure of the
+/// reader at the field where it happened, not earlier. Reading ahead of the consumer changes
+/// nothing it can observe; fields read past the point where the import stops are dropped.
+class FieldPipeline {
+  public:
+    /// Starts reading at the reader's current position. While the pipeline lives, the filter's
+    /// reader and field buffer belong to it.
+    explicit FieldPipeline(DatImportFilter& filter);
+    ~FieldPipeline();
+    FieldPipeline(const FieldPipeline&) = delete;
+    FieldPipeline& operator=(const FieldPipeline&) = delete;
+
+    /// The next field and what ended it; rethrows what the reader threw in its place.
+    char16_t Next(FieldView& field) {
+        if (index_ == current_.count) [[unlikely]]
+            TakeChunk();
+        const Entry& e = current_.entries[index_++];
+        field.text = current_.units.data() + e.start;
+        field.length = e.length;
+        field.quoted = e.quoted;
+        field.scan = e.scan;
+        field.value = e.value;
+        if (e.position >= 0)
+            position_ = e.position;
+        return e.terminator;
+    }
+    /// The reader's position after the last line-ending field taken.
+    int64_t Position() const { return position_; }
+
+  private:
+    struct Entry {
+        uint32_t start;    // in the chunk's units
+        int32_t length;    // units before the terminating zero
+        int64_t position;  // the reader's after a line end or the end of the file, else -1
+        double value;      // the number the scan found
+        char16_t terminator;
+        bool quoted;
+        ScannedField scan;
+    };
+    struct Chunk {
+        std::vector<char16_t> units;
+        std::vector<Entry> entries;
+        size_t count = 0;
+        std::exception_ptr failure;  // the reader's, in place of the entry after the last one
+        bool last = false;
+    };
+
+    void Fill(Chunk& chunk);
+    void TakeChunk();
+    void Run();
+    static Chunk MakeChunk();
+
+    DatImportFilter& filter_;
+    const bool otherDecimal_;  // fixed for the whole import
+    // The consumer's own, apart from what both threads touch.
+    alignas(kCacheLine) Chunk current_;
+    size_t index_ = 0;
+    int64_t position_ = 0;
+    bool finished_ = false;  // the last chunk was taken
+
+    alignas(kCacheLine) std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Chunk> filled_;  // oldest first
+    std::vector<Chunk> spare_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace dornel

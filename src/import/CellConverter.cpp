@@ -21,6 +21,13 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
 
 bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator,
                                 const FieldView& view) {
+    // The reader's scan found a number: the most common field of all.
+    if (view.scan == ScannedField::Number) [[likely]] {
+        if (!EmitNumber(row, col, view.value))
+            return false;
+        ++col;
+        return true;
+    }
     const char16_t* const field = view.text;
     if (field[0] == 0) {
         // The empty field that ends a line or the file is no cell.

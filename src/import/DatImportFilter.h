@@ -54,6 +54,8 @@ constexpr char16_t kLF = 10;
 constexpr char16_t kCR = 13;
 /// Apart by this many bytes, what two threads write often does not share a cache line.
 constexpr size_t kCacheLine = 64;
+/// The import reports its progress after every this many rows.
+constexpr uint32_t kProgressRows = 1000;
 /// A field holds at most this many characters, then a terminating zero.
 constexpr int kFieldCapacity = 999;
 

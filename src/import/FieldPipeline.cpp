@@ -8,17 +8,14 @@ namespace dornel {
 
 namespace {
 
-// About 100 KB of units a chunk: a few of them under way keep both threads busy in the cache.
-constexpr size_t kChunkUnits = 48 * 1024;
-constexpr size_t kChunkFields = 8 * 1024;
 constexpr size_t kChunksUnderWay = 4;
 
 }  // namespace
 
 FieldPipeline::Chunk FieldPipeline::MakeChunk() {
     Chunk chunk;
-    chunk.units.resize(kChunkUnits);
-    chunk.entries.resize(kChunkFields);
+    chunk.units = std::make_unique<Chunk::Units>();
+    chunk.entries = std::make_unique<Chunk::Entries>();
     return chunk;
 }
 
@@ -52,8 +49,10 @@ void FieldPipeline::Fill(Chunk& chunk) {
     chunk.last = false;
     size_t used = 0;
     // A field needs room for its longest text and its terminating zero.
-    while (chunk.count < chunk.entries.size() && used + kFieldCapacity + 1 <= chunk.units.size()) {
-        filter_.fieldOut = chunk.units.data() + used;
+    char16_t* const units = chunk.units->units;
+    Entry* const entries = chunk.entries->entries;
+    while (chunk.count < kChunkFields && used + kFieldCapacity + 1 <= kChunkUnits) {
+        filter_.fieldOut = units + used;
         char16_t t;
         try {
             t = filter_.ReadField();
@@ -66,14 +65,17 @@ void FieldPipeline::Fill(Chunk& chunk) {
         // The number scan is made here, so that the thread that makes the cells has less to do.
         FieldView view{filter_.fieldOut, filter_.fieldLength, filter_.fieldQuoted};
         filter_.ScanField(view, otherDecimal_);
-        const bool lineEnd = t == kLF || t == kCR || t == kEof;
-        chunk.entries[chunk.count++] = Entry{static_cast<uint32_t>(used),
-                                             filter_.fieldLength,
-                                             lineEnd ? filter_.reader->GetPosition() : int64_t{-1},
-                                             view.value,
-                                             t,
-                                             filter_.fieldQuoted,
-                                             view.scan};
+        // Rows and line ends go together, so the position is noted where a row's number will be
+        // a multiple of kProgressRows; the division it costs is not made for every line.
+        const bool lineEnd = t == kLF || t == kCR;
+        const bool noted = t == kEof || (lineEnd && ++lineEnds_ % kProgressRows == 0);
+        entries[chunk.count++] = Entry{static_cast<uint32_t>(used),
+                                       filter_.fieldLength,
+                                       noted ? filter_.reader->GetPosition() : int64_t{-1},
+                                       view.value,
+                                       t,
+                                       filter_.fieldQuoted,
+                                       view.scan};
         used += static_cast<size_t>(filter_.fieldLength) + 1;
         if (t == kEof) {
             chunk.last = true;
@@ -111,19 +113,19 @@ void FieldPipeline::TakeChunk() {
     if (finished_) {
         // Past the end of the file there is only the end of the file.
         current_.count = 1;
-        current_.entries.assign(1,
-                                Entry{0, 0, position_, 0.0, kEof, false, ScannedField::Unscanned});
-        current_.units.assign(1, 0);
+        current_.entries->entries[0] =
+            Entry{0, 0, position_, 0.0, kEof, false, ScannedField::Unscanned};
+        current_.units->units[0] = 0;
         index_ = 0;
         return;
     }
     if (!thread_.joinable()) {
-        if (current_.units.empty())
+        if (!current_.units)
             current_ = MakeChunk();
         Fill(current_);
     } else {
         std::unique_lock lock(mutex_);
-        if (!current_.units.empty()) {
+        if (current_.units) {
             spare_.push_back(std::move(current_));
             changed_.notify_all();
         }

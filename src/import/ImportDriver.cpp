@@ -14,12 +14,6 @@ namespace dornel {
 
 using namespace qorvix;
 
-namespace {
-
-constexpr uint32_t kProgressRows = 1000;
-
-}  // namespace
-
 void DatImportFilter::OpenReader(const RString& path, int encoding, uint32_t codePage,
                                  bool imposed) {
     reader.reset();

@@ -73,6 +73,9 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 ///
 /// Errors (missing file, a directory, no permission, a failed read or write, an unknown code page)
 /// throw brisko::Exception.
+///
+/// A reader is aligned to a cache line and fills whole lines: Getc writes its position for every
+/// unit, and another thread writing an object on the same line would slow both down.
 class BRISKO_API CEncodedBufferedFile {
   public:
     CEncodedBufferedFile();
@@ -172,9 +175,9 @@ class BRISKO_API CEncodedBufferedFile {
     size_t carry_ = 0;  // undecoded bytes kept at the front of bytes_
     // One unit before the decoded data is kept free, so UnGetc always has room.
     std::vector<char16_t> units_;
-    std::unique_ptr<ReadAhead> ahead_;  // while blocks are decoded on a second thread
-    bool aheadRefused_ = false;         // the system gave no thread for it
-    char16_t* cur_ = nullptr;
+    std::unique_ptr<ReadAhead> ahead_;     // while blocks are decoded on a second thread
+    bool aheadRefused_ = false;            // the system gave no thread for it
+    alignas(64) char16_t* cur_ = nullptr;  // the object takes whole cache lines (see above)
     char16_t* end_ = nullptr;
     std::unique_ptr<char[]> out_;  // output not written yet: its first outSize_ bytes
     size_t outSize_ = 0;

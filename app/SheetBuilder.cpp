@@ -36,7 +36,7 @@ SheetBuilder::~SheetBuilder() {
 }
 
 void SheetBuilder::Take(const qorvix::TrBase& record) {
-    if (!thread_.joinable()) [[unlikely]] {
+    if (!thread_.joinable()) {
         sheet_.Take(record);
         return;
     }

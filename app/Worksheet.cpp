@@ -97,25 +97,7 @@ std::string_view CellReader::Converted(const std::string& acp) {
     return converted_;
 }
 
-void Worksheet::Take(const TrBase& record) {
-    int32_t row = 0, col = 0;
-    Cell cell;
-    std::string_view text;
-    if (reader_.Take(record, row, col, cell, text))
-        Store(static_cast<size_t>(row), static_cast<size_t>(col), cell, text);
-}
-
-void Worksheet::Store(size_t row, size_t col, Cell cell, std::string_view text) {
-    if (cell.kind == Cell::Text) {
-        cell.textOffset = texts_.size();
-        cell.textLength = static_cast<uint32_t>(text.size());
-        texts_.append(text.data(), text.size());
-    }
-    // The next cell of the last row, or the first of a new row: the way imports hand them.
-    if (row + 1 == rowStart_.size() && rowStart_[row] + col == cells_.size()) [[likely]] {
-        cells_.push_back(cell);
-        return;
-    }
+void Worksheet::StoreElsewhere(size_t row, size_t col, const Cell& cell) {
     if (row == rowStart_.size() && col == 0) {
         rowStart_.push_back(cells_.size());
         cells_.push_back(cell);

@@ -83,11 +83,30 @@ class CellReader {
 /// has an allocation of its own. Imports hand cells row by row and left to right, which only
 /// appends; a cell that comes back to an earlier place is stored there all the same (a row
 /// that has to grow in the middle moves the rows after it).
-class Worksheet : public RecordSink {
+class Worksheet final : public RecordSink {
   public:
-    void Take(const qorvix::TrBase& record) override;
+    /// Inline, with the usual case first: it runs once per cell of an import.
+    void Take(const qorvix::TrBase& record) override {
+        int32_t row = 0, col = 0;
+        Cell cell;
+        std::string_view text;
+        if (reader_.Take(record, row, col, cell, text))
+            Store(static_cast<size_t>(row), static_cast<size_t>(col), cell, text);
+    }
     /// Stores a cell as a record described it; a text cell's text is copied.
-    void Store(size_t row, size_t col, Cell cell, std::string_view text);
+    void Store(size_t row, size_t col, Cell cell, std::string_view text) {
+        if (cell.kind == Cell::Text) {
+            cell.textOffset = texts_.size();
+            cell.textLength = static_cast<uint32_t>(text.size());
+            texts_.append(text.data(), text.size());
+        }
+        // The next cell of the last row: the way imports hand them.
+        if (row + 1 == rowStart_.size() && rowStart_[row] + col == cells_.size()) [[likely]] {
+            cells_.push_back(cell);
+            return;
+        }
+        StoreElsewhere(row, col, cell);
+    }
     size_t RowCount() const { return rowStart_.size(); }
     std::span<const Cell> Row(size_t row) const {
         const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
@@ -103,6 +122,8 @@ class Worksheet : public RecordSink {
     void WriteTable(std::FILE* out) const;
 
   private:
+    /// The first cell of a new row, or a cell out of the usual order.
+    void StoreElsewhere(size_t row, size_t col, const Cell& cell);
     void Place(size_t row, size_t col, const Cell& cell);
 
     GrowingArray<Cell> cells_;

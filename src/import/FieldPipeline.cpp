@@ -16,6 +16,7 @@ FieldPipeline::Chunk FieldPipeline::MakeChunk() {
     Chunk chunk;
     chunk.units = std::make_unique<Chunk::Units>();
     chunk.entries = std::make_unique<Chunk::Entries>();
+    chunk.positions.reserve(kChunkFields / kProgressRows + 2);
     return chunk;
 }
 
@@ -45,6 +46,7 @@ FieldPipeline::~FieldPipeline() {
 
 void FieldPipeline::Fill(Chunk& chunk) {
     chunk.count = 0;
+    chunk.positions.clear();
     chunk.failure = nullptr;
     chunk.last = false;
     size_t used = 0;
@@ -69,13 +71,12 @@ void FieldPipeline::Fill(Chunk& chunk) {
         // a multiple of kProgressRows; the division it costs is not made for every line.
         const bool lineEnd = t == kLF || t == kCR;
         const bool noted = t == kEof || (lineEnd && ++lineEnds_ % kProgressRows == 0);
-        entries[chunk.count++] = Entry{static_cast<uint32_t>(used),
-                                       filter_.fieldLength,
-                                       noted ? filter_.reader->GetPosition() : int64_t{-1},
-                                       view.value,
-                                       t,
-                                       filter_.fieldQuoted,
-                                       view.scan};
+        if (noted)
+            chunk.positions.push_back(filter_.reader->GetPosition());
+        const uint16_t shape =
+            static_cast<uint16_t>(filter_.fieldLength | (filter_.fieldQuoted ? kQuoted : 0) |
+                                  static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0));
+        entries[chunk.count++] = Entry{view.value, static_cast<uint32_t>(used), shape, t};
         used += static_cast<size_t>(filter_.fieldLength) + 1;
         if (t == kEof) {
             chunk.last = true;
@@ -114,7 +115,7 @@ void FieldPipeline::TakeChunk() {
         // Past the end of the file there is only the end of the file.
         current_.count = 1;
         current_.entries->entries[0] =
-            Entry{0, 0, position_, 0.0, kEof, false, ScannedField::Unscanned};
+            Entry{0.0, 0, static_cast<int>(ScannedField::Unscanned) << kScanShift, kEof};
         current_.units->units[0] = 0;
         index_ = 0;
         return;
@@ -134,6 +135,7 @@ void FieldPipeline::TakeChunk() {
         filled_.erase(filled_.begin());
     }
     index_ = 0;
+    noted_ = 0;
     finished_ = current_.last;
     if (current_.count == 0 && current_.failure)
         std::rethrow_exception(current_.failure);

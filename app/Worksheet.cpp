@@ -18,14 +18,30 @@ using namespace qorvix;
 
 namespace {
 
-std::string ShortestNumber(double value) {
-    if (std::isnan(value))
-        return "NaN";
-    if (std::isinf(value))
-        return value > 0 ? "Infinity" : "-Infinity";
+/// Appends the shortest text that reads back as value; NaN and the infinities by name.
+void AppendShortestNumber(std::string& out, double value) {
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, r.ptr);
+    // A whole number below 1e15 that does not end in 0 is its digits: its exponent form is
+    // always longer, so the general writer would choose the same. Most numbers in data are such.
+    if (std::fabs(value) < 1e15) {
+        const auto whole = static_cast<int64_t>(value);
+        if (static_cast<double>(whole) == value && whole % 10 != 0) {
+            out.append(buf, std::to_chars(buf, buf + sizeof buf, whole).ptr);
+            return;
+        }
+    }
+    if (std::isnan(value))
+        out += "NaN";
+    else if (std::isinf(value))
+        out += value > 0 ? "Infinity" : "-Infinity";
+    else
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
+}
+
+std::string ShortestNumber(double value) {
+    std::string s;
+    AppendShortestNumber(s, value);
+    return s;
 }
 
 /// Display width in characters of UTF-8 text (one per code point).
@@ -47,8 +63,16 @@ std::string ColumnName(size_t index) {
 }
 
 bool NeedsQuotes(std::string_view s) {
-    return s.find_first_of(",\"\r\n") != std::string_view::npos ||
-           (!s.empty() && (s.front() == ' ' || s.back() == ' '));
+    if (s.empty())
+        return false;
+    if (s.front() == ' ' || s.back() == ' ')
+        return true;
+    // One comparison for most bytes: the four that need quotes are all below '-'.
+    for (const char ch : s)
+        if (static_cast<unsigned char>(ch) < '-' &&
+            (ch == ',' || ch == '"' || ch == '\r' || ch == '\n'))
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -206,6 +230,10 @@ void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) 
         line += '"';
         return;
     }
+    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0) {
+        AppendShortestNumber(line, cell.number);
+        return;
+    }
     line += CellDisplay(cell, text);
 }
 
@@ -224,34 +252,52 @@ void RowStream::Take(const TrBase& record) {
         currentRow_ = row;
     }
     const size_t c = static_cast<size_t>(col);
-    if (row_.size() <= c) {
+    if (row_.size() <= c)
         row_.resize(c + 1);
-        rowTexts_.resize(c + 1);
-    }
     rowLength_ = std::max(rowLength_, c + 1);
+    if (cell.kind == Cell::Text) {
+        // The row's texts lie one after another in one buffer, each cell holding its place.
+        cell.textOffset = rowText_.size();
+        cell.textLength = static_cast<uint32_t>(text.size());
+        rowText_ += text;
+    }
     row_[c] = cell;
-    rowTexts_[c].assign(text);
 }
 
 void RowStream::WriteRow(std::span<const Cell> cells) {
-    line_.clear();
-    auto text = [this](size_t c) { return std::string_view(rowTexts_[c]); };
+    auto text = [&](size_t c) {
+        return std::string_view(rowText_).substr(cells[c].textOffset, cells[c].textLength);
+    };
     if (format_ == Csv) {
-        AppendCsvLine(line_, cells, text);
+        AppendCsvLine(pending_, cells, text);
     } else {
-        line_ += writtenRows_ == 0 ? "[" : ",";
-        AppendJsonRow(line_, cells, text);
+        pending_ += writtenRows_ == 0 ? "[" : ",";
+        AppendJsonRow(pending_, cells, text);
     }
-    WriteOutput(out_, line_);
     ++writtenRows_;
+    // Written in pieces of some size: a write per row costs more than making the row.
+    if (pending_.size() >= kWriteAt)
+        WritePending();
+}
+
+void RowStream::WritePending() {
+    try {
+        WriteOutput(out_, pending_);
+    } catch (...) {
+        // What could not be written is not tried again.
+        pending_.clear();
+        throw;
+    }
+    pending_.clear();
 }
 
 void RowStream::FlushRow() {
     WriteRow(std::span<const Cell>(row_.data(), rowLength_));
-    // Emptied, not freed: the next row reuses the cells and the texts' buffers.
+    // Emptied, not freed: the next row reuses the cells and the texts' buffer.
     for (size_t c = 0; c < rowLength_; ++c)
         row_[c] = Cell();
     rowLength_ = 0;
+    rowText_.clear();
 }
 
 void RowStream::Finish() {
@@ -259,7 +305,15 @@ void RowStream::Finish() {
         FlushRow();
     currentRow_ = -1;
     if (format_ == Json)
-        WriteOutput(out_, writtenRows_ == 0 ? "[]\n" : "]\n");
+        pending_ += writtenRows_ == 0 ? "[]\n" : "]\n";
+    WritePending();
+}
+
+RowStream::~RowStream() {
+    // An import that failed still shows the rows it completed, as a row-by-row writer would;
+    // the failure is being reported already, so a failed write here has nothing to add.
+    if (!pending_.empty())
+        std::fwrite(pending_.data(), 1, pending_.size(), out_);
 }
 
 }  // namespace dornel::app

@@ -139,19 +139,25 @@ class RowStream : public RecordSink {
   public:
     enum Format { Csv, Json };
     RowStream(std::FILE* out, Format format) : out_(out), format_(format) {}
+    ~RowStream() override;
+    RowStream(const RowStream&) = delete;
+    RowStream& operator=(const RowStream&) = delete;
     void Take(const qorvix::TrBase& record) override;
     /// Writes the last row and, for JSON, the end of the array.
     void Finish();
 
   private:
+    static constexpr size_t kWriteAt = 64 * 1024;
+
     void FlushRow();
     void WriteRow(std::span<const Cell> cells);
+    void WritePending();
 
     std::FILE* out_;
     Format format_;
-    std::string line_;
+    std::string pending_;    // rows made and not written yet
     std::vector<Cell> row_;  // the current row's cells are its first rowLength_
-    std::vector<std::string> rowTexts_;
+    std::string rowText_;    // the current row's texts, where its text cells point
     size_t rowLength_ = 0;
     int64_t currentRow_ = -1;
     int64_t writtenRows_ = 0;

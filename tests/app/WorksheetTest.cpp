@@ -203,14 +203,18 @@ TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
     std::setvbuf(full, nullptr, _IONBF, 0);
-    RowStream stream(full, RowStream::Csv);
-    TrCell first(0, 0, 1.0), second(1, 0, 2.0);
-    stream.Take(first);
-    try {
-        stream.Take(second);
-        ADD_FAILURE() << "the write to a full device succeeded";
-    } catch (const OutputError& e) {
-        EXPECT_EQ(e.Error(), ENOSPC);
+    {
+        // The rows may wait in the stream; the failure comes at the latest when it finishes.
+        RowStream stream(full, RowStream::Csv);
+        TrCell first(0, 0, 1.0), second(1, 0, 2.0);
+        try {
+            stream.Take(first);
+            stream.Take(second);
+            stream.Finish();
+            ADD_FAILURE() << "the write to a full device succeeded";
+        } catch (const OutputError& e) {
+            EXPECT_EQ(e.Error(), ENOSPC);
+        }
     }
     std::fclose(full);
 #endif

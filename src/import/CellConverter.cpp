@@ -157,7 +157,7 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text,
     const int32_t c = static_cast<int32_t>(col);
     // One record serves every text, so that its buffer is allocated once for the import.
     TrCell& cell = textRecord_;
-    if (length >= 0)
+    if (length >= 0 && fastPaths)
         cell.text.FromWide(text, static_cast<size_t>(length));
     else
         cell.text.FromWide(text);

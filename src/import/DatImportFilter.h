@@ -104,7 +104,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     /// Makes the one-pass number scan of a field where it decides the field's cells: a field
     /// that is not empty, not quoted, with the plain conversion and '.' as decimal point.
     void ScanField(FieldView& view, bool otherDecimal) const {
-        if (view.length > 0 && !view.quoted && !aggressiveConversion && !otherDecimal)
+        if (fastPaths && view.length > 0 && !view.quoted && !aggressiveConversion && !otherDecimal)
             view.scan = ScanNumberField(view.text, view.value);
     }
     /// The decimal symbol is not '.': numbers need a copy with the symbol replaced.
@@ -114,6 +114,9 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
 
     // Import driver (ImportDriver.cpp).
     ImportStatus RunImport(const RString& path, bool interactive);
+    /// The rows of an import, from its fields to its cells, between the begin and end records.
+    template <class Fields>
+    ImportStatus EmitRows(Fields& fields, int64_t length);
     bool BuildPreview(const ImportDialogSettings& settings, std::vector<PreviewCell>& cells,
                       int lineCount);
     void ApplyDialogSettings(const ImportDialogSettings& settings);
@@ -131,6 +134,12 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     }
 
     // Fields, in the order the filter lays them out.
+    /// The fast paths: fields read on a second thread, runs of ordinary units found many at a
+    /// time, numbers recognised and converted in one pass, ASCII texts narrowed many units at a
+    /// time. Off, each field is read on the calling thread one unit and one look-up at a time
+    /// and converted by the number test and the general reader: the plain path, which gives the
+    /// same records, and against which the fast paths are tested.
+    bool fastPaths = true;
     std::unique_ptr<brisko::CEncodedBufferedFile> reader;  ///< the file being read, or null
     bool fromMemory = false;                               ///< the import runs on a memory block
     FileKind kind;                                         ///< the code the factory passed

@@ -1,6 +1,7 @@
 // The fields of an import, read on a second thread.
 #include "import/FieldPipeline.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -10,25 +11,40 @@ namespace {
 
 constexpr size_t kChunksUnderWay = 4;
 
+std::mutex tuningMutex;
+FieldPipeline::Tuning tuning;
+
 }  // namespace
 
-FieldPipeline::Chunk FieldPipeline::MakeChunk() {
+void FieldPipeline::SetTuning(const Tuning& t) {
+    std::lock_guard lock(tuningMutex);
+    tuning = t;
+    tuning.chunkUnits = std::max<size_t>(tuning.chunkUnits, kFieldCapacity + 1);
+    tuning.chunkFields = std::max<size_t>(tuning.chunkFields, 1);
+}
+
+FieldPipeline::Tuning FieldPipeline::GetTuning() {
+    std::lock_guard lock(tuningMutex);
+    return tuning;
+}
+
+FieldPipeline::Chunk FieldPipeline::MakeChunk() const {
     Chunk chunk;
-    chunk.units = std::make_unique<Chunk::Units>();
-    chunk.entries = std::make_unique<Chunk::Entries>();
-    chunk.positions.reserve(kChunkFields / kProgressRows + 2);
+    chunk.units.Allocate(tuning_.chunkUnits);
+    chunk.entries.Allocate(tuning_.chunkFields);
+    chunk.positions.reserve(tuning_.chunkFields / kProgressRows + 2);
     return chunk;
 }
 
 FieldPipeline::FieldPipeline(DatImportFilter& filter)
-    : filter_(filter), otherDecimal_(filter.OtherDecimal()) {
-    for (size_t i = 0; i < kChunksUnderWay; ++i)
-        spare_.push_back(MakeChunk());
+    : filter_(filter), otherDecimal_(filter.OtherDecimal()), tuning_(GetTuning()) {
+    // A short file is read sooner than a thread starts.
+    if (filter.reader->GetLength() < tuning_.threadFrom)
+        return;
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         // No thread to be had: the consumer fills each chunk itself when it needs one.
-        return;
     }
 }
 
@@ -51,9 +67,11 @@ void FieldPipeline::Fill(Chunk& chunk) {
     chunk.last = false;
     size_t used = 0;
     // A field needs room for its longest text and its terminating zero.
-    char16_t* const units = chunk.units->units;
-    Entry* const entries = chunk.entries->entries;
-    while (chunk.count < kChunkFields && used + kFieldCapacity + 1 <= kChunkUnits) {
+    char16_t* const units = chunk.units.items.get();
+    Entry* const entries = chunk.entries.items.get();
+    const size_t fields = tuning_.chunkFields;
+    const size_t room = tuning_.chunkUnits;
+    while (chunk.count < fields && used + kFieldCapacity + 1 <= room) {
         filter_.fieldOut = units + used;
         char16_t t;
         try {
@@ -92,11 +110,31 @@ void FieldPipeline::Run() {
         filter_.reader->SetReadAhead(false);
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !spare_.empty(); });
+        // Chunks are made as they are needed, so that a short import allocates only one.
+        changed_.wait(
+            lock, [this] { return stopping_ || !spare_.empty() || chunksMade_ < kChunksUnderWay; });
         if (stopping_)
             return;
-        Chunk chunk = std::move(spare_.back());
-        spare_.pop_back();
+        Chunk chunk;
+        if (!spare_.empty()) {
+            chunk = std::move(spare_.back());
+            spare_.pop_back();
+        } else {
+            ++chunksMade_;
+            lock.unlock();
+            try {
+                chunk = MakeChunk();
+            } catch (...) {
+                // The consumer meets the failure where the next field would have been.
+                chunk.failure = std::current_exception();
+                chunk.last = true;
+                lock.lock();
+                filled_.push_back(std::move(chunk));
+                changed_.notify_all();
+                return;
+            }
+            lock.lock();
+        }
         lock.unlock();
         Fill(chunk);
         const bool last = chunk.last;
@@ -114,19 +152,23 @@ void FieldPipeline::TakeChunk() {
     if (finished_) {
         // Past the end of the file there is only the end of the file.
         current_.count = 1;
-        current_.entries->entries[0] =
+        if (!current_.units.items) {
+            current_.units.Allocate(1);
+            current_.entries.Allocate(1);
+        }
+        current_.entries.items[0] =
             Entry{0.0, 0, static_cast<int>(ScannedField::Unscanned) << kScanShift, kEof};
-        current_.units->units[0] = 0;
+        current_.units.items[0] = 0;
         index_ = 0;
         return;
     }
     if (!thread_.joinable()) {
-        if (!current_.units)
+        if (!current_.units.items)
             current_ = MakeChunk();
         Fill(current_);
     } else {
         std::unique_lock lock(mutex_);
-        if (current_.units) {
+        if (current_.units.items) {
             spare_.push_back(std::move(current_));
             changed_.notify_all();
         }

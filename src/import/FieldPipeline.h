@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,15 @@ namespace dornel {
 /// nothing it can observe; fields read past the point where the import stops are dropped.
 class FieldPipeline {
   public:
+    /// How the fields travel; tests make chunks small, so that fields cross their edges.
+    struct Tuning {
+        size_t chunkUnits = 160 * 1024;   ///< room for field texts; never below a longest field
+        size_t chunkFields = 16 * 1024;   ///< fields a chunk holds
+        int64_t threadFrom = 256 * 1024;  ///< shorter files (in bytes) are read without a thread
+    };
+    static void SetTuning(const Tuning& tuning);
+    static Tuning GetTuning();
+
     /// Starts reading at the reader's current position. While the pipeline lives, the filter's
     /// reader and field buffer belong to it.
     explicit FieldPipeline(DatImportFilter& filter);
@@ -35,8 +45,8 @@ class FieldPipeline {
     char16_t Next(FieldView& field) {
         if (index_ == current_.count) [[unlikely]]
             TakeChunk();
-        const Entry& e = current_.entries->entries[index_++];
-        field.text = current_.units->units + e.start;
+        const Entry& e = current_.entries.items[index_++];
+        field.text = current_.units.items.get() + e.start;
         field.length = e.shape & kLengthMask;
         field.quoted = (e.shape & kQuoted) != 0;
         field.scan = static_cast<ScannedField>((e.shape >> kScanShift) & 3);
@@ -66,20 +76,24 @@ class FieldPipeline {
     // The reader's position after the field is the chunk's next: after every kProgressRows-th
     // line end and at the end of the file.
     static constexpr uint16_t kNoted = 0x2000;
-    // A chunk's buffers take whole cache lines of their own: the thread that fills them must
-    // not share a line with any other object written often, which made imports run at a third
-    // of their speed now and then, as the heap happened to place them.
-    static constexpr size_t kChunkUnits = 160 * 1024;
-    static constexpr size_t kChunkFields = 16 * 1024;
+    /// A buffer on whole cache lines of its own: the thread that fills a chunk must not share
+    /// a line with any other object written often, which made imports run at a third of their
+    /// speed now and then, as the heap happened to place them. Not set to zero: only what was
+    /// written is read.
+    template <class T>
+    struct LineBuffer {
+        struct Free {
+            void operator()(T* p) const { ::operator delete[](p, std::align_val_t(kCacheLine)); }
+        };
+        std::unique_ptr<T[], Free> items;
+        void Allocate(size_t count) {
+            const size_t bytes = (count * sizeof(T) + kCacheLine - 1) / kCacheLine * kCacheLine;
+            items.reset(static_cast<T*>(::operator new[](bytes, std::align_val_t(kCacheLine))));
+        }
+    };
     struct Chunk {
-        struct alignas(kCacheLine) Units {
-            char16_t units[kChunkUnits];
-        };
-        struct alignas(kCacheLine) Entries {
-            Entry entries[kChunkFields];
-        };
-        std::unique_ptr<Units> units;
-        std::unique_ptr<Entries> entries;
+        LineBuffer<char16_t> units;
+        LineBuffer<Entry> entries;
         std::vector<int64_t> positions;  // of the noted fields, in order
         size_t count = 0;
         std::exception_ptr failure;  // the reader's, in place of the entry after the last one
@@ -89,10 +103,12 @@ class FieldPipeline {
     void Fill(Chunk& chunk);
     void TakeChunk();
     void Run();
-    static Chunk MakeChunk();
+    Chunk MakeChunk() const;
 
     DatImportFilter& filter_;
     const bool otherDecimal_;  // fixed for the whole import
+    const Tuning tuning_;
+    size_t chunksMade_ = 0;  // by the reading thread, at most kChunksUnderWay
     // The consumer's own, apart from what both threads touch.
     alignas(kCacheLine) Chunk current_;
     size_t index_ = 0;
@@ -109,6 +125,23 @@ class FieldPipeline {
     // The reading thread's own. A counter it wrote for every line beside the consumer's locals
     // on the stack made whole imports run at half speed.
     alignas(kCacheLine) uint32_t lineEnds_ = 0;  // line-ending fields read
+};
+
+/// The same fields read on the calling thread, one after another: the plain way, which the
+/// pipeline must equal.
+class PlainFields {
+  public:
+    explicit PlainFields(DatImportFilter& filter) : filter_(filter) {}
+    char16_t Next(FieldView& field) {
+        const char16_t t = filter_.ReadField();
+        filter_.TrimFieldEnd();
+        field = FieldView{filter_.fieldOut, filter_.fieldLength, filter_.fieldQuoted};
+        return t;
+    }
+    int64_t Position() const { return filter_.reader->GetPosition(); }
+
+  private:
+    DatImportFilter& filter_;
 };
 
 }  // namespace dornel

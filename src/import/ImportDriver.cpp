@@ -59,6 +59,42 @@ void DatImportFilter::ReopenForChoice(const RString& path, int fileIsUnicode, in
         OpenReader(path, encoding, 0, textTypeFixed);
 }
 
+template <class Fields>
+ImportStatus DatImportFilter::EmitRows(Fields& fields, int64_t length) {
+    uint32_t row = 0, col = 0;
+    const uint32_t rowLimit = static_cast<uint32_t>(maxRow);
+    const uint32_t colLimit = static_cast<uint32_t>(maxCol);
+    FieldView field;
+    for (;;) {
+        char16_t t = fields.Next(field);
+        if (!EmitField(row, col, t, field))
+            return IMPORT_STOPPED;
+        if (t != kLF && t != kCR) {
+            if (col < colLimit) {
+                if (t == kEof)
+                    break;
+                continue;
+            }
+            // A line with more fields than MaxCol: the rest of the line is dropped, so that
+            // it cannot spill into the next row.
+            while (t != kLF && t != kCR && t != kEof)
+                t = fields.Next(field);
+        }
+        ++row;
+        col = 0;
+        if (row % kProgressRows == 0) {
+            const double fraction = static_cast<double>(static_cast<uint32_t>(fields.Position())) /
+                                    static_cast<uint32_t>(length);
+            if (!m_manager.ProgressProportion(fraction))
+                return IMPORT_STOPPED;
+        }
+        if (row >= rowLimit || t == kEof)
+            break;
+    }
+
+    return IMPORT_DONE;
+}
+
 ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
     reader.reset();
     const int encoding = ClipboardTextEncoding();
@@ -123,37 +159,16 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
 
     SkipStartRows();
     fixedColumn = 0;
-    uint32_t row = 0, col = 0;
-    const uint32_t rowLimit = static_cast<uint32_t>(maxRow);
-    const uint32_t colLimit = static_cast<uint32_t>(maxCol);
-    FieldPipeline fields(*this);
-    FieldView field;
-    for (;;) {
-        char16_t t = fields.Next(field);
-        if (!EmitField(row, col, t, field))
-            return IMPORT_STOPPED;
-        if (t != kLF && t != kCR) {
-            if (col < colLimit) {
-                if (t == kEof)
-                    break;
-                continue;
-            }
-            // A line with more fields than MaxCol: the rest of the line is dropped, so that
-            // it cannot spill into the next row.
-            while (t != kLF && t != kCR && t != kEof)
-                t = fields.Next(field);
-        }
-        ++row;
-        col = 0;
-        if (row % kProgressRows == 0) {
-            const double fraction = static_cast<double>(static_cast<uint32_t>(fields.Position())) /
-                                    static_cast<uint32_t>(length);
-            if (!m_manager.ProgressProportion(fraction))
-                return IMPORT_STOPPED;
-        }
-        if (row >= rowLimit || t == kEof)
-            break;
+    ImportStatus status;
+    if (fastPaths) {
+        FieldPipeline fields(*this);
+        status = EmitRows(fields, length);
+    } else {
+        PlainFields fields(*this);
+        status = EmitRows(fields, length);
     }
+    if (status != IMPORT_DONE)
+        return status;
 
     TrEndWksImp end;
     return ImportObject(end) ? IMPORT_DONE : IMPORT_STOPPED;

@@ -28,7 +28,7 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilt
     char16_t* const out = buf + length;
     ptrdiff_t i = 0;
 #if defined(__SSE2__)
-    const int specials = filter.specialCount;
+    const int specials = filter.fastPaths ? filter.specialCount : -1;
     if (specials > 0) {
         // The list is padded with its first unit, so four or eight comparisons cover it.
         const auto lane = [&](int k) {

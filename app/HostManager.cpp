@@ -94,7 +94,7 @@ void TraceReader(void* context, const std::string& path, const brisko::EncodingD
 }  // namespace
 
 HostManager::HostManager(const std::string& storePath, Trace* trace)
-    : IoManager(brisko::RString(storePath)), trace_(trace) {
+    : IoManager(brisko::RString(storePath)), trace_(trace), store_(StoreOf(*this)) {
     if (trace_)
         brisko::SetReaderObserver(TraceReader, this);
 }
@@ -325,19 +325,19 @@ void HostManager::ShowHelp(const char* topic, const char* second) {
 
 void HostManager::BeginCall() {
     if (calls_++ == 0)
-        StoreOf(*this).BeginBatch();
+        store_.BeginBatch();
 }
 
 void HostManager::EndCall() {
     if (--calls_ == 0)
-        StoreOf(*this).EndBatch();
+        store_.EndBatch();
 }
 
 void HostManager::AbandonCall() noexcept {
     if (calls_ == 0 || --calls_ > 0)
         return;
     try {
-        StoreOf(*this).EndBatch();
+        store_.EndBatch();
     } catch (const std::exception& e) {
         // The call's own error is the one reported; this one must not be lost either.
         std::fprintf(stderr, "dornel: warning: %s\n", AcpToUtf8(e.what()).c_str());

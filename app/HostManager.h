@@ -97,6 +97,8 @@ class HostManager : public qorvix::IoManager {
     std::set<std::string> lookedUp_;
     std::set<std::string> readOptions_;  // options the filter read and found
     int calls_ = 0;
+    // Looked up once: every call into the filter, one per exported cell, begins and ends a batch.
+    qorvix::OptionStore& store_;
     std::string readerPath_;
     std::string readerName_;
 };

@@ -4,9 +4,12 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "InputFile.h"
 #include "PluginLibrary.h"
+#include "RowChannel.h"
+#include "RowRecords.h"
 #include "RecordsFile.h"
 #include "Session.h"
 #include "SheetBuilder.h"
@@ -139,21 +142,23 @@ class ScratchFile {
     brisko::ScratchFolder folder_;
 };
 
-/// Calls visit for each record in order until it answers false.
-using RecordVisitor = std::function<bool(TrBase&)>;
 using RecordSource = std::function<void(const RecordVisitor&)>;
 
-/// Begins, sends every record, ends; the exit status of the whole export.
+/// Begins, sends every record, ends; the exit status of the whole export. What the user should
+/// be told goes to notice, for the caller to show once it knows the export's fate.
 int RunRecords(ExportSession& session, const Settings& s, const std::string& out,
-               const RecordSource& source) {
+               const RecordSource& source, std::string& notice) {
+    const auto tell = [&](const char* text) {
+        if (!s.trace)
+            notice += std::string("dornel: ") + text + "\n";
+    };
     const bool toMemory = s.toMemory;
     std::optional<ScratchFile> scratch;
     if (toMemory)
         scratch.emplace();
     int status = session.Begin(toMemory ? scratch->Path() : out, s.interactive);
     if (status != 0) {
-        if (!s.trace)
-            std::fprintf(stderr, "dornel: the export was cancelled\n");
+        tell("the export was cancelled");
         return kExitStatus;
     }
     bool sawInit = false;
@@ -171,9 +176,8 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     });
     if (status != 0) {
         session.Abandon();
-        if (!s.trace)
-            std::fprintf(stderr, "dornel: the export %s\n",
-                         status == 3 ? "needs a capability the filter lacks" : "was cancelled");
+        tell(status == 3 ? "the export needs a capability the filter lacks"
+                         : "the export was cancelled");
         return kExitStatus;
     }
     if (toMemory && !sawInit) {
@@ -182,69 +186,25 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
         // The filter said no to the first record: it gets no EndExport, as after any refusal.
         if (status != 0) {
             session.Abandon();
-            if (!s.trace)
-                std::fprintf(stderr, "dornel: the export was cancelled\n");
+            tell("the export was cancelled");
             return kExitStatus;
         }
     }
     status = session.End();
-    if (toMemory && !session.DeliverBlock(out) && !s.trace)
-        std::fprintf(stderr, "dornel: no memory block was delivered\n");
-    if (status == 1 && !s.trace)
-        std::fprintf(stderr, "dornel: nothing was exported\n");
+    if (toMemory && !session.DeliverBlock(out))
+        tell("no memory block was delivered");
+    if (status == 1)
+        tell("nothing was exported");
     return StatusExit(status);
 }
 
-/// The worksheet as export records, made one at a time: rows in order, empty cells as records of
-/// their own, a blank row as one empty cell, and a date format before each dated number.
-void VisitWorksheet(const Worksheet& sheet, const RecordVisitor& visit) {
-    TrInitWksExp init;
-    if (!visit(init))
-        return;
-    int date = 0, time = 0;
-    // One text record serves every text cell, so that its buffer is allocated once.
-    TrCell text(0, 0, brisko::RString());
-    for (size_t r = 0; r < sheet.RowCount(); ++r) {
-        const int32_t row = static_cast<int32_t>(r);
-        const std::span<const Cell> cells = sheet.Row(r);
-        if (cells.empty()) {
-            TrCell blank(row, 0);
-            if (!visit(blank))
-                return;
-        }
-        for (size_t c = 0; c < cells.size(); ++c) {
-            const Cell& cell = cells[c];
-            const int32_t col = static_cast<int32_t>(c);
-            if (cell.kind == Cell::Text) {
-                text.row = row;
-                text.col = col;
-                text.text = Utf8ToAcp(sheet.Text(cell));
-                if (!visit(text))
-                    return;
-            } else if (cell.kind == Cell::Number) {
-                if (cell.dateFormat != date || cell.timeFormat != time) {
-                    TrCellFmt format(row, col, 0);
-                    char text[40];
-                    brisko::WQMapFmtTypesToExcelFmtStr(cell.dateFormat, cell.timeFormat, text);
-                    const bool dated = cell.dateFormat != 0 || cell.timeFormat != 0;
-                    format.mask = dated ? CELLFMT_DATE_MASK : 0;
-                    format.category = dated ? CELLFMT_CATEGORY_DATE : 0;
-                    format.format = brisko::RString(text);
-                    if (!visit(format))
-                        return;
-                    date = cell.dateFormat;
-                    time = cell.timeFormat;
-                }
-                TrCell number(row, col, cell.number);
-                if (!visit(number))
-                    return;
-            } else {
-                TrCell empty(row, col);
-                if (!visit(empty))
-                    return;
-            }
-        }
-    }
+/// RunRecords, telling the user at once.
+int RunRecordsAndTell(ExportSession& session, const Settings& s, const std::string& out,
+                      const RecordSource& source) {
+    std::string notice;
+    const int exit = RunRecords(session, s, out, source, notice);
+    std::fputs(notice.c_str(), stderr);
+    return exit;
 }
 
 }  // namespace
@@ -259,54 +219,160 @@ int RunExport(const Settings& s) {
     Trace trace(stdout);
     ExportSession session(s, KindFor(s.kind, s.output), s.optionsGiven ? &s.options : nullptr,
                           s.trace ? &trace : nullptr);
-    return RunRecords(session, s, s.output, [&](const RecordVisitor& visit) {
+    return RunRecordsAndTell(session, s, s.output, [&](const RecordVisitor& visit) {
         for (OwnedRecord& r : records)
             if (!visit(*r.record))
                 return;
     });
 }
 
-int RunConvert(const Settings& s) {
+namespace {
+
+/// The import half of a convert: the import filter on the input, its records going to a sink.
+class ConvertImport {
+  public:
+    ConvertImport(const Settings& s, const InputFile& input, RecordSink& sink, Trace* trace)
+        : input_(input),
+          kind_(KindFor(s.importKind, s.file)),
+          manager_(MakeManager(s, trace)),
+          plugin_(s.plugin) {
+        manager_->SetFormatKey(brisko::RString(kFormatKeys[kind_]));
+        manager_->SetSink(&sink);
+        filter_.reset(plugin_.Import(kind_)(*manager_));
+        if (!filter_)
+            throw std::runtime_error(std::string(kImportFactoryNames[kind_]) + " made no filter");
+        if (s.importOptionsGiven) {
+            manager_->Call(
+                [&] { filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.importOptions))); });
+            WarnUnusedEntries(s.importOptions, *manager_);
+        }
+    }
+
+    /// ImportFile's status; an error names the input as the user gave it.
+    int Run() {
+        try {
+            return manager_->Call([&] {
+                return filter_->ImportFile(brisko::RString(Utf8ToAcp(input_.Path())), false);
+            });
+        } catch (const brisko::Exception& e) {
+            throw input_.Renamed(e);
+        }
+    }
+
+  private:
+    const InputFile& input_;
+    int kind_;
+    std::unique_ptr<HostManager> manager_;
+    PluginLibrary plugin_;
+    std::unique_ptr<IoImportFilter> filter_;
+};
+
+constexpr const char* kImportDidNotFinish =
+    "dornel: the import did not finish; nothing was exported\n";
+
+/// The whole worksheet first, then the export: for traces, dialogs and memory blocks, whose
+/// events must come in that order, and for imports that hand a cell back to an earlier row.
+int ConvertInTurn(const Settings& s, const InputFile& input) {
     Trace trace(stdout);
     Trace* t = s.trace ? &trace : nullptr;
     Worksheet sheet;
     {
-        const InputFile input(s.file);
         SheetBuilder builder(sheet);
-        const int kind = KindFor(s.importKind, s.file);
-        auto manager = MakeManager(s, t);
-        manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
-        manager->SetSink(&builder);
-        PluginLibrary plugin(s.plugin);
-        std::unique_ptr<IoImportFilter> filter(plugin.Import(kind)(*manager));
-        if (!filter)
-            throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
-        if (s.importOptionsGiven) {
-            manager->Call(
-                [&] { filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.importOptions))); });
-            WarnUnusedEntries(s.importOptions, *manager);
-        }
-        int status;
-        try {
-            status = manager->Call([&] {
-                return filter->ImportFile(brisko::RString(Utf8ToAcp(input.Path())), false);
-            });
-        } catch (const brisko::Exception& e) {
-            throw input.Renamed(e);
-        }
+        ConvertImport import(s, input, builder, t);
+        const int status = import.Run();
         builder.Finish();
         if (t)
             t->Write(Json{{"call", "ImportFile"}, {"status", status}});
         if (status != 0) {
             if (!s.trace)
-                std::fprintf(stderr, "dornel: the import did not finish; nothing was exported\n");
+                std::fputs(kImportDidNotFinish, stderr);
             return kExitStatus;
         }
     }
     ExportSession session(s, KindFor(s.exportKind, s.output),
                           s.exportOptionsGiven ? &s.exportOptions : nullptr, t);
-    return RunRecords(session, s, s.output,
-                      [&](const RecordVisitor& visit) { VisitWorksheet(sheet, visit); });
+    return RunRecordsAndTell(session, s, s.output,
+                             [&](const RecordVisitor& visit) { VisitWorksheet(sheet, visit); });
+}
+
+/// Rows stopped coming before the import finished: the export is abandoned.
+struct RowsEndedEarly {};
+
+/// The export on a second thread, each row exported as soon as the import completes it, so that
+/// the two halves overlap and no worksheet is kept. What the user sees is what ConvertInTurn
+/// gives: the export's outcome is told only once the import is known to have finished, and an
+/// import that fails leaves the output as it was. No value when the import handed a cell back to
+/// a row already exported: the caller then converts in turn.
+std::optional<int> ConvertOverlapped(const Settings& s, const InputFile& input) {
+    RowChannel channel;
+    ConvertImport import(s, input, channel, nullptr);
+    ExportSession session(s, KindFor(s.exportKind, s.output),
+                          s.exportOptionsGiven ? &s.exportOptions : nullptr, nullptr);
+    int exportExit = kExitOk;
+    std::string notice;
+    std::exception_ptr exportFailure;
+    bool abandoned = false;
+    std::thread exporter([&] {
+        try {
+            exportExit = RunRecords(
+                session, s, s.output,
+                [&](const RecordVisitor& visit) {
+                    RowRecords records(visit);
+                    bool goOn = records.Begin();
+                    RowChannel::Row row;
+                    bool finished = false;
+                    while (goOn && channel.Next(row, finished))
+                        goOn = records.Row(row.number, row.cells, row.texts);
+                    // A refused record ends the export; the import's rows are not needed.
+                    if (!goOn)
+                        return;
+                    if (!finished)
+                        throw RowsEndedEarly{};
+                },
+                notice);
+        } catch (const RowsEndedEarly&) {
+            abandoned = true;
+        } catch (...) {
+            exportFailure = std::current_exception();
+        }
+        // However the export ended, the import must not wait for it to take more rows.
+        channel.Stop();
+    });
+    struct Joiner {
+        RowChannel& channel;
+        std::thread& thread;
+        ~Joiner() {
+            if (thread.joinable()) {
+                channel.Close(false);
+                thread.join();
+            }
+        }
+    } joiner{channel, exporter};
+
+    const int status = import.Run();
+    channel.Close(status == 0);
+    exporter.join();
+    if (channel.Diverged() || status != 0 || abandoned) {
+        session.Abandon();
+        if (channel.Diverged())
+            return std::nullopt;
+        std::fputs(kImportDidNotFinish, stderr);
+        return kExitStatus;
+    }
+    if (exportFailure)
+        std::rethrow_exception(exportFailure);
+    std::fputs(notice.c_str(), stderr);
+    return exportExit;
+}
+
+}  // namespace
+
+int RunConvert(const Settings& s) {
+    const InputFile input(s.file);
+    if (!s.trace && !s.interactive && !s.toMemory)
+        if (const std::optional<int> exit = ConvertOverlapped(s, input))
+            return *exit;
+    return ConvertInTurn(s, input);
 }
 
 }  // namespace dornel::app

@@ -112,6 +112,8 @@ class Worksheet final : public RecordSink {
         const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
         return {cells_.data() + rowStart_[row], end - rowStart_[row]};
     }
+    /// All texts of the worksheet; a text cell's offset counts from their start.
+    std::string_view Texts() const { return std::string_view(texts_.data(), texts_.size()); }
     /// The text of a stored text cell.
     std::string_view Text(const Cell& cell) const {
         return cell.kind == Cell::Text

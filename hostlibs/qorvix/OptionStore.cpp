@@ -532,7 +532,8 @@ bool OptionStore::Remove(const std::string& name, bool persistent) {
 }
 
 void OptionStore::EndBatch() {
-    if (batch_ > 0 && --batch_ == 0)
+    // Most batches (a call into a filter per exported cell) write nothing.
+    if (batch_ > 0 && --batch_ == 0 && !pending_.empty())
         Save();
 }
 

@@ -150,5 +150,46 @@ TEST(ConvertAcceptance, ImportsThenExports) {
     EXPECT_EQ(ReadBytes(out), "\"name\",\"value\",\"when\"\n\"x y\",1.5,\"2024-03-05\"\n\n3\n");
 }
 
+TEST(ConvertAcceptance, ExportingWhileImportingWritesWhatExportingAfterwardsWrites) {
+    // Enough rows that the export is under way long before the import ends. A traced convert
+    // exports after the whole import; an untraced one while it goes on.
+    TempDir dir;
+    std::string body = "id,name,when,amount\n";
+    for (int r = 0; r < 60000; ++r)
+        body += std::to_string(r) + ",\"n, " + std::to_string(r % 17) + "\",2024-01-0" +
+                std::to_string(1 + r % 9) + "," + std::to_string(r % 1000) + ".25\n" +
+                (r % 1000 == 0 ? "\n\n" : "");
+    const std::string in = dir.Write("in.csv", body);
+    const RunResult overlapped =
+        RunDornel({"--store", dir.Path("s.json"), "--set", "DateTimeSupport=true", "convert", in,
+                   dir.Path("a.csv")});
+    const RunResult inTurn =
+        RunDornel({"--store", dir.Path("s.json"), "--set", "DateTimeSupport=true", "--trace",
+                   "convert", in, dir.Path("b.csv")});
+    EXPECT_EQ(overlapped.exitCode, 0) << overlapped.err;
+    EXPECT_EQ(inTurn.exitCode, 0) << inTurn.err;
+    EXPECT_EQ(ReadBytes(dir.Path("a.csv")), ReadBytes(dir.Path("b.csv")));
+    EXPECT_GT(ReadBytes(dir.Path("a.csv")).size(), 1000000u);
+}
+
+TEST(ConvertAcceptance, AnImportThatStopsLateLeavesTheOutputAsItWas) {
+    // The import stops at its 200000th record, when many rows are exported already.
+    TempDir dir;
+    std::string body;
+    for (int r = 0; r < 60000; ++r)
+        body += std::to_string(r) + ",x,2.5,\"a b\"\n";
+    const std::string in = dir.Write("in.csv", body);
+    const std::string out = dir.Write("out.csv", "the previous export\n");
+    const RunResult r =
+        RunDornel({"--store", dir.Path("s.json"), "convert", in, out, "--refuse", "200000"});
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.err.find("the import did not finish; nothing was exported"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("cancelled"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(out), "the previous export\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path("")))
+        EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+}
+
 }  // namespace
 }  // namespace dornel::test

@@ -1,0 +1,78 @@
+// The rows of an import handed, as each completes, to an export on another thread.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Worksheet.h"
+
+namespace dornel::app {
+
+/// A record sink for convert: the import's cells go row by row to the thread that exports them,
+/// so that the export runs while the import goes on, and no worksheet is kept. A row is sent
+/// once a cell of a later row arrives; the rows travel in batches, and at most a few batches are
+/// under way, so the memory in between stays small.
+///
+/// Imports hand their rows in order. A cell that comes back to a row already sent cannot be
+/// exported this way: the channel then says so (Diverged), and the convert is done again the
+/// plain way, through a whole worksheet.
+class RowChannel : public RecordSink {
+  public:
+    /// One complete row: its number, its cells, their texts.
+    struct Row {
+        int32_t number;
+        std::span<const Cell> cells;
+        std::string_view texts;  // a text cell's offset counts from here
+    };
+
+    // The import's side.
+    void Take(const qorvix::TrBase& record) override;
+    /// Sends the last row and tells the export whether the import finished.
+    void Close(bool finished);
+    bool Diverged() const { return diverged_; }
+
+    // The export's side.
+    /// The next complete row, waiting for it; false when there are no more, with finished
+    /// telling whether the import finished and the channel held every row.
+    bool Next(Row& row, bool& finished);
+    /// The export stops taking rows; the import's rows are dropped from now on.
+    void Stop();
+
+  private:
+    struct Batch {
+        std::vector<Cell> cells;
+        std::vector<std::pair<int32_t, size_t>> rows;  // number, end in cells
+        std::string texts;
+    };
+
+    void EndRow();
+    void Send();
+
+    // The import's own.
+    CellReader reader_;
+    Batch filling_;
+    int32_t currentRow_ = -1;
+    size_t rowStart_ = 0;  // where the current row begins in filling_.cells
+    bool diverged_ = false;
+
+    // The export's own.
+    Batch taken_;
+    size_t takenRow_ = 0;
+    bool haveTaken_ = false;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> sent_;
+    std::vector<Batch> spare_;
+    bool closed_ = false;
+    bool finished_ = false;
+    bool stopped_ = false;
+};
+
+}  // namespace dornel::app

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "host/brisko/CodePageInfo.h"
 #include "host/brisko/Exception.h"
 
@@ -76,3 +78,50 @@ TEST(CodePageInfo, ListsThePagesByNameAndFindsThemByNumber) {
 
 }  // namespace
 }  // namespace dornel::test
+
+namespace {
+
+/// UTF-8 of UTF-16 the plain way, one unit at a time: pairs joined, lone halves U+FFFD.
+std::string PlainUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+TEST(Utf8, RunsOfAsciiEncodeAsOneUnitAtATimeDoes) {
+    // Long ASCII runs with the other forms between them, at every offset from a run's start.
+    std::mt19937 rng(17);
+    const char16_t others[] = {0, 0x7F, 0x80, 0xE9, 0x7FF, 0x800, 0x4E2D, 0xFFFD, 0xD83D, 0xDE00};
+    for (int i = 0; i < 20000; ++i) {
+        std::u16string text;
+        const size_t n = rng() % 60;
+        for (size_t k = 0; k < n; ++k)
+            text += rng() % 6 == 0 ? others[rng() % std::size(others)]
+                                   : static_cast<char16_t>(0x20 + rng() % 0x5F);
+        ASSERT_EQ(brisko::ToUtf8(text), PlainUtf8(text)) << i;
+    }
+}
+
+}  // namespace

@@ -20,7 +20,7 @@ void RowChannel::Take(const qorvix::TrBase& record) {
     if (diverged_ || !reader_.Take(record, row, col, cell, text))
         return;
     if (row != currentRow_) {
-        if (row < currentRow_) {
+        if (row < currentRow_ && strict_) {
             // Back to a row that may be exported already.
             diverged_ = true;
             return;
@@ -68,7 +68,8 @@ void RowChannel::Send() {
 }
 
 void RowChannel::Close(bool finished) {
-    if (!diverged_ && currentRow_ >= 0)
+    // The row under way is complete only when the import is.
+    if (finished && !diverged_ && currentRow_ >= 0)
         EndRow();
     if (!diverged_ && !filling_.rows.empty())
         Send();
@@ -80,7 +81,7 @@ void RowChannel::Close(bool finished) {
     changed_.notify_all();
 }
 
-bool RowChannel::Next(Row& row, bool& finished) {
+bool RowChannel::Next(Row& row, bool& finished, bool wait) {
     for (;;) {
         if (haveTaken_ && takenRow_ < taken_.rows.size()) {
             const size_t begin = takenRow_ == 0 ? 0 : taken_.rows[takenRow_ - 1].second;
@@ -99,7 +100,8 @@ bool RowChannel::Next(Row& row, bool& finished) {
             haveTaken_ = false;
             changed_.notify_all();
         }
-        changed_.wait(lock, [this] { return !sent_.empty() || closed_; });
+        if (wait)
+            changed_.wait(lock, [this] { return !sent_.empty() || closed_; });
         if (sent_.empty()) {
             finished = finished_;
             return false;

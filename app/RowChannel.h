@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Worksheet.h"
+#include "Cell.h"
+#include "HostManager.h"
 
 namespace dornel::app {
 
@@ -20,10 +21,12 @@ namespace dornel::app {
 /// under way, so the memory in between stays small.
 ///
 /// Imports hand their rows in order. A cell that comes back to a row already sent cannot be
-/// exported this way: the channel then says so (Diverged), and the convert is done again the
-/// plain way, through a whole worksheet.
+/// exported this way: a strict channel then says so (Diverged), and the convert is done again
+/// the plain way, through a whole worksheet. A channel that is not strict, as the views use,
+/// starts a new row there, numbered as the cell says, as a view written row by row would.
 class RowChannel : public RecordSink {
   public:
+    explicit RowChannel(bool strict = true) : strict_(strict) {}
     /// One complete row: its number, its cells, their texts.
     struct Row {
         int32_t number;
@@ -39,8 +42,9 @@ class RowChannel : public RecordSink {
 
     // The export's side.
     /// The next complete row, waiting for it; false when there are no more, with finished
-    /// telling whether the import finished and the channel held every row.
-    bool Next(Row& row, bool& finished);
+    /// telling whether the import finished and the channel held every row. With wait false,
+    /// false also when no complete row is there yet.
+    bool Next(Row& row, bool& finished, bool wait = true);
     /// The export stops taking rows; the import's rows are dropped from now on.
     void Stop();
 
@@ -55,6 +59,7 @@ class RowChannel : public RecordSink {
     void Send();
 
     // The import's own.
+    const bool strict_;
     CellReader reader_;
     Batch filling_;
     int32_t currentRow_ = -1;

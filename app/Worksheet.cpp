@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <system_error>
+#include <utility>
 
 #include "Output.h"
 #include "Trace.h"
@@ -237,37 +239,57 @@ void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) 
     line += CellDisplay(cell, text);
 }
 
-void RowStream::Take(const TrBase& record) {
-    int32_t row = 0, col = 0;
-    Cell cell;
-    std::string_view text;
-    if (!reader_.Take(record, row, col, cell, text))
-        return;
-    if (row != currentRow_) {
-        if (currentRow_ >= 0)
-            FlushRow();
-        // Rows without cells are empty rows.
-        while (writtenRows_ < row)
-            WriteRow({});
-        currentRow_ = row;
+RowStream::RowStream(std::FILE* out, Format format) : out_(out), format_(format) {
+    try {
+        writer_ = std::thread([this] {
+            try {
+                WriteRows(true);
+            } catch (...) {
+                failure_ = std::current_exception();
+            }
+            // Whatever happened, the import must not wait for rows to be taken.
+            channel_.Stop();
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the rows are written as they complete, on the import's thread.
     }
-    const size_t c = static_cast<size_t>(col);
-    if (row_.size() <= c)
-        row_.resize(c + 1);
-    rowLength_ = std::max(rowLength_, c + 1);
-    if (cell.kind == Cell::Text) {
-        // The row's texts lie one after another in one buffer, each cell holding its place.
-        cell.textOffset = rowText_.size();
-        cell.textLength = static_cast<uint32_t>(text.size());
-        rowText_ += text;
-    }
-    row_[c] = cell;
 }
 
-void RowStream::WriteRow(std::span<const Cell> cells) {
-    auto text = [&](size_t c) {
-        return std::string_view(rowText_).substr(cells[c].textOffset, cells[c].textLength);
-    };
+RowStream::~RowStream() {
+    if (writer_.joinable()) {
+        // An import that failed still shows the rows it completed, as Finish would have.
+        channel_.Close(false);
+        writer_.join();
+    } else {
+        try {
+            WriteRows(false);
+        } catch (...) {
+            // The failure that unwinds is being reported; a write error has nothing to add.
+        }
+    }
+    if (!pending_.empty())
+        std::fwrite(pending_.data(), 1, pending_.size(), out_);
+}
+
+void RowStream::Take(const TrBase& record) {
+    channel_.Take(record);
+    if (!writer_.joinable())
+        WriteRows(false);
+}
+
+void RowStream::WriteRows(bool wait) {
+    RowChannel::Row row;
+    bool finished = false;
+    while (channel_.Next(row, finished, wait)) {
+        // Rows without cells are empty rows.
+        while (writtenRows_ < row.number)
+            WriteRow({}, {});
+        WriteRow(row.cells, row.texts);
+    }
+}
+
+void RowStream::WriteRow(std::span<const Cell> cells, std::string_view texts) {
+    auto text = [&](size_t c) { return texts.substr(cells[c].textOffset, cells[c].textLength); };
     if (format_ == Csv) {
         AppendCsvLine(pending_, cells, text);
     } else {
@@ -291,29 +313,18 @@ void RowStream::WritePending() {
     pending_.clear();
 }
 
-void RowStream::FlushRow() {
-    WriteRow(std::span<const Cell>(row_.data(), rowLength_));
-    // Emptied, not freed: the next row reuses the cells and the texts' buffer.
-    for (size_t c = 0; c < rowLength_; ++c)
-        row_[c] = Cell();
-    rowLength_ = 0;
-    rowText_.clear();
-}
-
 void RowStream::Finish() {
-    if (currentRow_ >= 0)
-        FlushRow();
-    currentRow_ = -1;
+    channel_.Close(true);
+    if (writer_.joinable()) {
+        writer_.join();
+        if (failure_)
+            std::rethrow_exception(std::exchange(failure_, nullptr));
+    } else {
+        WriteRows(false);
+    }
     if (format_ == Json)
         pending_ += writtenRows_ == 0 ? "[]\n" : "]\n";
     WritePending();
-}
-
-RowStream::~RowStream() {
-    // An import that failed still shows the rows it completed, as a row-by-row writer would;
-    // the failure is being reported already, so a failed write here has nothing to add.
-    if (!pending_.empty())
-        std::fwrite(pending_.data(), 1, pending_.size(), out_);
 }
 
 }  // namespace dornel::app

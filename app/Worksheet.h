@@ -3,79 +3,21 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <thread>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "GrowingArray.h"
+#include "Cell.h"
 #include "HostManager.h"
+#include "RowChannel.h"
 #include "host/brisko/TypeInfo.h"
 #include "host/qorvix/Records.h"
 
 namespace dornel::app {
-
-/// One cell as a record described it. Texts are UTF-8; a worksheet keeps them in one pool and
-/// its cells hold only their place there, so that a cell takes 24 bytes.
-struct Cell {
-    enum Kind : uint8_t { Empty, Number, Text } kind = Empty;
-    uint8_t dateFormat = 0;
-    uint8_t timeFormat = 0;
-    uint32_t textLength = 0;
-    union {
-        double number = 0.0;
-        uint64_t textOffset;
-    };
-};
-
-/// How a cell reads in the table and CSV views: numbers in their shortest exact form, dates and
-/// times in their format, texts as they are.
-std::string CellDisplay(const Cell& cell, std::string_view text);
-
-/// Turns cell records into cells: a TrCellFmt's date format goes to the numeric cell that
-/// follows it at the same place.
-class CellReader {
-  public:
-    CellReader();
-    /// True when the record completes a cell at (row, col). A text cell's UTF-8 text goes to
-    /// text, which stays valid until the next call or while the record lives. Inline: it runs
-    /// once per cell of an import.
-    bool Take(const qorvix::TrBase& record, int32_t& row, int32_t& col, Cell& cell,
-              std::string_view& text) {
-        if (record.GetTypeInfo() != cellType_) [[unlikely]] {
-            TakeOther(record);
-            return false;
-        }
-        const auto& c = static_cast<const qorvix::TrCell&>(record);
-        cell = Cell();
-        if (c.kind == qorvix::CELL_TEXT) {
-            cell.kind = Cell::Text;
-            text = utf8Acp_ ? std::string_view(c.text.str()) : Converted(c.text.str());
-        } else if (c.kind == qorvix::CELL_NUMBER || c.kind == qorvix::CELL_NUMBER_ALT) {
-            cell.kind = Cell::Number;
-            cell.number = c.number;
-            if (pendingRow_ >= 0) [[unlikely]]
-                ApplyPending(c, cell);
-        }
-        pendingRow_ = pendingCol_ = -1;
-        row = c.row;
-        col = c.col;
-        return row >= 0 && col >= 0;
-    }
-
-  private:
-    void TakeOther(const qorvix::TrBase& record);
-    void ApplyPending(const qorvix::TrCell& record, Cell& cell);
-    std::string_view Converted(const std::string& acp);
-
-    // Looked up once: every record asks for its type.
-    const brisko::CTypeInfo* cellType_;
-    const brisko::CTypeInfo* formatType_;
-    bool utf8Acp_;
-    std::string converted_;  // a text converted from another 8-bit page
-    int pendingDate_ = 0, pendingTime_ = 0;
-    int32_t pendingRow_ = -1, pendingCol_ = -1;
-};
 
 /// All cells in memory, for the table and JSON views and for convert.
 ///
@@ -134,13 +76,16 @@ class Worksheet final : public RecordSink {
     CellReader reader_;
 };
 
-/// Writes the CSV or JSON view as the cells arrive, keeping only the current row: memory does
-/// not grow with the file. Cells must come row by row, as imports hand them. JSON is an array of
-/// rows, each an array of cells (number, string or null), the same as a whole worksheet dumped.
+/// Writes the CSV or JSON view as the cells arrive, keeping only the rows under way: memory does
+/// not grow with the file. Rows are written in the order they come, a row without cells as an
+/// empty line; the rows go to a thread of their own to be made into text and written, so that
+/// writing them overlaps the import. JSON is an array of rows, each an array of cells (number,
+/// string or null), the same as a whole worksheet dumped. A failed write is thrown by Take when
+/// there is no second thread, else by Finish.
 class RowStream : public RecordSink {
   public:
     enum Format { Csv, Json };
-    RowStream(std::FILE* out, Format format) : out_(out), format_(format) {}
+    RowStream(std::FILE* out, Format format);
     ~RowStream() override;
     RowStream(const RowStream&) = delete;
     RowStream& operator=(const RowStream&) = delete;
@@ -151,19 +96,19 @@ class RowStream : public RecordSink {
   private:
     static constexpr size_t kWriteAt = 64 * 1024;
 
-    void FlushRow();
-    void WriteRow(std::span<const Cell> cells);
+    /// Writes the complete rows there are, waiting for more until the last when wait is set.
+    void WriteRows(bool wait);
+    void WriteRow(std::span<const Cell> cells, std::string_view texts);
     void WritePending();
 
-    std::FILE* out_;
+    RowChannel channel_{false};
+    std::thread writer_;
+    std::exception_ptr failure_;  // the writer's, thrown by Finish
+    // The writing thread's own, on cache lines apart from the import's.
+    alignas(64) std::FILE* out_;
     Format format_;
-    std::string pending_;    // rows made and not written yet
-    std::vector<Cell> row_;  // the current row's cells are its first rowLength_
-    std::string rowText_;    // the current row's texts, where its text cells point
-    size_t rowLength_ = 0;
-    int64_t currentRow_ = -1;
+    std::string pending_;  // rows made and not written yet
     int64_t writtenRows_ = 0;
-    CellReader reader_;
 };
 
 /// Appends one CSV line of cells (RFC 4180 quoting) and its line end; text(cell index) gives

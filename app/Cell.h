@@ -1,0 +1,75 @@
+// One worksheet cell, and how cell records become cells.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "host/brisko/TypeInfo.h"
+#include "host/qorvix/Records.h"
+
+namespace dornel::app {
+
+/// One cell as a record described it. Texts are UTF-8; a worksheet keeps them in one pool and
+/// its cells hold only their place there, so that a cell takes 24 bytes.
+struct Cell {
+    enum Kind : uint8_t { Empty, Number, Text } kind = Empty;
+    uint8_t dateFormat = 0;
+    uint8_t timeFormat = 0;
+    uint32_t textLength = 0;
+    union {
+        double number = 0.0;
+        uint64_t textOffset;
+    };
+};
+
+/// How a cell reads in the table and CSV views: numbers in their shortest exact form, dates and
+/// times in their format, texts as they are.
+std::string CellDisplay(const Cell& cell, std::string_view text);
+
+/// Turns cell records into cells: a TrCellFmt's date format goes to the numeric cell that
+/// follows it at the same place.
+class CellReader {
+  public:
+    CellReader();
+    /// True when the record completes a cell at (row, col). A text cell's UTF-8 text goes to
+    /// text, which stays valid until the next call or while the record lives. Inline: it runs
+    /// once per cell of an import.
+    bool Take(const qorvix::TrBase& record, int32_t& row, int32_t& col, Cell& cell,
+              std::string_view& text) {
+        if (record.GetTypeInfo() != cellType_) [[unlikely]] {
+            TakeOther(record);
+            return false;
+        }
+        const auto& c = static_cast<const qorvix::TrCell&>(record);
+        cell = Cell();
+        if (c.kind == qorvix::CELL_TEXT) {
+            cell.kind = Cell::Text;
+            text = utf8Acp_ ? std::string_view(c.text.str()) : Converted(c.text.str());
+        } else if (c.kind == qorvix::CELL_NUMBER || c.kind == qorvix::CELL_NUMBER_ALT) {
+            cell.kind = Cell::Number;
+            cell.number = c.number;
+            if (pendingRow_ >= 0) [[unlikely]]
+                ApplyPending(c, cell);
+        }
+        pendingRow_ = pendingCol_ = -1;
+        row = c.row;
+        col = c.col;
+        return row >= 0 && col >= 0;
+    }
+
+  private:
+    void TakeOther(const qorvix::TrBase& record);
+    void ApplyPending(const qorvix::TrCell& record, Cell& cell);
+    std::string_view Converted(const std::string& acp);
+
+    // Looked up once: every record asks for its type.
+    const brisko::CTypeInfo* cellType_;
+    const brisko::CTypeInfo* formatType_;
+    bool utf8Acp_;
+    std::string converted_;  // a text converted from another 8-bit page
+    int pendingDate_ = 0, pendingTime_ = 0;
+    int32_t pendingRow_ = -1, pendingCol_ = -1;
+};
+
+}  // namespace dornel::app

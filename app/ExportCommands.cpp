@@ -278,7 +278,7 @@ int ConvertInTurn(const Settings& s, const InputFile& input) {
     Worksheet sheet;
     {
         SheetBuilder builder(sheet);
-        ConvertImport import(s, input, builder, t);
+        ConvertImport import(s, input, builder.Sink(), t);
         const int status = import.Run();
         builder.Finish();
         if (t)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 namespace dornel::app {
 
@@ -22,15 +23,36 @@ class GrowingArray {
     GrowingArray() = default;
     GrowingArray(const GrowingArray&) = delete;
     GrowingArray& operator=(const GrowingArray&) = delete;
+    GrowingArray(GrowingArray&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)) {}
+    GrowingArray& operator=(GrowingArray&& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+        return *this;
+    }
     ~GrowingArray() { std::free(data_); }
 
     size_t size() const { return size_; }
+    /// Empties the array and keeps its memory.
+    void clear() { size_ = 0; }
     bool empty() const { return size_ == 0; }
     T* data() { return data_; }
     const T* data() const { return data_; }
     T& operator[](size_t i) { return data_[i]; }
     const T& operator[](size_t i) const { return data_[i]; }
 
+    /// The place after the last value, for a value to be written there in parts before
+    /// Commit makes it the last: a value built elsewhere and copied as a whole would be read
+    /// back before its parts were written out, which stalls the processor.
+    T& Spare() {
+        if (size_ == capacity_) [[unlikely]]
+            Grow(size_ + 1);
+        return data_[size_];
+    }
+    void Commit() { ++size_; }
     void push_back(const T& value) {
         if (size_ == capacity_) [[unlikely]]
             Grow(size_ + 1);

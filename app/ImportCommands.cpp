@@ -37,7 +37,7 @@ int RunImport(const Settings& s) {
     const bool streamed = s.format == "csv" || s.format == "json";
     RowStream stream(stdout, s.format == "json" ? RowStream::Json : RowStream::Csv);
     if (!s.trace)
-        manager->SetSink(streamed ? static_cast<RecordSink*>(&stream) : &builder);
+        manager->SetSink(streamed ? static_cast<RecordSink*>(&stream) : &builder.Sink());
     PluginLibrary plugin(s.plugin);
     qorvix::IoImportFilter* filter = plugin.Import(kind)(*manager);
     if (!filter)

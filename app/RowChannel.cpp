@@ -15,30 +15,50 @@ constexpr size_t kBatchesUnderWay = 4;
 
 void RowChannel::Take(const qorvix::TrBase& record) {
     int32_t row = 0, col = 0;
-    Cell cell;
+    // Read straight into the place after the last cell (see GrowingArray::Spare).
+    Cell& cell = filling_.cells.Spare();
     std::string_view text;
     if (diverged_ || !reader_.Take(record, row, col, cell, text))
         return;
-    if (row != currentRow_) {
+    if (row != currentRow_) [[unlikely]] {
         if (row < currentRow_ && strict_) {
             // Back to a row that may be exported already.
             diverged_ = true;
             return;
         }
+        // Ending the row may send the batch the cell was read into.
+        const Cell taken = cell;
         if (currentRow_ >= 0)
             EndRow();
         currentRow_ = row;
         rowStart_ = filling_.cells.size();
+        Place(static_cast<size_t>(col), taken, text);
+        return;
     }
     const size_t at = rowStart_ + static_cast<size_t>(col);
-    // Cells between are empty, as in a worksheet; a cell given again replaces the first.
-    if (filling_.cells.size() <= at)
-        filling_.cells.resize(at + 1);
-    if (cell.kind == Cell::Text) {
-        cell.textOffset = filling_.texts.size();
-        cell.textLength = static_cast<uint32_t>(text.size());
-        filling_.texts += text;
+    // The next cell of the row, as imports hand them.
+    if (at == filling_.cells.size()) [[likely]] {
+        if (cell.kind == Cell::Text)
+            AddText(cell, text);
+        filling_.cells.Commit();
+        return;
     }
+    Place(static_cast<size_t>(col), Cell(cell), text);
+}
+
+void RowChannel::AddText(Cell& cell, std::string_view text) {
+    cell.textOffset = filling_.texts.size();
+    cell.textLength = static_cast<uint32_t>(text.size());
+    filling_.texts += text;
+}
+
+void RowChannel::Place(size_t col, Cell cell, std::string_view text) {
+    if (cell.kind == Cell::Text)
+        AddText(cell, text);
+    // Cells between are empty, as in a worksheet; a cell given again replaces the first.
+    const size_t at = rowStart_ + col;
+    while (filling_.cells.size() <= at)
+        filling_.cells.push_back(Cell());
     filling_.cells[at] = cell;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Cell.h"
+#include "GrowingArray.h"
 #include "HostManager.h"
 
 namespace dornel::app {
@@ -50,11 +51,14 @@ class RowChannel : public RecordSink {
 
   private:
     struct Batch {
-        std::vector<Cell> cells;
+        GrowingArray<Cell> cells;
         std::vector<std::pair<int32_t, size_t>> rows;  // number, end in cells
         std::string texts;
     };
 
+    void AddText(Cell& cell, std::string_view text);
+    /// A cell at a column of the current row other than the next.
+    void Place(size_t col, Cell cell, std::string_view text);
     void EndRow();
     void Send();
 

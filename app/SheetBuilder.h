@@ -30,6 +30,9 @@ class SheetBuilder : public RecordSink {
     SheetBuilder& operator=(const SheetBuilder&) = delete;
 
     void Take(const qorvix::TrBase& record) override;
+    /// Where records should go: the builder when it stores on its own thread, otherwise the
+    /// worksheet itself, which spares a call for every cell.
+    RecordSink& Sink() { return thread_.joinable() ? static_cast<RecordSink&>(*this) : sheet_; }
     /// Returns when every cell taken is in the worksheet; throws what storing them threw.
     void Finish();
 

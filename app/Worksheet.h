@@ -27,13 +27,31 @@ namespace dornel::app {
 /// that has to grow in the middle moves the rows after it).
 class Worksheet final : public RecordSink {
   public:
-    /// Inline, with the usual case first: it runs once per cell of an import.
+    /// Inline, with the usual case first: it runs once per cell of an import. The cell is read
+    /// straight into the place after the last one, where it stays when it is the next cell of
+    /// the last row.
     void Take(const qorvix::TrBase& record) override {
         int32_t row = 0, col = 0;
-        Cell cell;
+        Cell& cell = cells_.Spare();
         std::string_view text;
-        if (reader_.Take(record, row, col, cell, text))
-            Store(static_cast<size_t>(row), static_cast<size_t>(col), cell, text);
+        if (!reader_.Take(record, row, col, cell, text))
+            return;
+        const size_t r = static_cast<size_t>(row), c = static_cast<size_t>(col);
+        const bool next = r + 1 == rowStart_.size() && rowStart_[r] + c == cells_.size();
+        // The first cell of a new row.
+        const bool first = r == rowStart_.size() && c == 0;
+        if (next || first) [[likely]] {
+            if (first)
+                rowStart_.push_back(cells_.size());
+            if (cell.kind == Cell::Text) {
+                cell.textOffset = texts_.size();
+                cell.textLength = static_cast<uint32_t>(text.size());
+                texts_.append(text.data(), text.size());
+            }
+            cells_.Commit();
+            return;
+        }
+        Store(r, c, Cell(cell), text);
     }
     /// Stores a cell as a record described it; a text cell's text is copied.
     void Store(size_t row, size_t col, Cell cell, std::string_view text) {

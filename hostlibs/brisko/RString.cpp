@@ -67,13 +67,12 @@ void RString::FromWide(const char16_t* text) {
 }
 
 void RString::FromWide(const char16_t* text, size_t length) {
-    char ascii[1024];
-    if (length <= sizeof ascii && SystemPageKeepsAscii()) {
-        const size_t n = NarrowAscii(text, length, ascii);
-        if (n == length && text[n] == 0) {
-            text_.assign(ascii, n);
+    if (SystemPageKeepsAscii()) {
+        // Narrowed in place: a string used again has the room already.
+        text_.resize(length);
+        const size_t n = NarrowAscii(text, length, text_.data());
+        if (n == length && text[n] == 0)
             return;
-        }
     }
     FromWide(text);
 }

@@ -230,6 +230,31 @@ TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
 namespace dornel::app {
 namespace {
 
+TEST(CsvView, ATextIsQuotedWhereItHoldsASeparatorAQuoteALineEndOrOuterBlanks) {
+    std::mt19937 rng(23);
+    const char pieces[] = {',', '"', '\r', '\n', ' ', 'a', '-', '+', '\t', ';'};
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const size_t n = rng() % 8;
+        for (size_t k = 0; k < n; ++k)
+            text += pieces[rng() % std::size(pieces)];
+        const bool quoted = text.find_first_of(",\"\r\n") != std::string::npos ||
+                            (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+        std::string expected = text;
+        if (quoted) {
+            expected.clear();
+            for (const char ch : text)
+                expected += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            expected = '"' + expected + '"';
+        }
+        Cell cell;
+        cell.kind = Cell::Text;
+        std::string line;
+        AppendCsvField(line, cell, text);
+        ASSERT_EQ(line, expected) << text;
+    }
+}
+
 TEST(CsvView, ANumberReadsAsTheShortestTextThatGivesItBack) {
     // The view's quick way with whole numbers against the general writer, on the numbers where
     // the two could part: whole numbers ending in 0, near 1e15, negative, zero of either sign.

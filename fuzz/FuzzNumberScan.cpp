@@ -18,7 +18,7 @@ namespace {
 
 void CheckNumberScan(const std::u16string& field) {
     double fast = 0;
-    const ScannedField verdict = ScanNumberField(field.c_str(), fast);
+    const ScannedField verdict = ScanNumberField(field.c_str(), field.size(), fast);
     if (verdict == ScannedField::Unsure)
         return;
     // The plain path: the number test, one token only, then the general reader.

@@ -105,7 +105,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     /// that is not empty, not quoted, with the plain conversion and '.' as decimal point.
     void ScanField(FieldView& view, bool otherDecimal) const {
         if (fastPaths && view.length > 0 && !view.quoted && !aggressiveConversion && !otherDecimal)
-            view.scan = ScanNumberField(view.text, view.value);
+            view.scan = ScanNumberField(view.text, static_cast<size_t>(view.length), view.value);
     }
     /// The decimal symbol is not '.': numbers need a copy with the symbol replaced.
     bool OtherDecimal() const { return !decimalSymbol.empty() && decimalSymbol[0] != '.'; }

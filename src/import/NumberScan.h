@@ -1,7 +1,10 @@
 // One pass over a field that tells a plain number from a text and converts the number.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "common/Runtime.h"
 
@@ -15,6 +18,23 @@ enum class ScannedField : uint8_t {
     Unscanned,  ///< not looked at yet
 };
 
+/// Four digits at once: true when the four units at p are all digits, with their value.
+inline bool FourDigits(const char16_t* p, uint64_t& value) {
+    // The units' order in a word is the little-endian one.
+    if constexpr (std::endian::native != std::endian::little)
+        return false;
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    // Each unit between '0' and '9': 0x30 to 0x3F, and still so after adding 6.
+    constexpr uint64_t kHigh = 0xFFF0FFF0FFF0FFF0ull, kZeros = 0x0030003000300030ull;
+    if ((v & kHigh) != kZeros || ((v + 0x0006000600060006ull) & kHigh) != kZeros)
+        return false;
+    // The first unit in the lowest bits: one multiplication sums d0*1000 + d1*100 + d2*10 + d3
+    // into the top unit, and no unit below it grows past 999.
+    value = ((v - kZeros) * (1 + (10ull << 16) + (100ull << 32) + (1000ull << 48))) >> 48;
+    return true;
+}
+
 /// Decides, in one pass and with the same answers, what the plain path decides in three: the
 /// number test (white space, a sign, digits with an optional '.', an optional exponent, then the
 /// end or white space), that the field holds one token only, and WideToDouble's value. The
@@ -23,7 +43,9 @@ enum class ScannedField : uint8_t {
 /// The value of a field with at most 15 significant digits and a power of ten within 1e22 is
 /// the digits as a whole number times or divided by that exact power, which is correctly
 /// rounded; WideToDouble takes the same path for it. Any other number goes to WideToDouble.
-inline ScannedField ScanNumberField(const char16_t* field, double& value) {
+/// The field holds length units and a zero after them; a zero before its end still ends it.
+inline ScannedField ScanNumberField(const char16_t* field, size_t length, double& value) {
+    const char16_t* const end = field + length;
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -40,6 +62,8 @@ inline ScannedField ScanNumberField(const char16_t* field, double& value) {
         ++p;
     const char16_t* start = p;
     uint64_t mantissa = 0;
+    for (uint64_t four; end - p >= 4 && FourDigits(p, four); p += 4)
+        mantissa = mantissa * 10000 + four;
     for (unsigned d; (d = digit(*p)) <= 9; ++p)
         mantissa = mantissa * 10 + d;
     int significant = static_cast<int>(p - start);
@@ -52,6 +76,8 @@ inline ScannedField ScanNumberField(const char16_t* field, double& value) {
             while (*p == u'0')
                 ++p;
         start = p;
+        for (uint64_t four; end - p >= 4 && FourDigits(p, four); p += 4)
+            mantissa = mantissa * 10000 + four;
         for (unsigned d; (d = digit(*p)) <= 9; ++p)
             mantissa = mantissa * 10 + d;
         significant += static_cast<int>(p - start);

@@ -223,7 +223,9 @@ TEST(ScanNumberField, DecidesAsThePlainPathDoes) {
     };
     for (const Case& c : cases) {
         double value = -1;
-        EXPECT_EQ(ScanNumberField(c.field, value), c.verdict) << brisko::ToUtf8(c.field);
+        EXPECT_EQ(ScanNumberField(c.field, std::char_traits<char16_t>::length(c.field), value),
+                  c.verdict)
+            << brisko::ToUtf8(c.field);
         if (c.verdict == ScannedField::Number) {
             EXPECT_EQ(value, c.value) << brisko::ToUtf8(c.field);
         }
@@ -238,7 +240,7 @@ TEST(ScanNumberField, DecidesAsThePlainPathDoes) {
         for (size_t k = 0; k < n; ++k)
             field += alphabet[rng() % (std::size(alphabet) - 1)];
         double fast = 0, plain = 0;
-        const ScannedField verdict = ScanNumberField(field.c_str(), fast);
+        const ScannedField verdict = ScanNumberField(field.c_str(), field.size(), fast);
         if (verdict == ScannedField::Unsure)
             continue;
         ASSERT_EQ(verdict, PlainVerdict(field, plain)) << brisko::ToUtf8(field);

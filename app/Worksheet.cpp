@@ -20,6 +20,52 @@ using namespace qorvix;
 
 namespace {
 
+/// The shortest text of a number with a fraction and at most 15 digits, in the form the general
+/// writer gives it, appended; false where that writer must decide. The k-th power of ten times
+/// the value, rounded, is the only k-digit decimal that can read back as the value (15 digits
+/// are fewer than a double holds), and the division tells whether it does: both operands are
+/// exact, so the quotient is the double that decimal reads as. The first k that reads back is
+/// the shortest. The general writer takes the exponent form where it is shorter.
+bool AppendShortDecimal(std::string& out, double value) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double a = std::fabs(value);
+    // Whole numbers have no fraction to shorten.
+    if (!(a >= 1e-5 && a < 1e15) || a == std::floor(a))
+        return false;
+    for (int k = 1; k < 16; ++k) {
+        const double scaled = a * kPowers[k];
+        if (scaled >= 1e15)
+            return false;
+        const double rounded = std::nearbyint(scaled);
+        if (rounded / kPowers[k] != a)
+            continue;
+        char digits[24];
+        const char* const end =
+            std::to_chars(digits, digits + sizeof digits, static_cast<uint64_t>(rounded)).ptr;
+        const int total = static_cast<int>(end - digits);
+        const int whole = total > k ? total - k : 0;
+        const int exponent = total - k - 1;
+        const int fixedLength = (whole > 0 ? whole : 1) + 1 + k;
+        const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
+        if (fixedLength > exponentLength)
+            return false;
+        if (value < 0)
+            out += '-';
+        if (whole > 0) {
+            out.append(digits, static_cast<size_t>(whole));
+            out += '.';
+            out.append(digits + whole, static_cast<size_t>(k));
+        } else {
+            out += "0.";
+            out.append(static_cast<size_t>(k - total), '0');
+            out.append(digits, static_cast<size_t>(total));
+        }
+        return true;
+    }
+    return false;
+}
+
 /// Appends the shortest text that reads back as value; NaN and the infinities by name.
 void AppendShortestNumber(std::string& out, double value) {
     char buf[64];
@@ -32,6 +78,8 @@ void AppendShortestNumber(std::string& out, double value) {
             return;
         }
     }
+    if (AppendShortDecimal(out, value))
+        return;
     if (std::isnan(value))
         out += "NaN";
     else if (std::isinf(value))

@@ -13,13 +13,11 @@ using dornel::FileKind;
 // No C++ exception may leave an extern "C" factory: a failed allocation gives null.
 template <class Filter>
 Filter* Make(qorvix::IoManager& manager, FileKind kind) {
-    void* memory = ::operator new(sizeof(Filter), std::nothrow);
-    if (!memory)
-        return nullptr;
     try {
-        return new (memory) Filter(manager, kind);
+        // The new-expression allocates with the filter's own alignment, which is wider than
+        // the default, and frees the memory itself when the constructor throws.
+        return new (std::nothrow) Filter(manager, kind);
     } catch (...) {
-        ::operator delete(memory);
         return nullptr;
     }
 }

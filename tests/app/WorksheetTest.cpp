@@ -256,10 +256,19 @@ TEST(CsvView, ATextIsQuotedWhereItHoldsASeparatorAQuoteALineEndOrOuterBlanks) {
 }
 
 TEST(CsvView, ANumberReadsAsTheShortestTextThatGivesItBack) {
-    // The view's quick way with whole numbers against the general writer, on the numbers where
-    // the two could part: whole numbers ending in 0, near 1e15, negative, zero of either sign.
+    // The view's quick ways with whole numbers and short decimals against the general writer,
+    // on the numbers where the two could part: whole numbers ending in 0, numbers near 1e15 and
+    // 1e-5, where the exponent form is as short or shorter, negative ones, zero of either sign.
     std::mt19937_64 rng(11);
-    std::vector<double> values = {0.0,
+    std::vector<double> values = {0.0001,
+                                  0.001,
+                                  -0.00012,
+                                  1e-5,
+                                  1.5e-5,
+                                  123.456,
+                                  0.1,
+                                  99999999999999.9,
+                                  0.0,
                                   -0.0,
                                   1,
                                   -1,
@@ -278,6 +287,9 @@ TEST(CsvView, ANumberReadsAsTheShortestTextThatGivesItBack) {
         const int64_t whole = static_cast<int64_t>(rng() % 2000000000000000) - 1000000000000000;
         values.push_back(static_cast<double>(whole));
         values.push_back(static_cast<double>(whole) / 1000);
+        // Short decimals of every size, as data files hold them.
+        values.push_back(static_cast<double>(whole % 100000000) /
+                         std::pow(10.0, static_cast<int>(rng() % 24)));
         double bits;
         const uint64_t r = rng();
         std::memcpy(&bits, &r, sizeof bits);

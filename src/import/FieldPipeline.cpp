@@ -95,7 +95,10 @@ void FieldPipeline::Fill(Chunk& chunk) {
             static_cast<uint16_t>(filter_.fieldLength | (filter_.fieldQuoted ? kQuoted : 0) |
                                   static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0));
         entries[chunk.count++] = Entry{view.value, static_cast<uint32_t>(used), shape, t};
-        used += static_cast<size_t>(filter_.fieldLength) + 1;
+        // A number travels as its value alone: the next field is read over its text, so that
+        // fewer cache lines are written here and read on the other thread.
+        if (view.scan != ScannedField::Number)
+            used += static_cast<size_t>(filter_.fieldLength) + 1;
         if (t == kEof) {
             chunk.last = true;
             return;

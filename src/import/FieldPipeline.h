@@ -41,7 +41,8 @@ class FieldPipeline {
     FieldPipeline(const FieldPipeline&) = delete;
     FieldPipeline& operator=(const FieldPipeline&) = delete;
 
-    /// The next field and what ended it; rethrows what the reader threw in its place.
+    /// The next field and what ended it; rethrows what the reader threw in its place. The text
+    /// of a field the number scan found a number in is not kept: only its value is.
     char16_t Next(FieldView& field) {
         if (index_ == current_.count) [[unlikely]]
             TakeChunk();

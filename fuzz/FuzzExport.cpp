@@ -81,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     status = filter.ExportObject(points);
                     break;
                 }
-                default: break;
+                default:
+                    break;
             }
             if (status != EXPORT_DONE)
                 return 0;

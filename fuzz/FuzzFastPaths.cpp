@@ -7,6 +7,7 @@
 #include <string>
 
 #include "FuzzInput.h"
+#include "ImportChoices.h"
 #include "RecordCheck.h"
 #include "host/brisko/Exception.h"
 #include "import/DatImportFilter.h"
@@ -15,9 +16,6 @@
 using namespace dornel;
 
 namespace {
-
-const char* const kDelimiterSets[] = {",", "\t", ";", " ", ",\t; ", "|", ",;|\t =:/!", ""};
-const char* const kQualifierSets[] = {"\"", "'", "\"'", "", ","};
 
 struct Outcome {
     int status = -1;
@@ -47,13 +45,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::FuzzInput in(data, size);
-    const auto kind = static_cast<FileKind>(in.Below(5));
-    const uint8_t flags = in.Byte();
-    const char* delimiters = kDelimiterSets[in.Below(std::size(kDelimiterSets))];
-    const char* qualifiers = kQualifierSets[in.Below(std::size(kQualifierSets))];
-    const int startRow = static_cast<int>(in.Below(3));
-    const int maxRow = static_cast<int>(in.Below(8)) - 1;
-    const int maxCol = static_cast<int>(in.Below(8)) - 1;
+    const fuzz::ImportChoices c(in);
     // Chunks of a few fields each, read with or without the second thread.
     const uint8_t chunking = in.Byte();
     FieldPipeline::SetTuning({1000 + (chunking & 7) * 300u, 1u + (chunking >> 3 & 7),
@@ -63,19 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto import = [&](bool fast) {
         fuzz::CheckingManager manager;
-        manager.SetOption("UseFixedWidth", (flags & 1) != 0, false);
-        manager.SetOption("EatWhitespace", (flags & 2) != 0, false);
-        manager.SetOption("SkipExtraDelimiters", (flags & 4) != 0, false);
-        manager.SetOption("AggressiveConversion", (flags & 8) != 0, false);
-        manager.SetOption("DateTimeSupport", (flags & 16) != 0, false);
-        manager.SetOption("DecimalSymbol", (flags & 32) ? "," : ".", false);
-        manager.SetOption("Delimiter", delimiters, false);
-        manager.SetOption("TextQualifier", qualifiers, false);
-        manager.SetOption("ColumnBreaks", "0,2,5,9", false);
-        manager.SetOption("StartRow", startRow, false);
-        manager.SetOption("MaxRow", maxRow, false);
-        manager.SetOption("MaxCol", maxCol, false);
-        DatImportFilter filter(manager, kind);
+        c.Apply(manager);
+        manager.SetOption("DecimalSymbol", (c.flags & 32) ? "," : ".", false);
+        DatImportFilter filter(manager, c.kind);
         filter.fastPaths = fast;
         Outcome o;
         try {

@@ -10,8 +10,8 @@ namespace dornel::fuzz {
 
 std::string ScratchPath(const char* name) {
     static const std::string dir = [] {
-        auto d = std::filesystem::temp_directory_path() /
-                 ("dornel-fuzz-" + std::to_string(getpid()));
+        auto d =
+            std::filesystem::temp_directory_path() / ("dornel-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(d);
         return d.string();
     }();

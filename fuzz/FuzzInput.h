@@ -9,7 +9,7 @@ namespace dornel::fuzz {
 
 /// Takes choices from the front of the fuzzer's bytes; what is left is the data.
 class FuzzInput {
-public:
+  public:
     FuzzInput(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     uint8_t Byte() {
         if (pos_ >= size_)
@@ -34,7 +34,7 @@ public:
         return s;
     }
 
-private:
+  private:
     const uint8_t* data_;
     size_t size_;
     size_t pos_ = 0;

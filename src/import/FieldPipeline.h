@@ -20,8 +20,8 @@ namespace dornel {
 /// one buffer, so that handing a field over costs no copy and no allocation.
 ///
 /// What the consumer sees is exactly what it would see calling ReadField itself: the same
-/// fields, the same terminators, the reader's position after each line, and a failure of the
-/// reader at the field where it happened, not earlier. Reading ahead of the consumer changes
+/// fields, the same terminators, the reader's position where progress asks for it, and a
+/// failure of the reader at the field where it happened, not earlier. Reading ahead of the consumer changes
 /// nothing it can observe; fields read past the point where the import stops are dropped.
 class FieldPipeline {
   public:

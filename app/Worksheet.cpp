@@ -37,8 +37,11 @@ bool AppendShortDecimal(std::string& out, double value) {
         const double scaled = a * kPowers[k];
         if (scaled >= 1e15)
             return false;
-        const double rounded = std::nearbyint(scaled);
-        if (rounded / kPowers[k] != a)
+        // Truncating a positive number below 1e15 plus a half rounds it: the sum is exact.
+        const double rounded = static_cast<double>(static_cast<uint64_t>(scaled + 0.5));
+        // A k that can read back leaves the product within a few rounding steps of a whole
+        // number; most others are far from one, and are passed over without a division.
+        if (std::fabs(scaled - rounded) > scaled * 1e-15 || rounded / kPowers[k] != a)
             continue;
         char digits[24];
         const char* const end =

@@ -34,6 +34,7 @@ constexpr size_t kBlocksAhead = 8;
 // A piece of kOutPieceUnits units always fits in what is left.
 constexpr size_t kOutPieceUnits = 16 * 1024;
 constexpr size_t kOutFlushAt = 64 * 1024;
+
 constexpr size_t kOutCapacity = kOutFlushAt + kOutPieceUnits * kUtf8BytesPerUnit;
 // Shorter files are read on the reader's own thread: a thread would cost more than it saves.
 constexpr int64_t kReadAheadBlocks = 4;
@@ -235,6 +236,7 @@ void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
     m_isUnicode = encoding_ == TE_UTF16LE;
     utf8Output_ = encoding_ == TE_UTF8 ||
                   (encoding_ == TE_ANSI && ResolveCodePage(codePage_) == kCodePageUtf8);
+    directAscii_ = utf8Output_;
     length_ = 0;
     if (!out_)
         out_ = std::make_unique<char[]>(kOutCapacity);
@@ -468,7 +470,8 @@ void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
         ResetDecoding();
 }
 
-void CEncodedBufferedFile::WriteString(const char16_t* text, size_t length) {
+void CEncodedBufferedFile::WriteEncoded(const char16_t* text, size_t length) {
+    static_assert(kDirectEnd <= kOutCapacity);
     if (!file_ || !writing_)
         throw Exception("brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_WRITE,
                         "the file '" + path_.str() + "' is not open for writing");
@@ -569,6 +572,7 @@ void CEncodedBufferedFile::Close() {
         file_ = nullptr;
         return;
     }
+    directAscii_ = false;
     try {
         // A pair that never got its second half.
         if (pendingHigh_ != 0) {
@@ -608,6 +612,7 @@ void CEncodedBufferedFile::Abort(bool removeFile) {
     else
         std::fclose(file_);
     file_ = nullptr;
+    directAscii_ = false;
     output_.reset();
     outSize_ = 0;
     wideOut_.clear();

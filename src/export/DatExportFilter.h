@@ -47,7 +47,8 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
 
     // Writer (ExportWriter.cpp).
     ExportStatus WriteCell(const qorvix::TrCell& cell);
-    void WriteCellText(const RString& text);
+    /// Writes head (the separators before the cell), then the text with its qualifiers.
+    void WriteCellText(const char16_t* head, size_t headLength, const RString& text);
     ExportStatus WritePoints(const qorvix::TrPoints& points);
     void SetCellFormat(const qorvix::TrCellFmt& format);
 
@@ -79,7 +80,7 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     void EndProgress();
     void Write(const char16_t* text);
 
-    brisko::WString cellText_;  // what WriteCell and WriteCellText write next, kept for its buffer
+    brisko::WString cellText_;  // what WriteCellText writes next, kept for its buffer
 };
 
 }  // namespace dornel

@@ -18,6 +18,9 @@ using namespace qorvix;
 namespace {
 
 constexpr char16_t kLineFeed[] = u"\n";
+// What WriteCell writes in one call before a number: separators, then the number's text.
+constexpr size_t kNumberRoom = 32;
+constexpr size_t kHeadRoom = 96;
 
 char16_t SeparatorFor(const RString& option) {
     const char c = option.empty() ? '\0' : option[0];
@@ -149,33 +152,39 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
     }
     // The separators before the value (this cell's and those of the empty cells before it)
     // go out with the value in one call.
-    cellText_.clear();
-    if (cellInRow)
-        cellText_ += delimiterText.data();
-    for (; pendingEmpty > 0; --pendingEmpty)
-        cellText_ += delimiterText.data();
+    char16_t head[kHeadRoom];
+    size_t n = 0;
+    for (int32_t separators = pendingEmpty + (cellInRow ? 1 : 0); separators > 0; --separators) {
+        if (n + delimiterText.size() + kNumberRoom > kHeadRoom) {
+            outputFile.WriteString(head, n);
+            n = 0;
+        }
+        for (const char16_t* d = delimiterText.data(); *d; ++d)
+            head[n++] = *d;
+    }
+    pendingEmpty = 0;
 
     if (cell.kind == CELL_TEXT) {
-        WriteCellText(cell.text);
+        WriteCellText(head, n, cell.text);
     } else if (cell.kind == CELL_NUMBER || cell.kind == CELL_NUMBER_ALT) {
         if (dateFormat == 0 && timeFormat == 0) {
-            char16_t number[32];
-            const size_t n = FormatNumber14G(cell.number, number);
-            for (size_t i = 0; i < n; ++i)
-                if (number[i] == u'.')
-                    number[i] = decimalSymbol[0];
-            cellText_.append(number, n);
-            outputFile.WriteString(cellText_);
+            char16_t* number = head + n;
+            const size_t length = FormatNumber14G(cell.number, number);
+            if (decimalSymbol[0] != u'.')
+                for (size_t i = 0; i < length; ++i)
+                    if (number[i] == u'.')
+                        number[i] = decimalSymbol[0];
+            outputFile.WriteString(head, n + length);
         } else {
             dateFormat = brisko::WQClosestAccurateDateFmt(cell.number, dateFormat);
             timeFormat = brisko::WQClosestAccurateTimeFmt(cell.number, timeFormat);
             char text[40];
             brisko::WQDateTime(cell.number).GetDateTimeStr(dateFormat, timeFormat, text);
-            WriteCellText(RString(text));
+            WriteCellText(head, n, RString(text));
         }
     } else {
         // A kind the writer does not know: its separators stay, nothing else is written.
-        outputFile.WriteString(cellText_);
+        outputFile.WriteString(head, n);
         return ProgressCheck();
     }
     cellInRow = true;
@@ -183,24 +192,27 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
     return ProgressCheck();
 }
 
-void DatExportFilter::WriteCellText(const RString& text) {
-    // The text and its qualifiers go out in one call, after what WriteCell put before them.
+void DatExportFilter::WriteCellText(const char16_t* head, size_t headLength, const RString& text) {
+    // The text and its qualifiers go out in one call with what comes before them.
     // ASCII is the same in every system code page, so it is widened here without a conversion.
+    cellText_.assign(head, headLength);
     if (qualifierText[0])
         cellText_ += qualifierText[0];
     size_t ascii = 0;
     while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80)
         ++ascii;
     if (ascii == text.size()) {
+        const size_t at = cellText_.size();
+        cellText_.resize(at + ascii);
+        char16_t* out = cellText_.data() + at;
         for (size_t i = 0; i < ascii; ++i)
-            cellText_ += static_cast<char16_t>(text[i]);
+            out[i] = static_cast<char16_t>(text[i]);
     } else {
         cellText_ += text.ToWide();
     }
     if (qualifierText[0])
         cellText_ += qualifierText[0];
     outputFile.WriteString(cellText_);
-    cellText_.clear();
 }
 
 ExportStatus DatExportFilter::WritePoints(const TrPoints& points) {

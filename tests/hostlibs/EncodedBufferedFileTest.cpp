@@ -281,7 +281,7 @@ TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
         }
     }
     TempDir dir;
-    for (size_t step : {text.size(), size_t{5}}) {
+    for (size_t step : {text.size(), size_t{5}, size_t{1}}) {
         for (int encoding : {brisko::TE_UTF8, brisko::TE_UTF16LE}) {
             const std::string path = dir.Path("long.txt");
             {
@@ -300,6 +300,25 @@ TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
                 << "step " << step << ", encoding " << encoding << ": " << written.size()
                 << " bytes for " << expected.size() << ", first difference at "
                 << (where.first - written.begin());
+        }
+    }
+}
+
+TEST(EncodedBufferedFile, WritingAfterCloseOrAbortIsAnErrorAndChangesNothing) {
+    TempDir dir;
+    for (int encoding : {brisko::TE_ANSI, brisko::TE_UTF8, brisko::TE_UTF16LE}) {
+        for (bool abort : {false, true}) {
+            const std::string path = dir.Path("closed.txt");
+            CEncodedBufferedFile f(brisko::RString(path), "w", 3, encoding, 0, false, false);
+            f.WriteString(u"a,b");
+            if (abort)
+                f.Abort(true);
+            else
+                f.Close();
+            const std::string after = std::filesystem::exists(path) ? ReadBytes(path) : "";
+            EXPECT_THROW(f.WriteString(u"late"), brisko::Exception) << encoding << abort;
+            EXPECT_EQ(std::filesystem::exists(path) ? ReadBytes(path) : "", after);
+            std::filesystem::remove(path);
         }
     }
 }

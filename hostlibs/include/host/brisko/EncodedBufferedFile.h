@@ -123,7 +123,24 @@ class BRISKO_API CEncodedBufferedFile {
     /// that already runs on a thread beside the work that follows it decodes faster itself,
     /// where the cores are few. Takes effect from the next block that is not decoded yet.
     void SetReadAhead(bool allowed);
-    void WriteString(const char16_t* text, size_t length);
+    void WriteString(const char16_t* text, size_t length) {
+        // Short ASCII pieces, as an export writes them cell by cell, go straight into the
+        // output block: they are the same bytes in UTF-8 and cost no call.
+        if (directAscii_ && pendingHigh_ == 0 && length <= kDirectUnits &&
+            outSize_ + length <= kDirectEnd) [[likely]] {
+            char* out = out_.get() + outSize_;
+            size_t i = 0;
+            while (i < length && text[i] < 0x80) {
+                out[i] = static_cast<char>(text[i]);
+                ++i;
+            }
+            if (i == length) {
+                outSize_ += length;
+                return;
+            }
+        }
+        WriteEncoded(text, length);
+    }
     void WriteString(const WString& text) { WriteString(text.data(), text.size()); }
     const RString& GetFilePath() const { return path_; }
     /// The encoding in use after Open (TE_ANSI, TE_UTF8 or TE_UTF16LE).
@@ -149,6 +166,7 @@ class BRISKO_API CEncodedBufferedFile {
     void OpenForReading(int encoding, uint32_t codePage, bool impose, bool keepSignature);
     void OpenForWriting(int encoding, uint32_t codePage);
     void ResetDecoding();
+    void WriteEncoded(const char16_t* text, size_t length);
     void FlushOutput();
     void EncodeWide(bool all);
     void PutBytes(const char* bytes, size_t n);
@@ -184,6 +202,9 @@ class BRISKO_API CEncodedBufferedFile {
     char16_t pendingHigh_ = 0;  // UTF-8: the first half of a pair whose second half is due
     WString wideOut_;           // text waiting for conversion to an 8-bit page
     bool utf8Output_ = false;
+    bool directAscii_ = false;  // open for writing UTF-8: ASCII may be copied in as it is
+    static constexpr size_t kDirectUnits = 256;
+    static constexpr size_t kDirectEnd = 64 * 1024;  // where the output block is written out
 };
 
 }  // namespace brisko

@@ -323,16 +323,6 @@ void HostManager::ShowHelp(const char* topic, const char* second) {
     IoManager::ShowHelp(topic, second);
 }
 
-void HostManager::BeginCall() {
-    if (calls_++ == 0)
-        store_.BeginBatch();
-}
-
-void HostManager::EndCall() {
-    if (--calls_ == 0)
-        store_.EndBatch();
-}
-
 void HostManager::AbandonCall() noexcept {
     if (calls_ == 0 || --calls_ > 0)
         return;

@@ -10,6 +10,7 @@
 #include "host/brisko/EncodingDetection.h"
 #include "host/brisko/Exception.h"
 #include "host/qorvix/IoManager.h"
+#include "host/qorvix/OptionStore.h"
 
 namespace dornel::app {
 
@@ -74,8 +75,14 @@ class HostManager : public qorvix::IoManager {
     const std::set<std::string>& LookedUp() const { return lookedUp_; }
 
   private:
-    void BeginCall();
-    void EndCall();
+    void BeginCall() {
+        if (calls_++ == 0)
+            store_.BeginBatch();
+    }
+    void EndCall() {
+        if (--calls_ == 0)
+            store_.EndBatch();
+    }
     /// Ends a call that threw: saves what it wrote, and says so if even that fails.
     void AbandonCall() noexcept;
     brisko::Exception Explain(const brisko::Exception& error);

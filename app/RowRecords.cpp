@@ -2,11 +2,15 @@
 #include "RowRecords.h"
 
 #include "Session.h"
+#include "host/brisko/CodePage.h"
 #include "host/brisko/DateTime.h"
 
 namespace dornel::app {
 
 using namespace qorvix;
+
+RowRecords::RowRecords(const RecordVisitor& visit)
+    : visit_(visit), acpIsUtf8_(brisko::GetSystemCodePage() == brisko::kCodePageUtf8) {}
 
 bool RowRecords::Row(int32_t row, std::span<const Cell> cells, std::string_view texts) {
     for (; nextRow_ < row; ++nextRow_) {
@@ -25,7 +29,9 @@ bool RowRecords::Row(int32_t row, std::span<const Cell> cells, std::string_view 
         if (cell.kind == Cell::Text) {
             text_.row = row;
             text_.col = col;
-            text_.text = Utf8ToAcp(texts.substr(cell.textOffset, cell.textLength));
+            const std::string_view text = texts.substr(cell.textOffset, cell.textLength);
+            text_.text = acpIsUtf8_ ? brisko::RString(text.data(), text.size())
+                                    : brisko::RString(Utf8ToAcp(text));
             if (!visit_(text_))
                 return false;
         } else if (cell.kind == Cell::Number) {

@@ -19,7 +19,7 @@ using RecordVisitor = std::function<bool(qorvix::TrBase&)>;
 /// each dated number whose format differs from the last one's.
 class RowRecords {
   public:
-    explicit RowRecords(const RecordVisitor& visit) : visit_(visit) {}
+    explicit RowRecords(const RecordVisitor& visit);
     bool Begin() {
         qorvix::TrInitWksExp init;
         return visit_(init);
@@ -33,6 +33,7 @@ class RowRecords {
     int date_ = 0, time_ = 0;
     // One text record serves every text cell, so that its buffer is allocated once.
     qorvix::TrCell text_{0, 0, brisko::RString()};
+    const bool acpIsUtf8_;  // worksheet texts are then already in the system page
 };
 
 /// The worksheet as export records.

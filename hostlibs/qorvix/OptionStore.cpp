@@ -531,12 +531,6 @@ bool OptionStore::Remove(const std::string& name, bool persistent) {
     return true;
 }
 
-void OptionStore::EndBatch() {
-    // Most batches (a call into a filter per exported cell) write nothing.
-    if (batch_ > 0 && --batch_ == 0 && !pending_.empty())
-        Save();
-}
-
 void OptionStore::Save() {
     if (pending_.empty())
         return;

@@ -89,7 +89,11 @@ class QORVIX_API OptionStore {
 
     void BeginBatch() { ++batch_; }
     /// Ends a batch; the outermost saves what the batch wrote. Throws as Set.
-    void EndBatch();
+    void EndBatch() {
+        // Most batches (a call into a filter per exported cell) write nothing.
+        if (batch_ > 0 && --batch_ == 0 && !pending_.empty())
+            Save();
+    }
 
   private:
     using OptionList = std::vector<std::pair<std::string, OptionValue>>;

@@ -21,6 +21,8 @@ constexpr char16_t kLineFeed[] = u"\n";
 // What WriteCell writes in one call before a number: separators, then the number's text.
 constexpr size_t kNumberRoom = 32;
 constexpr size_t kHeadRoom = 96;
+// A text cell this short, with what comes before it, is put together on the stack.
+constexpr size_t kTextRoom = 256;
 
 char16_t SeparatorFor(const RString& option) {
     const char c = option.empty() ? '\0' : option[0];
@@ -195,23 +197,31 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
 void DatExportFilter::WriteCellText(const char16_t* head, size_t headLength, const RString& text) {
     // The text and its qualifiers go out in one call with what comes before them.
     // ASCII is the same in every system code page, so it is widened here without a conversion.
-    cellText_.assign(head, headLength);
-    if (qualifierText[0])
-        cellText_ += qualifierText[0];
-    size_t ascii = 0;
-    while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80)
-        ++ascii;
-    if (ascii == text.size()) {
-        const size_t at = cellText_.size();
-        cellText_.resize(at + ascii);
-        char16_t* out = cellText_.data() + at;
-        for (size_t i = 0; i < ascii; ++i)
-            out[i] = static_cast<char16_t>(text[i]);
-    } else {
-        cellText_ += text.ToWide();
+    const char16_t qualifier = qualifierText[0];
+    const size_t size = text.size();
+    if (headLength + size + 2 <= kTextRoom) {
+        char16_t line[kTextRoom];
+        std::memcpy(line, head, headLength * sizeof(char16_t));
+        size_t n = headLength;
+        if (qualifier)
+            line[n++] = qualifier;
+        size_t ascii = 0;
+        for (; ascii < size && static_cast<unsigned char>(text[ascii]) < 0x80; ++ascii)
+            line[n + ascii] = static_cast<char16_t>(text[ascii]);
+        if (ascii == size) {
+            n += size;
+            if (qualifier)
+                line[n++] = qualifier;
+            outputFile.WriteString(line, n);
+            return;
+        }
     }
-    if (qualifierText[0])
-        cellText_ += qualifierText[0];
+    cellText_.assign(head, headLength);
+    if (qualifier)
+        cellText_ += qualifier;
+    cellText_ += text.ToWide();
+    if (qualifier)
+        cellText_ += qualifier;
     outputFile.WriteString(cellText_);
 }
 

@@ -2,6 +2,7 @@
 #include "export/NumberText.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -24,21 +25,40 @@ constexpr auto kDigitPairs = [] {
     return pairs;
 }();
 
-/// The decimal digits of whole, ending just before end; returns where they begin.
-char16_t* DigitsBefore(uint64_t whole, char16_t* end) {
-    while (whole >= 100) {
-        const size_t pair = 2 * static_cast<size_t>(whole % 100);
-        whole /= 100;
-        *--end = kDigitPairs[pair + 1];
-        *--end = kDigitPairs[pair];
+/// The eight decimal digits of n (below 10^8, with leading zeros) at out. The four pairs are
+/// independent of each other, so they are found side by side rather than one after another.
+[[gnu::always_inline]] inline void EightDigits(uint32_t n, char16_t* out) {
+    const uint32_t high = n / 10000, low = n % 10000;
+    std::memcpy(out, &kDigitPairs[2 * (high / 100)], 2 * sizeof(char16_t));
+    std::memcpy(out + 2, &kDigitPairs[2 * (high % 100)], 2 * sizeof(char16_t));
+    std::memcpy(out + 4, &kDigitPairs[2 * (low / 100)], 2 * sizeof(char16_t));
+    std::memcpy(out + 6, &kDigitPairs[2 * (low % 100)], 2 * sizeof(char16_t));
+}
+
+/// How many decimal digits whole (at least 1, below 10^15) has.
+int DigitCount(uint64_t whole) {
+    static constexpr auto kPowers = [] {
+        std::array<uint64_t, 16> powers{};
+        for (uint64_t i = 0, p = 1; i < powers.size(); ++i, p *= 10)
+            powers[i] = p;
+        return powers;
+    }();
+    // log10(2) is about 1233/4096.
+    const int guess = (std::bit_width(whole) * 1233) >> 12;
+    return guess + (whole >= kPowers[guess] ? 1 : 0);
+}
+
+/// The smallest k for which a * 10^k is a whole number below 1E+14, or -1. The products only
+/// grow with k, so the first whole one decides.
+int SmallestWholeScale(double a) {
+    for (int k = 0; k < 18; ++k) {
+        const double t = a * kPowersOfTen[k];
+        if (t >= 1e14)
+            return -1;
+        if (static_cast<double>(static_cast<uint64_t>(t)) == t)
+            return k;
     }
-    if (whole >= 10) {
-        *--end = kDigitPairs[2 * whole + 1];
-        *--end = kDigitPairs[2 * whole];
-    } else {
-        *--end = static_cast<char16_t>(u'0' + whole);
-    }
-    return end;
+    return -1;
 }
 
 /// The common case, a short decimal between 1E-4 and 1E+14: the value times 10^k, rounded,
@@ -50,43 +70,45 @@ size_t FormatShortDecimal(double value, char16_t* out) {
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e14))
         return 0;
-    for (int k = 0; k < 18; ++k) {
-        const double t = a * kPowersOfTen[k];
-        if (t >= 1e14)
-            return 0;
-        const auto whole = static_cast<uint64_t>(t);
-        if (static_cast<double>(whole) != t)
-            continue;
-        char16_t digits[20];
-        char16_t* const end = digits + sizeof digits / sizeof digits[0];
-        const char16_t* first = DigitsBefore(whole, end);
-        const int count = static_cast<int>(end - first);
-        // The last k digits are the fraction; its trailing zeros are not written.
-        const char16_t* last = end;
-        int fraction = k;
-        while (fraction > 0 && last[-1] == u'0')
-            --last, --fraction;
-        char16_t* p = out;
-        if (value < 0)
-            *p++ = u'-';
-        if (count <= k) {
-            *p++ = u'0';
-            *p++ = u'.';
-            for (int i = count; i < k; ++i)
-                *p++ = u'0';
-        } else {
-            const char16_t* point = end - k;
-            while (first < point)
-                *p++ = *first++;
-            if (fraction > 0)
-                *p++ = u'.';
-        }
-        while (first < last)
-            *p++ = *first++;
-        *p = 0;
-        return static_cast<size_t>(p - out);
+    const int k = SmallestWholeScale(a);
+    if (k < 0)
+        return 0;
+    const auto whole = static_cast<uint64_t>(a * kPowersOfTen[k]);
+    // Sixteen digits with leading zeros, and room after them: pieces are copied sixteen units
+    // at a time, whatever their length, because loops that end at a different place for every
+    // cell mispredict their ends.
+    char16_t digits[40] = {};
+    EightDigits(static_cast<uint32_t>(whole / 100000000), digits);
+    EightDigits(static_cast<uint32_t>(whole % 100000000), digits + 8);
+    const int count = DigitCount(whole);
+    const char16_t* first = digits + 16 - count;
+    // The last k digits are the fraction; its trailing zeros are not written.
+    int fraction = k;
+    while (fraction > 0 && digits[15 - (k - fraction)] == u'0')
+        --fraction;
+    char16_t* p = out;
+    *p = u'-';
+    p += value < 0 ? 1 : 0;
+    constexpr size_t kPiece = 16 * sizeof(char16_t);
+    if (count <= k) {
+        static constexpr char16_t kZeros[16] = {u'0', u'0', u'0', u'0', u'0', u'0', u'0', u'0',
+                                                u'0', u'0', u'0', u'0', u'0', u'0', u'0', u'0'};
+        p[0] = u'0';
+        p[1] = u'.';
+        std::memcpy(p + 2, kZeros, kPiece);
+        p += 2 + (k - count);
+        std::memcpy(p, first, kPiece);
+        p += count - (k - fraction);
+    } else {
+        std::memcpy(p, first, kPiece);
+        p += count - k;
+        *p = u'.';
+        p += fraction > 0 ? 1 : 0;
+        std::memcpy(p, digits + 16 - k, kPiece);
+        p += fraction;
     }
-    return 0;
+    *p = 0;
+    return static_cast<size_t>(p - out);
 }
 
 }  // namespace

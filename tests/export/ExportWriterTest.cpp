@@ -99,6 +99,41 @@ TEST(ExportWriter, CellsBecomeLines) {
     }
 }
 
+TEST(ExportWriter, TextsOfEveryLengthAfterRunsOfEmptyCells) {
+    // A cell goes out with the separators of the empty cells before it; texts short and long,
+    // ASCII or not, and runs of separators longer than what is gathered for one call.
+    for (size_t length : {0, 1, 200, 250, 251, 252, 253, 254, 300, 5000}) {
+        for (int empties : {0, 1, 40, 100, 1000}) {
+            for (bool ascii : {true, false}) {
+                SCOPED_TRACE(testing::Message() << length << " units after " << empties
+                                                << " empty cells, ascii " << ascii);
+                std::u16string wide;
+                std::string utf8;
+                for (size_t i = 0; i < length; ++i) {
+                    const bool other = !ascii && i % 97 == 3;
+                    wide += other ? u'\u00e9' : static_cast<char16_t>('a' + i % 26);
+                    utf8 += other ? std::string("\xC3\xA9") : std::string(1, 'a' + i % 26);
+                }
+                brisko::RString text;
+                text.FromWide(wide.c_str());
+                RecordList records = Records(Number(0, 0, 1));
+                for (int c = 1; c <= empties; ++c)
+                    records.push_back(Empty(0, c));
+                records.push_back(std::make_unique<TrCell>(0, empties + 1, text));
+                records.push_back(Empty(1, 0));
+                records.push_back(Number(1, 1, -0.5));
+                Export e(KIND_TXT);
+                e.filter.ApplyStringOptions(brisko::RString(
+                    "ExportEncodingMethod=2;Delimiter=comma;TextQualifier=doublequote"));
+                EXPECT_EQ(e.Run(std::move(records)),
+                          "\xEF\xBB\xBF"
+                          "1" +
+                              std::string(empties + 1, ',') + '"' + utf8 + "\"\n,-0.5\n");
+            }
+        }
+    }
+}
+
 TEST(ExportWriter, PointsKeepTheDecimalPointAndTheirAttributes) {
     std::vector<double> coords = {2.5, 1, 0, -1, 1e20, 3};
     std::vector<double> attrs = {7, 8, 9, 10};

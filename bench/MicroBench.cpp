@@ -93,8 +93,14 @@ void NumberText(benchmark::State& state) {
     std::mt19937_64 rng(3);
     std::uniform_real_distribution<double> dist(-1e6, 1e6);
     std::vector<double> values(4096);
-    for (double& v : values)
-        v = state.range(0) ? dist(rng) : std::round(dist(rng) * 1e4) / 1e4;
+    // Read from text, columns as the bench files have them: whole numbers, four decimals,
+    // seven significant digits below one, two decimals.
+    static constexpr double kScales[] = {1, 1e4, 1e7, 1e2};
+    for (size_t i = 0; i < values.size(); ++i) {
+        const double scale = kScales[i % 4];
+        const double v = i % 4 == 2 ? std::fabs(dist(rng)) / 1e6 : dist(rng);
+        values[i] = state.range(0) ? dist(rng) : std::round(v * scale) / scale;
+    }
     char16_t out[32];
     size_t i = 0;
     for (auto _ : state) {

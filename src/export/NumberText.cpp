@@ -55,7 +55,7 @@ int SmallestWholeScale(double a) {
         const double t = a * kPowersOfTen[k];
         if (t >= 1e14)
             return -1;
-        if (static_cast<double>(static_cast<uint64_t>(t)) == t)
+        if (static_cast<double>(static_cast<int64_t>(t)) == t)
             return k;
     }
     return -1;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -253,11 +254,27 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
                                           bool keepSignature) {
     int64_t size = GetFileSize(path_);
     length_ = size < 0 ? 0 : size;
-    std::vector<uint8_t> sample(kDetectionSampleBytes);
-    const size_t n = std::fread(sample.data(), 1, sample.size(), file_);
+    // The sample is the file's first kDetectionSampleBytes bytes, or all of a shorter file. It
+    // starts at the length the file says it has and one byte more, which shows its end: every
+    // import opens its file, and most files are short. A pipe, or a file that grew, has more,
+    // and the sample grows until it has all of it or enough.
+    size_t sampleSize = size >= 0 && static_cast<uint64_t>(size) < kDetectionSampleBytes
+                            ? static_cast<size_t>(size) + 1
+                            : kDetectionSampleBytes;
+    std::unique_ptr<uint8_t[]> sample(new uint8_t[sampleSize]);
+    size_t n = std::fread(sample.get(), 1, sampleSize, file_);
+    while (n == sampleSize && sampleSize < kDetectionSampleBytes && !std::ferror(file_)) {
+        const size_t grown =
+            std::min(kDetectionSampleBytes, std::max<size_t>(sampleSize * 8, 4096));
+        std::unique_ptr<uint8_t[]> larger(new uint8_t[grown]);
+        std::memcpy(larger.get(), sample.get(), n);
+        sample = std::move(larger);
+        sampleSize = grown;
+        n += std::fread(sample.get() + n, 1, sampleSize - n, file_);
+    }
     if (std::ferror(file_))
         ThrowFileError(__LINE__, SHARED_ERR_READ, path_, "cannot read", errno);
-    const uint8_t* head = sample.data();
+    const uint8_t* head = sample.get();
     const bool utf8Bom = n >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
     const bool utf16Bom = n >= 2 && head[0] == 0xFF && head[1] == 0xFE;
     codePage_ = codePage;
@@ -278,7 +295,7 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
         decision_.markBytes = static_cast<int>(dataStart_);
         decision_.why = "imposed";
     } else {
-        decision_ = DecideEncoding(head, n, n < sample.size());
+        decision_ = DecideEncoding(head, n, n < sampleSize);
         encoding_ = decision_.form;
         dataStart_ = decision_.markBytes;
         // A page the caller names wins over one the detector chose.

@@ -20,10 +20,11 @@ void DatImportFilter::BuildCharClasses() {
 }
 
 void DatImportFilter::ListSpecialUnits() {
-    // Delimiters, qualifiers and line ends are all below 256.
+    // Delimiters, qualifiers and line ends are all below 256: the table is only ever set byte
+    // by byte (above, and where the delimiter is detected), the rest stays ordinary.
     std::array<char16_t, 8> units{};
     int count = 0;
-    for (unsigned u = 0; u < charClass.size(); ++u) {
+    for (unsigned u = 0; u < 256; ++u) {
         if (charClass[u] == CLASS_ORDINARY)
             continue;
         if (count == static_cast<int>(units.size())) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/brisko/CodePage.h"
+#include "support/PrintfNumber.h"
 
 namespace dornel::test {
 namespace {
@@ -48,17 +49,6 @@ TEST(FormatNumber14G, WritesWhatTheWindowsRuntimeWrites) {
     }
 }
 
-/// printf's "%.14G" with the exponent widened to the Windows runtime's three digits.
-std::string Reference(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.14G", value);
-    std::string s = text;
-    const size_t e = s.find('E');
-    if (e != std::string::npos && s.size() - e - 2 < 3)
-        s.insert(e + 2, 3 - (s.size() - e - 2), '0');
-    return s;
-}
-
 TEST(FormatNumber14G, AgreesWithPrintfOnNumbersOfEveryKind) {
     // Short decimals as data holds them (the fast road), and doubles with all 17 digits (the
     // general one), over the whole range of exponents.
@@ -89,7 +79,7 @@ TEST(FormatNumber14G, AgreesWithPrintfOnNumbersOfEveryKind) {
             continue;
         char16_t out[32];
         const size_t n = FormatNumber14G(v, out);
-        ASSERT_EQ(brisko::ToUtf8(std::u16string(out, n)), Reference(v)) << v;
+        ASSERT_EQ(brisko::ToUtf8(std::u16string(out, n)), PrintfNumber14G(v)) << v;
     }
 }
 

@@ -142,12 +142,13 @@ class ScratchFile {
     brisko::ScratchFolder folder_;
 };
 
-using RecordSource = std::function<void(const RecordVisitor&)>;
-
 /// Begins, sends every record, ends; the exit status of the whole export. What the user should
-/// be told goes to notice, for the caller to show once it knows the export's fate.
-int RunRecords(ExportSession& session, const Settings& s, const std::string& out,
-               const RecordSource& source, std::string& notice) {
+/// be told goes to notice, for the caller to show once it knows the export's fate. The source
+/// is called once with the visitor that sends a record, and calls it for each record until it
+/// answers false.
+template <class Source>
+int RunRecords(ExportSession& session, const Settings& s, const std::string& out, Source&& source,
+               std::string& notice) {
     const auto tell = [&](const char* text) {
         if (!s.trace)
             notice += std::string("dornel: ") + text + "\n";
@@ -162,7 +163,7 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
         return kExitStatus;
     }
     bool sawInit = false;
-    source([&](TrBase& record) {
+    auto send = [&](TrBase& record) {
         if (toMemory && !sawInit && record.GetTypeInfo() != TrInitWksExp::GetClassTypeId()) {
             // The host names its destinations in the first record.
             TrInitWksExp init;
@@ -171,9 +172,11 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
                 return false;
         }
         sawInit = true;
-        status = session.Send(record, toMemory);
-        return status == 0;
-    });
+        const int sent = session.Send(record, toMemory);
+        status = sent;
+        return sent == 0;
+    };
+    source(send);
     if (status != 0) {
         session.Abandon();
         tell(status == 3 ? "the export needs a capability the filter lacks"
@@ -199,8 +202,9 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
 }
 
 /// RunRecords, telling the user at once.
+template <class Source>
 int RunRecordsAndTell(ExportSession& session, const Settings& s, const std::string& out,
-                      const RecordSource& source) {
+                      Source&& source) {
     std::string notice;
     const int exit = RunRecords(session, s, out, source, notice);
     std::fputs(notice.c_str(), stderr);
@@ -219,7 +223,7 @@ int RunExport(const Settings& s) {
     Trace trace(stdout);
     ExportSession session(s, KindFor(s.kind, s.output), s.optionsGiven ? &s.options : nullptr,
                           s.trace ? &trace : nullptr);
-    return RunRecordsAndTell(session, s, s.output, [&](const RecordVisitor& visit) {
+    return RunRecordsAndTell(session, s, s.output, [&](auto& visit) {
         for (OwnedRecord& r : records)
             if (!visit(*r.record))
                 return;
@@ -292,7 +296,7 @@ int ConvertInTurn(const Settings& s, const InputFile& input) {
     ExportSession session(s, KindFor(s.exportKind, s.output),
                           s.exportOptionsGiven ? &s.exportOptions : nullptr, t);
     return RunRecordsAndTell(session, s, s.output,
-                             [&](const RecordVisitor& visit) { VisitWorksheet(sheet, visit); });
+                             [&](auto& visit) { VisitWorksheet(sheet, visit); });
 }
 
 /// Rows stopped coming before the import finished: the export is abandoned.
@@ -316,7 +320,7 @@ std::optional<int> ConvertOverlapped(const Settings& s, const InputFile& input) 
         try {
             exportExit = RunRecords(
                 session, s, s.output,
-                [&](const RecordVisitor& visit) {
+                [&](auto& visit) {
                     RowRecords records(visit);
                     bool goOn = records.Begin();
                     RowChannel::Row row;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <system_error>
 #include <utility>
@@ -53,17 +54,26 @@ bool AppendShortDecimal(std::string& out, double value) {
         const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
         if (fixedLength > exponentLength)
             return false;
-        if (value < 0)
-            out += '-';
+        // Put together here and appended once: each append to a string checks its room.
+        char text[40];
+        char* p = text;
+        *p = '-';
+        p += value < 0 ? 1 : 0;
         if (whole > 0) {
-            out.append(digits, static_cast<size_t>(whole));
-            out += '.';
-            out.append(digits + whole, static_cast<size_t>(k));
+            std::memcpy(p, digits, static_cast<size_t>(whole));
+            p += whole;
+            *p++ = '.';
+            std::memcpy(p, digits + whole, static_cast<size_t>(k));
+            p += k;
         } else {
-            out += "0.";
-            out.append(static_cast<size_t>(k - total), '0');
-            out.append(digits, static_cast<size_t>(total));
+            *p++ = '0';
+            *p++ = '.';
+            std::memset(p, '0', static_cast<size_t>(k - total));
+            p += k - total;
+            std::memcpy(p, digits, static_cast<size_t>(total));
+            p += total;
         }
+        out.append(text, static_cast<size_t>(p - text));
         return true;
     }
     return false;

@@ -64,6 +64,7 @@ class DetectedEncoding : public ::testing::TestWithParam<size_t> {};
 TEST_P(DetectedEncoding, EachFileReadsWithItsTrueCharacters) {
     const std::u32string latin =
         U"name,city\nFran\u00e7ois,Besan\u00e7on\n\u00a9 2024,Z\u00fcrich\n";
+#if !defined(_WIN32)
     const std::u32string czech =
         U"P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148,\u00fap\u011bl "
         U"\u010f\u00e1belsk\u00e9 \u00f3dy\n\u0160\u00e1rka Nov\u00e1kov\u00e1,Brno\n";
@@ -76,6 +77,7 @@ TEST_P(DetectedEncoding, EachFileReadsWithItsTrueCharacters) {
                "dy\n" +
                capitalS + "\xE1rka Nov\xE1kov\xE1,Brno\n";
     };
+#endif
     const std::u32string music = U"a,b\n\u00eatre,\U0001D11E\n";
     const Case cases[] = {
         {"utf16be with mark", "\xFE\xFF" + Encode(music, 2, true), music, brisko::FORM_UTF16BE, 0,

@@ -1,7 +1,6 @@
 // Export records made of worksheet rows.
 #include "RowRecords.h"
 
-#include "Session.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/DateTime.h"
 

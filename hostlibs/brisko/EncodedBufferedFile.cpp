@@ -35,7 +35,6 @@ constexpr size_t kBlocksAhead = 8;
 // A piece of kOutPieceUnits units always fits in what is left.
 constexpr size_t kOutPieceUnits = 16 * 1024;
 constexpr size_t kOutFlushAt = 64 * 1024;
-
 constexpr size_t kOutCapacity = kOutFlushAt + kOutPieceUnits * kUtf8BytesPerUnit;
 // Shorter files are read on the reader's own thread: a thread would cost more than it saves.
 constexpr int64_t kReadAheadBlocks = 4;
@@ -488,7 +487,8 @@ void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
 }
 
 void CEncodedBufferedFile::WriteEncoded(const char16_t* text, size_t length) {
-    static_assert(kDirectEnd <= kOutCapacity);
+    // The inline road of WriteString fills the block up to where it is written out.
+    static_assert(kDirectEnd == kOutFlushAt);
     if (!file_ || !writing_)
         throw Exception("brisko", "CEncodedBufferedFile", __LINE__, SHARED_ERR_WRITE,
                         "the file '" + path_.str() + "' is not open for writing");

@@ -17,7 +17,8 @@ namespace dornel {
 /// The fields of an import in the order ReadField gives them, each trimmed at its end as the
 /// import trims it, read by a second thread while the first makes cells: on two cores the
 /// reading and the converting overlap. The fields travel in chunks, their texts side by side in
-/// one buffer, so that handing a field over costs no copy and no allocation.
+/// one buffer, so that handing a field over costs no allocation: a number travels as its value
+/// alone, a text as one copy.
 ///
 /// What the consumer sees is exactly what it would see calling ReadField itself: the same
 /// fields, the same terminators, the reader's position where progress asks for it, and a
@@ -108,6 +109,7 @@ class alignas(kCacheLine) FieldPipeline {
         bool last = false;
     };
 
+    template <bool Stream>
     void Fill(Chunk& chunk);
     void TakeChunk();
     void Run();
@@ -143,7 +145,7 @@ class PlainFields {
     char16_t Next(FieldView& field) {
         const char16_t t = filter_.ReadField();
         filter_.TrimFieldEnd();
-        field = FieldView{filter_.fieldOut, filter_.fieldLength, filter_.fieldQuoted};
+        field = FieldView{filter_.fieldBuffer.data(), filter_.fieldLength, filter_.fieldQuoted};
         return t;
     }
     int64_t Position() const { return filter_.reader->GetPosition(); }

@@ -71,7 +71,7 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilt
 
 char16_t DatImportFilter::ReadField() {
     brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldOut;
+    char16_t* const buf = fieldBuffer.data();
 
     if (useFixedWidth)
         return ReadFixedWidthField();
@@ -157,7 +157,7 @@ char16_t DatImportFilter::ReadField() {
 // small.
 char16_t DatImportFilter::ReadFixedWidthField() {
     brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldOut;
+    char16_t* const buf = fieldBuffer.data();
     if (columnBreaks.empty()) {
         columnBreaks = {0, kNoLimit};
         fixedColumn = 0;
@@ -198,7 +198,7 @@ char16_t DatImportFilter::ReadFixedWidthField() {
 
 bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
     brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldOut;
+    char16_t* const buf = fieldBuffer.data();
     char16_t opener = c;
     bool inside = true;
     int pending = -1;  // where a tentatively stored closing qualifier stands

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <mutex>
@@ -77,6 +78,9 @@ class alignas(kCacheLine) FieldPipeline {
         uint16_t shape;       // the length, and the flags below
         char16_t terminator;  // what ended the field
     };
+    // StoreEntry writes the last three as one word, the start in its low bits.
+    static_assert(offsetof(Entry, start) == 8 && offsetof(Entry, shape) == 12 &&
+                  offsetof(Entry, terminator) == 14 && sizeof(Entry) == 16);
     static constexpr uint16_t kLengthMask = 0x3FF;
     static_assert(kFieldCapacity <= kLengthMask);
     static constexpr uint16_t kQuoted = 0x400;

@@ -1,6 +1,8 @@
 // One worksheet cell, and how cell records become cells.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -11,7 +13,7 @@
 namespace dornel::app {
 
 /// One cell as a record described it. Texts are UTF-8; a worksheet keeps them in one pool and
-/// its cells hold only their place there, so that a cell takes 24 bytes.
+/// its cells hold only their place there, so that a cell takes 16 bytes.
 struct Cell {
     enum Kind : uint8_t { Empty, Number, Text } kind = Empty;
     uint8_t dateFormat = 0;
@@ -22,6 +24,19 @@ struct Cell {
         uint64_t textOffset;
     };
 };
+
+/// The two halves of a cell as it lies in memory, the first holding its kind, formats and text
+/// length, the second its number or text offset: a cell made in registers is stored whole.
+inline uint64_t CellHead(const Cell& cell) {
+    static_assert(offsetof(Cell, kind) == 0 && offsetof(Cell, dateFormat) == 1 &&
+                  offsetof(Cell, timeFormat) == 2 && offsetof(Cell, textLength) == 4 &&
+                  offsetof(Cell, number) == 8 && sizeof(Cell) == 16);
+    return uint64_t{cell.kind} | uint64_t{cell.dateFormat} << 8 | uint64_t{cell.timeFormat} << 16 |
+           uint64_t{cell.textLength} << 32;
+}
+inline uint64_t CellBody(const Cell& cell) {
+    return cell.kind == Cell::Text ? cell.textOffset : std::bit_cast<uint64_t>(cell.number);
+}
 
 /// How a cell reads in the table and CSV views: numbers in their shortest exact form, dates and
 /// times in their format, texts as they are.

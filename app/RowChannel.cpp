@@ -15,8 +15,8 @@ constexpr size_t kBatchesUnderWay = 4;
 
 void RowChannel::Take(const qorvix::TrBase& record) {
     int32_t row = 0, col = 0;
-    // Read straight into the place after the last cell (see GrowingArray::Spare).
-    Cell& cell = filling_.cells.Spare();
+    // Made in registers and stored whole (see Batch).
+    Cell cell;
     std::string_view text;
     if (diverged_ || !reader_.Take(record, row, col, cell, text))
         return;
@@ -26,49 +26,53 @@ void RowChannel::Take(const qorvix::TrBase& record) {
             diverged_ = true;
             return;
         }
-        // Ending the row may send the batch the cell was read into.
-        const Cell taken = cell;
         if (currentRow_ >= 0)
             EndRow();
         currentRow_ = row;
         rowStart_ = filling_.cells.size();
-        Place(static_cast<size_t>(col), taken, text);
+        Place(static_cast<size_t>(col), cell, text);
         return;
     }
-    const size_t at = rowStart_ + static_cast<size_t>(col);
     // The next cell of the row, as imports hand them.
-    if (at == filling_.cells.size()) [[likely]] {
-        if (cell.kind == Cell::Text)
-            AddText(cell, text);
-        filling_.cells.Commit();
+    if (rowStart_ + static_cast<size_t>(col) == filling_.cells.size()) [[likely]] {
+        Append(cell, text);
         return;
     }
-    Place(static_cast<size_t>(col), Cell(cell), text);
+    Place(static_cast<size_t>(col), cell, text);
 }
 
-void RowChannel::AddText(Cell& cell, std::string_view text) {
-    cell.textOffset = filling_.texts.size();
-    cell.textLength = static_cast<uint32_t>(text.size());
-    filling_.texts += text;
+void RowChannel::Append(Cell cell, std::string_view text) {
+    if (cell.kind == Cell::Text) {
+        cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
+        cell.textLength = static_cast<uint32_t>(text.size());
+    }
+    filling_.cells.StreamBack(CellHead(cell), CellBody(cell));
 }
 
 void RowChannel::Place(size_t col, Cell cell, std::string_view text) {
-    if (cell.kind == Cell::Text)
-        AddText(cell, text);
     // Cells between are empty, as in a worksheet; a cell given again replaces the first.
     const size_t at = rowStart_ + col;
-    while (filling_.cells.size() <= at)
-        filling_.cells.push_back(Cell());
+    while (filling_.cells.size() < at)
+        Append(Cell(), {});
+    if (at == filling_.cells.size()) {
+        Append(cell, text);
+        return;
+    }
+    if (cell.kind == Cell::Text) {
+        cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
+        cell.textLength = static_cast<uint32_t>(text.size());
+    }
     filling_.cells[at] = cell;
 }
 
 void RowChannel::EndRow() {
-    filling_.rows.emplace_back(currentRow_, filling_.cells.size());
+    filling_.rows.StreamBack(static_cast<uint64_t>(int64_t{currentRow_}), filling_.cells.size());
     if (filling_.cells.size() >= kBatchCells)
         Send();
 }
 
 void RowChannel::Send() {
+    StreamFence();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return sent_.size() < kBatchesUnderWay || stopped_; });
     if (stopped_) {
@@ -104,11 +108,17 @@ void RowChannel::Close(bool finished) {
 bool RowChannel::Next(Row& row, bool& finished, bool wait) {
     for (;;) {
         if (haveTaken_ && takenRow_ < taken_.rows.size()) {
-            const size_t begin = takenRow_ == 0 ? 0 : taken_.rows[takenRow_ - 1].second;
-            const auto& [number, end] = taken_.rows[takenRow_++];
-            row.number = number;
-            row.cells = std::span<const Cell>(taken_.cells.data() + begin, end - begin);
-            row.texts = taken_.texts;
+            const size_t begin = takenRow_ == 0 ? 0 : taken_.rows[takenRow_ - 1].end;
+            const RowEnd& end = taken_.rows[takenRow_++];
+            row.number = static_cast<int32_t>(end.number);
+            row.cells = std::span<const Cell>(taken_.cells.data() + begin, end.end - begin);
+            row.texts = std::string_view(taken_.texts.data(), taken_.texts.size());
+            // The import stored the batch around the caches: asking for the rows after this one
+            // now hides the wait for memory.
+            const char* const next = reinterpret_cast<const char*>(taken_.cells.data() + end.end);
+            __builtin_prefetch(next + 128);
+            __builtin_prefetch(next + 192);
+            __builtin_prefetch(&end + 4);
             return true;
         }
         std::unique_lock lock(mutex_);

@@ -41,10 +41,15 @@ std::vector<std::unique_ptr<qorvix::TrBase>> RandomRecords(std::mt19937& rng, in
                     records.push_back(std::make_unique<TrCell>(row, col, 45000.0 + r));
                     break;
                 }
-                case 2:
-                    records.push_back(std::make_unique<TrCell>(
-                        row, col, brisko::RString("t" + std::to_string(rng() % 1000))));
+                case 2: {
+                    // Texts of every length around the sixteen-byte pieces they travel in,
+                    // empty ones and some past a cache line among them.
+                    std::string text(rng() % 70, 'a');
+                    for (char& c : text)
+                        c = static_cast<char>('a' + rng() % 26);
+                    records.push_back(std::make_unique<TrCell>(row, col, brisko::RString(text)));
                     break;
+                }
                 default:
                     records.push_back(std::make_unique<TrCell>(row, col, (rng() % 1000) / 8.0));
             }

@@ -64,8 +64,12 @@ class CellReader {
         } else if (c.kind == qorvix::CELL_NUMBER || c.kind == qorvix::CELL_NUMBER_ALT) {
             cell.kind = Cell::Number;
             cell.number = c.number;
-            if (pendingRow_ >= 0) [[unlikely]]
-                ApplyPending(c, cell);
+            // Inline, as all of this: a cell whose address went to a call would be made in
+            // memory, and read back whole before its parts were stored.
+            if (pendingRow_ >= 0 && c.row == pendingRow_ && c.col == pendingCol_) [[unlikely]] {
+                cell.dateFormat = static_cast<uint8_t>(pendingDate_);
+                cell.timeFormat = static_cast<uint8_t>(pendingTime_);
+            }
         }
         pendingRow_ = pendingCol_ = -1;
         row = c.row;
@@ -75,7 +79,6 @@ class CellReader {
 
   private:
     void TakeOther(const qorvix::TrBase& record);
-    void ApplyPending(const qorvix::TrCell& record, Cell& cell);
     std::string_view Converted(const std::string& acp);
 
     // Looked up once: every record asks for its type.

@@ -1,6 +1,7 @@
 // An array of plain values that grows at its end without copying itself.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,15 @@ inline void StreamSixteen(void* to, uint64_t lo, uint64_t hi) {
 #else
     std::memcpy(to, &lo, sizeof lo);
     std::memcpy(static_cast<char*>(to) + sizeof lo, &hi, sizeof hi);
+#endif
+}
+
+/// Stores eight bytes as StreamSixteen does; to is aligned to eight bytes.
+inline void StreamEight(void* to, uint64_t value) {
+#if defined(__SSE2__) && defined(__x86_64__)
+    _mm_stream_si64(static_cast<long long*>(to), static_cast<long long>(value));
+#else
+    std::memcpy(to, &value, sizeof value);
 #endif
 }
 
@@ -87,28 +97,28 @@ class GrowingArray {
         StreamSixteen(data_ + size_, lo, hi);
         ++size_;
     }
-    /// Appends count values with StreamSixteen, and zeros after them up to a whole sixteen
-    /// bytes; returns where the first went. For an array of bytes.
+    /// Appends count values with StreamEight, starting on a multiple of sixteen bytes, and
+    /// returns where the first went. For an array of bytes.
     size_t StreamAppend(const T* values, size_t count) {
         static_assert(sizeof(T) == 1);
         const size_t at = size_;
         const size_t padded = (count + 15) / 16 * 16;
         if (capacity_ - size_ < padded)
             Grow(size_ + padded);
+        T* const to = data_ + at;
         size_t i = 0;
-        for (; i + 16 <= count; i += 16) {
-            uint64_t half[2];
-            std::memcpy(half, values + i, 16);
-            StreamSixteen(data_ + at + i, half[0], half[1]);
+        for (; i + 8 <= count; i += 8) {
+            uint64_t word;
+            std::memcpy(&word, values + i, sizeof word);
+            StreamEight(to + i, word);
         }
-        if (i < count) {
-            uint64_t half[2] = {0, 0};
-            std::memcpy(half, values + i, count - i);
-            StreamSixteen(data_ + at + i, half[0], half[1]);
-        }
+        if (i < count)
+            StreamEight(to + i,
+                        TailWord(reinterpret_cast<const unsigned char*>(values + i), count - i));
         size_ += padded;
         return at;
     }
+
     void push_back(const T& value) {
         if (size_ == capacity_) [[unlikely]]
             Grow(size_ + 1);
@@ -133,6 +143,37 @@ class GrowingArray {
     }
 
   private:
+    /// The n bytes at p (fewer than eight) as the low bytes of a word in memory order, read in
+    /// pieces that each load once: bytes gathered through memory would be read back before they
+    /// were stored.
+    static uint64_t TailWord(const unsigned char* p, size_t n) {
+        uint64_t word = 0;
+        if constexpr (std::endian::native != std::endian::little) {
+            std::memcpy(&word, p, n);
+            return word;
+        }
+        unsigned shift = 0;
+        if (n >= 4) {
+            uint32_t v;
+            std::memcpy(&v, p, sizeof v);
+            word = v;
+            shift = 32;
+            p += 4;
+            n -= 4;
+        }
+        if (n >= 2) {
+            uint16_t v;
+            std::memcpy(&v, p, sizeof v);
+            word |= uint64_t{v} << shift;
+            shift += 16;
+            p += 2;
+            n -= 2;
+        }
+        if (n > 0)
+            word |= uint64_t{*p} << shift;
+        return word;
+    }
+
     void Grow(size_t needed) {
         size_t capacity = capacity_ < 1024 ? 1024 : capacity_ + capacity_ / 2;
         if (capacity < needed)

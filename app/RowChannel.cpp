@@ -13,6 +13,15 @@ constexpr size_t kBatchesUnderWay = 4;
 
 }  // namespace
 
+// Inline into Take, so that the cell stays in registers.
+[[gnu::always_inline]] inline void RowChannel::Append(Cell cell, std::string_view text) {
+    if (cell.kind == Cell::Text) {
+        cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
+        cell.textLength = static_cast<uint32_t>(text.size());
+    }
+    filling_.cells.StreamBack(CellHead(cell), CellBody(cell));
+}
+
 void RowChannel::Take(const qorvix::TrBase& record) {
     int32_t row = 0, col = 0;
     // Made in registers and stored whole (see Batch).
@@ -39,14 +48,6 @@ void RowChannel::Take(const qorvix::TrBase& record) {
         return;
     }
     Place(static_cast<size_t>(col), cell, text);
-}
-
-void RowChannel::Append(Cell cell, std::string_view text) {
-    if (cell.kind == Cell::Text) {
-        cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
-        cell.textLength = static_cast<uint32_t>(text.size());
-    }
-    filling_.cells.StreamBack(CellHead(cell), CellBody(cell));
 }
 
 void RowChannel::Place(size_t col, Cell cell, std::string_view text) {

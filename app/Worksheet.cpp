@@ -172,13 +172,6 @@ void CellReader::TakeOther(const TrBase& record) {
     pendingCol_ = f.col;
 }
 
-void CellReader::ApplyPending(const TrCell& record, Cell& cell) {
-    if (record.row == pendingRow_ && record.col == pendingCol_) {
-        cell.dateFormat = static_cast<uint8_t>(pendingDate_);
-        cell.timeFormat = static_cast<uint8_t>(pendingTime_);
-    }
-}
-
 std::string_view CellReader::Converted(const std::string& acp) {
     converted_ = AcpToUtf8(acp);
     return converted_;

@@ -14,11 +14,6 @@
 
 namespace dornel::app {
 
-/// Like std::vector for trivially copyable values, for arrays of hundreds of megabytes: it
-/// grows through realloc, which the C library serves for large blocks by remapping pages
-/// instead of copying them, so growing costs neither a copy nor twice the memory for a while.
-/// (Huge pages made the import slower, and faulting in the new part at each growth saved
-/// little and kept unused capacity resident.)
 /// Stores sixteen bytes, lo first, with a store that goes around the caches, where there is one.
 /// For memory that another thread reads and hands back to be filled again: an ordinary store
 /// first takes the line back from that thread's core, which costs more than all else where the
@@ -50,6 +45,11 @@ inline void StreamFence() {
 #endif
 }
 
+/// Like std::vector for trivially copyable values, for arrays of hundreds of megabytes: it
+/// grows through realloc, which the C library serves for large blocks by remapping pages
+/// instead of copying them, so growing costs neither a copy nor twice the memory for a while.
+/// (Huge pages made the import slower, and faulting in the new part at each growth saved
+/// little and kept unused capacity resident.)
 template <class T>
 class GrowingArray {
     static_assert(std::is_trivially_copyable_v<T>);

@@ -13,12 +13,17 @@ constexpr size_t kBatchesUnderWay = 4;
 
 }  // namespace
 
-// Inline into Take, so that the cell stays in registers.
-[[gnu::always_inline]] inline void RowChannel::Append(Cell cell, std::string_view text) {
+// Inline into Take, as Append, so that the cell stays in registers.
+[[gnu::always_inline]] inline Cell RowChannel::WithText(Cell cell, std::string_view text) {
     if (cell.kind == Cell::Text) {
         cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
         cell.textLength = static_cast<uint32_t>(text.size());
     }
+    return cell;
+}
+
+[[gnu::always_inline]] inline void RowChannel::Append(Cell cell, std::string_view text) {
+    cell = WithText(cell, text);
     filling_.cells.StreamBack(CellHead(cell), CellBody(cell));
 }
 
@@ -59,11 +64,7 @@ void RowChannel::Place(size_t col, Cell cell, std::string_view text) {
         Append(cell, text);
         return;
     }
-    if (cell.kind == Cell::Text) {
-        cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
-        cell.textLength = static_cast<uint32_t>(text.size());
-    }
-    filling_.cells[at] = cell;
+    filling_.cells[at] = WithText(cell, text);
 }
 
 void RowChannel::EndRow() {

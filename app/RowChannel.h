@@ -6,7 +6,6 @@
 #include <deque>
 #include <mutex>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -63,6 +62,8 @@ class RowChannel : public RecordSink {
         GrowingArray<char> texts;  // each text starts on sixteen bytes of its own
     };
 
+    /// The cell with its text stored in the batch, when it has one.
+    Cell WithText(Cell cell, std::string_view text);
     /// Appends the cell, its text with it, as the row's next.
     void Append(Cell cell, std::string_view text);
     /// A cell at a column of the current row other than the next.

@@ -7,6 +7,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace dornel {
 
@@ -15,96 +18,99 @@ namespace {
 constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
 
-/// Two digits at a time: "00" to "99".
-constexpr auto kDigitPairs = [] {
-    std::array<char16_t, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs[2 * i] = static_cast<char16_t>(u'0' + i / 10);
-        pairs[2 * i + 1] = static_cast<char16_t>(u'0' + i % 10);
-    }
-    return pairs;
-}();
-
-/// The eight decimal digits of n (below 10^8, with leading zeros) at out. The four pairs are
-/// independent of each other, so they are found side by side rather than one after another.
-[[gnu::always_inline]] inline void EightDigits(uint32_t n, char16_t* out) {
-    const uint32_t high = n / 10000, low = n % 10000;
-    std::memcpy(out, &kDigitPairs[2 * (high / 100)], 2 * sizeof(char16_t));
-    std::memcpy(out + 2, &kDigitPairs[2 * (high % 100)], 2 * sizeof(char16_t));
-    std::memcpy(out + 4, &kDigitPairs[2 * (low / 100)], 2 * sizeof(char16_t));
-    std::memcpy(out + 6, &kDigitPairs[2 * (low % 100)], 2 * sizeof(char16_t));
+/// The sixteen decimal digits of n (below 10^16, with leading zeros) at out, which is aligned to
+/// sixteen bytes; returns how many of them at the end are zeros. n is not zero.
+inline int SixteenDigits(uint64_t n, char16_t* out) {
+#if defined(__SSE2__)
+    // Each quarter of n (four digits) fills four lanes with four times itself; two high
+    // multiplications make them n / 1000, n / 100, n / 10 and n, and each lane less ten times
+    // the lane before it is one digit. Loops that end at a different place for every cell
+    // mispredict their ends; this has none.
+    const auto units = [](uint32_t eight) {
+        const __m128i x = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(eight / 10000 * 4)),
+                                             _mm_set1_epi16(static_cast<short>(eight % 10000 * 4)));
+        const __m128i divisors =
+            _mm_setr_epi16(8389, 5243, 13108, -32768, 8389, 5243, 13108, -32768);
+        const __m128i scales =
+            _mm_setr_epi16(1 << 7, 1 << 11, 1 << 13, -32768, 1 << 7, 1 << 11, 1 << 13, -32768);
+        const __m128i q = _mm_mulhi_epu16(_mm_mulhi_epu16(x, divisors), scales);
+        const __m128i d =
+            _mm_sub_epi16(q, _mm_slli_epi64(_mm_mullo_epi16(q, _mm_set1_epi16(10)), 16));
+        return _mm_add_epi16(d, _mm_set1_epi16(u'0'));
+    };
+    const __m128i high = units(static_cast<uint32_t>(n / 100000000));
+    const __m128i low = units(static_cast<uint32_t>(n % 100000000));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out), high);
+    _mm_store_si128(reinterpret_cast<__m128i*>(out + 8), low);
+    // Two bits a unit, the last unit highest: the leading ones are the trailing zeros.
+    const __m128i zero = _mm_set1_epi16(u'0');
+    const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero))) |
+                           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(low, zero)))
+                               << 16;
+    return std::countl_one(zeros) / 2;
+#else
+    for (int i = 15; i >= 0; --i, n /= 10)
+        out[i] = static_cast<char16_t>(u'0' + n % 10);
+    int zeros = 0;
+    while (out[15 - zeros] == u'0')
+        ++zeros;
+    return zeros;
+#endif
 }
 
-/// How many decimal digits whole (at least 1, below 10^15) has.
-int DigitCount(uint64_t whole) {
-    static constexpr auto kPowers = [] {
-        std::array<uint64_t, 16> powers{};
-        for (uint64_t i = 0, p = 1; i < powers.size(); ++i, p *= 10)
-            powers[i] = p;
-        return powers;
-    }();
-    // log10(2) is about 1233/4096.
-    const int guess = (std::bit_width(whole) * 1233) >> 12;
-    return guess + (whole >= kPowers[guess] ? 1 : 0);
-}
+/// The powers of ten from 1E-5 to 1E+15, for finding a value's decimal exponent.
+constexpr double kDecades[] = {1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4, 1e5,
+                               1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr int kFirstDecade = -5;
 
-/// The smallest k for which a * 10^k is a whole number below 1E+14, or -1. The products only
-/// grow with k, so the first whole one decides.
-int SmallestWholeScale(double a) {
-    for (int k = 0; k < 18; ++k) {
-        const double t = a * kPowersOfTen[k];
-        if (t >= 1e14)
-            return -1;
-        if (static_cast<double>(static_cast<int64_t>(t)) == t)
-            return k;
-    }
-    return -1;
-}
-
-/// The common case, a short decimal between 1E-4 and 1E+14: the value times 10^k, rounded,
-/// is a whole number t of at most 14 digits. Then t / 10^k is what rounding the value to 14
-/// digits gives: the value lies within a rounding step of the product (about 1E-16 of it),
-/// far inside half a step of the 14th digit, and t / 10^k lies on the 14-digit grid. Such a
-/// decimal is written without an exponent. Returns the length, or 0 for anything else.
-size_t FormatShortDecimal(double value, char16_t* out) {
+/// A value between 1E-4 and 1E+14 rounded to 14 significant digits in one multiplication, the
+/// common case. With e its decimal exponent, the value times 10^(13-e) lies in [1E+13, 1E+14),
+/// below 2^47, and the product is exact but for half a step of 2^-6. The power of ten is exact.
+/// When the rounded product t lies within 0.49 of it, the exact value lies within 0.5 of t, so
+/// that t is the value's 14-digit rounding, whatever the rounding of halves; farther from t
+/// (a half to within 0.01), the general path decides. An exponent found one too high puts the
+/// product just below 1E+13 and the general path takes it; a product within a step below 1E+13
+/// rounds to 1E+13, which is what the 14-digit rounding one place further gives. Such a value is
+/// written without an exponent. Returns the length, or 0 for anything else.
+size_t FormatFourteenDigits(double value, char16_t* out) {
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e14))
         return 0;
-    const int k = SmallestWholeScale(a);
-    if (k < 0)
+    // log10(2) is about 78913/2^18; the estimate is the exponent or one below it.
+    const int binary = static_cast<int>(std::bit_cast<uint64_t>(a) >> 52) - 1023;
+    const int guess = (binary * 78913) >> 18;
+    const int e = guess + (a >= kDecades[guess + 1 - kFirstDecade] ? 1 : 0);
+    const double y = a * kPowersOfTen[13 - e];
+    const auto t = static_cast<int64_t>(y + 0.5);
+    const double off = y - static_cast<double>(t);
+    if (!(y >= 1e13 && t < 100000000000000 && off <= 0.49 && off >= -0.49))
         return 0;
-    const auto whole = static_cast<uint64_t>(a * kPowersOfTen[k]);
-    // Sixteen digits with leading zeros, and room after them: pieces are copied sixteen units
-    // at a time, whatever their length, because loops that end at a different place for every
-    // cell mispredict their ends.
-    char16_t digits[40] = {};
-    EightDigits(static_cast<uint32_t>(whole / 100000000), digits);
-    EightDigits(static_cast<uint32_t>(whole % 100000000), digits + 8);
-    const int count = DigitCount(whole);
-    const char16_t* first = digits + 16 - count;
-    // The last k digits are the fraction; its trailing zeros are not written.
-    int fraction = k;
-    while (fraction > 0 && digits[15 - (k - fraction)] == u'0')
-        --fraction;
+    // Sixteen digits, the first two zeros, and room after them: pieces are copied sixteen units
+    // at a time, whatever their length.
+    alignas(16) char16_t digits[40] = {};
+    const int significant = 14 - SixteenDigits(static_cast<uint64_t>(t), digits);
+    const char16_t* const first = digits + 2;
     char16_t* p = out;
     *p = u'-';
     p += value < 0 ? 1 : 0;
     constexpr size_t kPiece = 16 * sizeof(char16_t);
-    if (count <= k) {
+    if (e < 0) {
         static constexpr char16_t kZeros[16] = {u'0', u'0', u'0', u'0', u'0', u'0', u'0', u'0',
                                                 u'0', u'0', u'0', u'0', u'0', u'0', u'0', u'0'};
         p[0] = u'0';
         p[1] = u'.';
         std::memcpy(p + 2, kZeros, kPiece);
-        p += 2 + (k - count);
+        p += 2 + (-e - 1);
         std::memcpy(p, first, kPiece);
-        p += count - (k - fraction);
+        p += significant;
     } else {
+        const int whole = e + 1;
+        const int fraction = significant > whole ? significant - whole : 0;
         std::memcpy(p, first, kPiece);
-        p += count - k;
+        p += whole;
         *p = u'.';
         p += fraction > 0 ? 1 : 0;
-        std::memcpy(p, digits + 16 - k, kPiece);
+        std::memcpy(p, first + whole, kPiece);
         p += fraction;
     }
     *p = 0;
@@ -114,7 +120,7 @@ size_t FormatShortDecimal(double value, char16_t* out) {
 }  // namespace
 
 size_t FormatNumber14G(double value, char16_t* out) {
-    if (const size_t n = FormatShortDecimal(value, out))
+    if (const size_t n = FormatFourteenDigits(value, out))
         return n;
     char buf[40];
     size_t n;

@@ -1,6 +1,7 @@
 // Fuzz target: the import's fast paths against its plain path. The same bytes under the same
-// options, in chunks of a few fields with and without the reading thread, are imported both
-// ways and must give the same cells, the same status and the same failure.
+// options, in chunks of a few fields with and without the reading thread, the numbers scanned
+// on either thread, are imported both ways and must give the same cells, the same status and
+// the same failure.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -48,8 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fuzz::ImportChoices c(in);
     // Chunks of a few fields each, read with or without the second thread.
     const uint8_t chunking = in.Byte();
+    // The number scan on either thread, or moving between them as they keep up.
+    const auto scanOn = static_cast<FieldPipeline::ScanOn>(in.Byte() % 3);
     FieldPipeline::SetTuning({1000 + (chunking & 7) * 300u, 1u + (chunking >> 3 & 7),
-                              (chunking & 64) ? int64_t{0} : int64_t{1} << 40});
+                              (chunking & 64) ? int64_t{0} : int64_t{1} << 40, scanOn});
     const std::string body = in.Rest();
     const std::string path = fuzz::WriteScratch("import.txt", body);
 

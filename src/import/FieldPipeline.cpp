@@ -115,7 +115,7 @@ FieldPipeline::~FieldPipeline() {
 }
 
 template <bool Stream>
-void FieldPipeline::Fill(Chunk& chunk) {
+void FieldPipeline::Fill(Chunk& chunk, bool scan) {
     chunk.positions.clear();
     chunk.failure = nullptr;
     chunk.last = false;
@@ -141,9 +141,10 @@ void FieldPipeline::Fill(Chunk& chunk) {
             return;
         }
         filter_.TrimFieldEnd();
-        // The number scan is made here, so that the thread that makes the cells has less to do.
+        // A field not scanned here is scanned where its cells are made.
         FieldView view{field, filter_.fieldLength, filter_.fieldQuoted};
-        filter_.ScanField(view, otherDecimal_);
+        if (scan)
+            filter_.ScanField(view, otherDecimal_);
         // Rows and line ends go together, so the position is noted where a row's number will be
         // a multiple of kProgressRows; the division it costs is not made for every line.
         const bool lineEnd = t == kLF || t == kCR;
@@ -182,6 +183,9 @@ void FieldPipeline::Run() {
             lock, [this] { return stopping_ || !spare_.empty() || chunksMade_ < kChunksUnderWay; });
         if (stopping_)
             return;
+        // Decided with the lock held, where the consumer's last wait can be seen.
+        const bool scan =
+            tuning_.scanOn == ScanOn::Reader || (tuning_.scanOn == ScanOn::Balanced && !starved_);
         Chunk chunk;
         if (!spare_.empty()) {
             chunk = std::move(spare_.back());
@@ -203,7 +207,7 @@ void FieldPipeline::Run() {
             lock.lock();
         }
         lock.unlock();
-        Fill<true>(chunk);
+        Fill<true>(chunk, scan);
         StreamFence();
         const bool last = chunk.last;
         lock.lock();
@@ -233,14 +237,15 @@ void FieldPipeline::TakeChunk() {
     if (!thread_.joinable()) {
         if (!current_.units.items)
             current_ = MakeChunk();
-        // Read here, the chunk stays in this core's cache.
-        Fill<false>(current_);
+        // Read here, the chunk stays in this core's cache; where the scan is made is all one.
+        Fill<false>(current_, true);
     } else {
         std::unique_lock lock(mutex_);
         if (current_.units.items) {
             spare_.push_back(std::move(current_));
             changed_.notify_all();
         }
+        starved_ = filled_.empty();
         changed_.wait(lock, [this] { return !filled_.empty(); });
         current_ = std::move(filled_.front());
         filled_.erase(filled_.begin());

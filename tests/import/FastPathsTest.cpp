@@ -121,7 +121,8 @@ struct ScopedTuning {
 
 TEST(FastPaths, AnImportGivesWhatThePlainPathGives) {
     // Small blocks put block edges inside fields, numbers and qualified sections; small chunks
-    // put chunk edges between a few fields, with and without the reading thread.
+    // put chunk edges between a few fields, with and without the reading thread, whichever
+    // thread scans the numbers.
     const ScopedBlockSize blocks(61);
     const ScopedTuning tuning;
     std::mt19937 rng(20261206);
@@ -140,8 +141,10 @@ TEST(FastPaths, AnImportGivesWhatThePlainPathGives) {
                         rng() % 4 == 0 ? static_cast<int>(rng() % 20) : -1,
                         rng() % 4 == 0 ? static_cast<int>(rng() % 5) : -1,
                         rng() % 5 == 0 ? static_cast<int>(1 + rng() % 60) : 0};
-        FieldPipeline::SetTuning(
-            {1000 + rng() % 3000, 1 + rng() % 6, rng() % 2 ? int64_t{0} : int64_t{1} << 40});
+        // The number scan on either thread, or moving between them.
+        FieldPipeline::SetTuning({1000 + rng() % 3000, 1 + rng() % 6,
+                                  rng() % 2 ? int64_t{0} : int64_t{1} << 40,
+                                  static_cast<FieldPipeline::ScanOn>(rng() % 3)});
         const Outcome fast = Import(path, c, true);
         const Outcome plain = Import(path, c, false);
         SCOPED_TRACE("round " + std::to_string(round));

@@ -12,8 +12,9 @@
 
 namespace dornel::app {
 
-/// One cell as a record described it. Texts are UTF-8; a worksheet keeps them in one pool and
-/// its cells hold only their place there, so that a cell takes 16 bytes.
+/// One cell as a record described it, and as the views and the row channel see it: 16 bytes.
+/// Texts are UTF-8, kept in one pool; a cell holds only its text's place there. (A worksheet
+/// keeps its cells in eight bytes each, and gives them back as these.)
 struct Cell {
     enum Kind : uint8_t { Empty, Number, Text } kind = Empty;
     uint8_t dateFormat = 0;

@@ -103,8 +103,9 @@ void VisitWorksheet(const Worksheet& sheet, Visit&& visit) {
     RowRecords records(visit);
     if (!records.Begin())
         return;
+    std::vector<Cell> row;
     for (size_t r = 0; r < sheet.RowCount(); ++r) {
-        const std::span<const Cell> cells = sheet.Row(r);
+        const std::span<const Cell> cells = sheet.Row(r, row);
         // Worksheet texts count from the start of its pool.
         if (!records.Row(static_cast<int32_t>(r), cells, sheet.Texts()))
             return;

@@ -227,10 +227,36 @@ std::string_view CellReader::Converted(const std::string& acp) {
     return converted_;
 }
 
+uint64_t Worksheet::PackWhole(const Cell& cell) {
+    wholeCells_.push_back(cell);
+    return kWholeBox | (wholeCells_.size() - 1);
+}
+
+Cell Worksheet::Unpack(uint64_t bits) const {
+    Cell cell;
+    if ((bits & kBox) != kBox) {
+        cell.kind = Cell::Number;
+        cell.number = std::bit_cast<double>(bits);
+        return cell;
+    }
+    const uint64_t place = bits & ((uint64_t{1} << kKindShift) - 1);
+    switch (bits >> kKindShift & 3) {
+        case kTextBox >> kKindShift & 3:
+            cell.kind = Cell::Text;
+            cell.textLength = static_cast<uint32_t>(place >> kLengthShift);
+            cell.textOffset = place & (kOffsetLimit - 1);
+            return cell;
+        case kWholeBox >> kKindShift & 3:
+            return wholeCells_[place];
+        default:
+            return cell;
+    }
+}
+
 void Worksheet::StoreElsewhere(size_t row, size_t col, const Cell& cell) {
     if (row == rowStart_.size() && col == 0) {
         rowStart_.push_back(cells_.size());
-        cells_.push_back(cell);
+        cells_.push_back(Pack(cell));
         return;
     }
     Place(row, col, cell);
@@ -240,15 +266,15 @@ void Worksheet::Place(size_t row, size_t col, const Cell& cell) {
     while (rowStart_.size() <= row)
         rowStart_.push_back(cells_.size());
     const size_t start = rowStart_[row];
-    const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
+    const size_t end = RowEnd(row);
     if (start + col < end) {
-        cells_[start + col] = cell;
+        cells_[start + col] = Pack(cell);
         return;
     }
     // The row grows: empty cells up to the column, then the cell.
     const size_t added = start + col + 1 - end;
-    cells_.insert(end, added, Cell());
-    cells_[start + col] = cell;
+    cells_.insert(end, added, kEmptyBox);
+    cells_[start + col] = Pack(cell);
     for (size_t later = row + 1; later < rowStart_.size(); ++later)
         rowStart_[later] += added;
 }
@@ -256,7 +282,7 @@ void Worksheet::Place(size_t row, size_t col, const Cell& cell) {
 void Worksheet::WriteTable(std::FILE* out) const {
     size_t columns = 0;
     for (size_t r = 0; r < RowCount(); ++r)
-        columns = std::max(columns, Row(r).size());
+        columns = std::max(columns, RowLength(r));
     if (RowCount() == 0 || columns == 0) {
         WriteOutput(out, "(empty worksheet)\n");
         return;
@@ -271,10 +297,11 @@ void Worksheet::WriteTable(std::FILE* out) const {
         return t;
     };
     std::vector<size_t> widths(columns, 0);
+    std::vector<Cell> row;
     for (size_t c = 0; c < columns; ++c)
         widths[c] = Width(ColumnName(c));
     for (size_t r = 0; r < RowCount(); ++r) {
-        const std::span<const Cell> cells = Row(r);
+        const std::span<const Cell> cells = Row(r, row);
         for (size_t c = 0; c < cells.size(); ++c)
             widths[c] = std::max(widths[c], Width(display(cells[c])));
     }
@@ -292,7 +319,7 @@ void Worksheet::WriteTable(std::FILE* out) const {
     }
     writeLine();
     for (size_t r = 0; r < RowCount(); ++r) {
-        const std::span<const Cell> cells = Row(r);
+        const std::span<const Cell> cells = Row(r, row);
         const std::string number = std::to_string(r + 1);
         line.assign(numberWidth - number.size(), ' ');
         line += number;

@@ -1,6 +1,7 @@
 // The host program's worksheet: the cells an import hands over, and the views that show them.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -19,20 +20,24 @@
 
 namespace dornel::app {
 
-/// All cells in memory, for the table and JSON views and for convert.
+/// All cells in memory, for the table view and for convert.
 ///
-/// The rows lie one after another in a single array, so a cell costs its 16 bytes and no row
-/// has an allocation of its own. Imports hand cells row by row and left to right, which only
-/// appends; a cell that comes back to an earlier place is stored there all the same (a row
-/// that has to grow in the middle moves the rows after it).
+/// The rows lie one after another in a single array, and no row has an allocation of its own.
+/// A cell takes eight bytes there: the largest array of an import is its cells, and every page
+/// of it is a fault to the import. A number is its double (every NaN the one quiet NaN); any
+/// other cell is a pattern no number is left with, a negative quiet NaN, whose lower bits say
+/// its kind and where it lies: a text by its place and length in the pool of texts, a cell that
+/// does not fit (a number with a date or time format, a text too long or too far into the pool)
+/// by its place in a list of whole cells. Imports hand cells row by row and left to right,
+/// which only appends; a cell that comes back to an earlier place is stored there all the same
+/// (a row that has to grow in the middle moves the rows after it).
 class Worksheet final : public RecordSink {
   public:
-    /// Inline, with the usual case first: it runs once per cell of an import. The cell is read
-    /// straight into the place after the last one, where it stays when it is the next cell of
-    /// the last row.
+    /// Inline, with the usual case first: it runs once per cell of an import. The cell is made
+    /// in registers and stored once.
     void Take(const qorvix::TrBase& record) override {
         int32_t row = 0, col = 0;
-        Cell& cell = cells_.Spare();
+        Cell cell;
         std::string_view text;
         if (!reader_.Take(record, row, col, cell, text))
             return;
@@ -48,10 +53,10 @@ class Worksheet final : public RecordSink {
                 cell.textLength = static_cast<uint32_t>(text.size());
                 texts_.append(text.data(), text.size());
             }
-            cells_.Commit();
+            cells_.push_back(Pack(cell));
             return;
         }
-        Store(r, c, Cell(cell), text);
+        Store(r, c, cell, text);
     }
     /// Stores a cell as a record described it; a text cell's text is copied.
     void Store(size_t row, size_t col, Cell cell, std::string_view text) {
@@ -62,15 +67,21 @@ class Worksheet final : public RecordSink {
         }
         // The next cell of the last row: the way imports hand them.
         if (row + 1 == rowStart_.size() && rowStart_[row] + col == cells_.size()) [[likely]] {
-            cells_.push_back(cell);
+            cells_.push_back(Pack(cell));
             return;
         }
         StoreElsewhere(row, col, cell);
     }
     size_t RowCount() const { return rowStart_.size(); }
-    std::span<const Cell> Row(size_t row) const {
-        const size_t end = row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
-        return {cells_.data() + rowStart_[row], end - rowStart_[row]};
+    /// The number of cells in a row.
+    size_t RowLength(size_t row) const { return RowEnd(row) - rowStart_[row]; }
+    /// The cells of a row, put in cells, which the span shows.
+    std::span<const Cell> Row(size_t row, std::vector<Cell>& cells) const {
+        const size_t start = rowStart_[row];
+        cells.resize(RowEnd(row) - start);
+        for (size_t i = 0; i < cells.size(); ++i)
+            cells[i] = Unpack(cells_[start + i]);
+        return cells;
     }
     /// All texts of the worksheet; a text cell's offset counts from their start.
     std::string_view Texts() const { return std::string_view(texts_.data(), texts_.size()); }
@@ -84,13 +95,41 @@ class Worksheet final : public RecordSink {
     void WriteTable(std::FILE* out) const;
 
   private:
+    static constexpr uint64_t kBox = 0xFFF8'0000'0000'0000;  // sign, exponent, quiet bit
+    static constexpr uint64_t kQuietNaN = 0x7FF8'0000'0000'0000;
+    static constexpr int kKindShift = 49;  // two bits: what the box holds
+    static constexpr uint64_t kEmptyBox = kBox, kTextBox = kBox | uint64_t{1} << kKindShift,
+                              kWholeBox = kBox | uint64_t{2} << kKindShift;
+    static constexpr int kLengthShift = 33;  // a text's length above its offset
+    static constexpr uint64_t kOffsetLimit = uint64_t{1} << kLengthShift;
+    static constexpr uint64_t kLengthLimit = uint64_t{1} << (kKindShift - kLengthShift);
+
+    /// The eight bytes of a cell; inline, for the usual cells.
+    uint64_t Pack(const Cell& cell) {
+        if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0) {
+            const auto bits = std::bit_cast<uint64_t>(cell.number);
+            return cell.number == cell.number ? bits : kQuietNaN;
+        }
+        if (cell.kind == Cell::Text && cell.textOffset < kOffsetLimit &&
+            cell.textLength < kLengthLimit)
+            return kTextBox | uint64_t{cell.textLength} << kLengthShift | cell.textOffset;
+        if (cell.kind == Cell::Empty)
+            return kEmptyBox;
+        return PackWhole(cell);
+    }
+    uint64_t PackWhole(const Cell& cell);
+    Cell Unpack(uint64_t bits) const;
+    size_t RowEnd(size_t row) const {
+        return row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
+    }
     /// The first cell of a new row, or a cell out of the usual order.
     void StoreElsewhere(size_t row, size_t col, const Cell& cell);
     void Place(size_t row, size_t col, const Cell& cell);
 
-    GrowingArray<Cell> cells_;
+    GrowingArray<uint64_t> cells_;
     GrowingArray<size_t> rowStart_;  // where each row begins in cells_
     GrowingArray<char> texts_;
+    std::vector<Cell> wholeCells_;  // the cells that do not fit in eight bytes
     CellReader reader_;
 };
 

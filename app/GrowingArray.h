@@ -79,15 +79,6 @@ class GrowingArray {
     T& operator[](size_t i) { return data_[i]; }
     const T& operator[](size_t i) const { return data_[i]; }
 
-    /// The place after the last value, for a value to be written there in parts before
-    /// Commit makes it the last: a value built elsewhere and copied as a whole would be read
-    /// back before its parts were written out, which stalls the processor.
-    T& Spare() {
-        if (size_ == capacity_) [[unlikely]]
-            Grow(size_ + 1);
-        return data_[size_];
-    }
-    void Commit() { ++size_; }
     /// Appends a value of sixteen bytes, given as its two halves, with StreamSixteen.
     void StreamBack(uint64_t lo, uint64_t hi) {
         static_assert(sizeof(T) == 16 && alignof(T) <= 16);

@@ -241,12 +241,12 @@ Cell Worksheet::Unpack(uint64_t bits) const {
     }
     const uint64_t place = bits & ((uint64_t{1} << kKindShift) - 1);
     switch (bits >> kKindShift & 3) {
-        case kTextBox >> kKindShift & 3:
+        case kTextKind:
             cell.kind = Cell::Text;
             cell.textLength = static_cast<uint32_t>(place >> kLengthShift);
             cell.textOffset = place & (kOffsetLimit - 1);
             return cell;
-        case kWholeBox >> kKindShift & 3:
+        case kWholeKind:
             return wholeCells_[place];
         default:
             return cell;

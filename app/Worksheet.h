@@ -98,8 +98,9 @@ class Worksheet final : public RecordSink {
     static constexpr uint64_t kBox = 0xFFF8'0000'0000'0000;  // sign, exponent, quiet bit
     static constexpr uint64_t kQuietNaN = 0x7FF8'0000'0000'0000;
     static constexpr int kKindShift = 49;  // two bits: what the box holds
-    static constexpr uint64_t kEmptyBox = kBox, kTextBox = kBox | uint64_t{1} << kKindShift,
-                              kWholeBox = kBox | uint64_t{2} << kKindShift;
+    enum BoxKind : uint64_t { kEmptyKind, kTextKind, kWholeKind };
+    static constexpr uint64_t kEmptyBox = kBox, kTextBox = kBox | kTextKind << kKindShift,
+                              kWholeBox = kBox | kWholeKind << kKindShift;
     static constexpr int kLengthShift = 33;  // a text's length above its offset
     static constexpr uint64_t kOffsetLimit = uint64_t{1} << kLengthShift;
     static constexpr uint64_t kLengthLimit = uint64_t{1} << (kKindShift - kLengthShift);
@@ -129,7 +130,9 @@ class Worksheet final : public RecordSink {
     GrowingArray<uint64_t> cells_;
     GrowingArray<size_t> rowStart_;  // where each row begins in cells_
     GrowingArray<char> texts_;
-    std::vector<Cell> wholeCells_;  // the cells that do not fit in eight bytes
+    // The cells that do not fit in eight bytes; one stored over stays here unused, as cells
+    // come back to a place seldom.
+    std::vector<Cell> wholeCells_;
     CellReader reader_;
 };
 

@@ -1,7 +1,6 @@
 // Number text as the Windows runtime writes "%.14lG".
 #include "export/NumberText.h"
 
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>

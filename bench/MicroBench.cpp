@@ -11,6 +11,7 @@
 
 #include "export/NumberText.h"
 #include "host/brisko/EncodedBufferedFile.h"
+#include "import/BlockSplitter.h"
 #include "import/DatImportFilter.h"
 
 namespace {
@@ -59,6 +60,37 @@ void ReadFieldMixed(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(ReadFieldMixed);
+
+/// The same fields as the import's reading thread splits them: from masks, ReadField where the
+/// masks do not serve.
+void SplitFieldsMixed(benchmark::State& state) {
+    const std::string text = MixedText(1 << 20);
+    const std::string path = WriteTemp("dornel-bench-read.csv", text);
+    NullManager manager;
+    DatImportFilter filter(manager, KIND_CSV);
+    filter.delimiters = ",";
+    filter.qualifiers = "\"";
+    filter.BuildCharClasses();
+    for (auto _ : state) {
+        filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+            brisko::RString(path), "r", 3, brisko::TE_ANSI, 65001, true, false);
+        BlockSplitter splitter(filter);
+        size_t fields = 0;
+        for (;;) {
+            char16_t t;
+            if (!splitter.Next(t)) {
+                t = filter.ReadField();
+                splitter.Forget();
+            }
+            if (t == kEof)
+                break;
+            ++fields;
+        }
+        benchmark::DoNotOptimize(fields);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(SplitFieldsMixed);
 
 void EmitFieldOf(benchmark::State& state, const char16_t* field, bool quoted) {
     NullManager manager;

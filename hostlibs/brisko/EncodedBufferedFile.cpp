@@ -314,7 +314,9 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
     else if (encoding_ == TE_ANSI)
         decoder_ = CodePageDecoder::Create(codePage_);
     bytes_.assign(blockSize_ + 8, 0);
-    units_.assign(blockSize_ + 16, 0);
+    // One unit before the block for UnGetc, room for a few units more than the bytes (a
+    // sequence carried from the block before), and the units that may be read after the end.
+    units_.assign(1 + blockSize_ + 8 + kReadableAfterLimit, 0);
     ResetDecoding();
     NotifyReaderOpened(path_.str(), decision_);
 }
@@ -375,7 +377,8 @@ char16_t CEncodedBufferedFile::Refill() {
     }
     const size_t produced =
         ahead_ ? ahead_->Take(units_, blockStart_, blockEnd_)
-               : DecodeBlock(units_.data() + 1, units_.size() - 2, blockStart_, blockEnd_);
+               : DecodeBlock(units_.data() + 1, units_.size() - 1 - kReadableAfterLimit,
+                             blockStart_, blockEnd_);
     if (produced == 0)
         return kEndOfFile;
     cur_ = units_.data() + 1;

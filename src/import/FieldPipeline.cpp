@@ -1,6 +1,8 @@
 // The fields of an import, read on a second thread.
 #include "import/FieldPipeline.h"
 
+#include "import/BlockSplitter.h"
+
 #include <algorithm>
 #include <cstring>
 #include <system_error>
@@ -137,10 +139,14 @@ void FieldPipeline::Fill(Chunk& chunk, bool scan) {
     const char16_t* const field = filter_.fieldBuffer.data();
     // In a local, so that it stays in a register; written back at every way out.
     size_t count = 0;
+    BlockSplitter splitter(filter_);
     while (count < fields && used + kFieldCapacity + 1 <= room) {
         char16_t t;
         try {
-            t = filter_.ReadField();
+            if (!splitter.Next(t)) {
+                t = filter_.ReadField();
+                splitter.Forget();
+            }
         } catch (...) {
             chunk.count = count;
             chunk.failure = std::current_exception();

@@ -120,10 +120,11 @@ struct ScopedTuning {
 };
 
 TEST(FastPaths, AnImportGivesWhatThePlainPathGives) {
-    // Small blocks put block edges inside fields, numbers and qualified sections; small chunks
-    // put chunk edges between a few fields, with and without the reading thread, whichever
-    // thread scans the numbers.
+    // Small blocks put block edges inside fields, numbers and qualified sections; in larger
+    // ones fields are split from masks of many units. Small chunks put chunk edges between a
+    // few fields, with and without the reading thread, whichever thread scans the numbers.
     const ScopedBlockSize blocks(61);
+    static const size_t kBlockSizes[] = {61, 131, 4096};
     const ScopedTuning tuning;
     std::mt19937 rng(20261206);
     static const char* const kDelimiters[] = {",", "\t", ";", " ", ",\t; ", "|", ",;|\t =:/", ""};
@@ -131,6 +132,7 @@ TEST(FastPaths, AnImportGivesWhatThePlainPathGives) {
     static const char* const kDecimals[] = {".", ",", "."};
     TempDir dir;
     for (int round = 0; round < 400; ++round) {
+        brisko::CEncodedBufferedFile::SetDefaultBlockSize(kBlockSizes[rng() % 3]);
         const std::string path = dir.Write("input.txt", RandomBody(rng, 50 + rng() % 400));
         const Choices c{static_cast<FileKind>(rng() % 5),
                         static_cast<int>(rng() % 32),

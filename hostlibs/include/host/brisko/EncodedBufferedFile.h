@@ -100,7 +100,10 @@ class BRISKO_API CEncodedBufferedFile {
         return Refill();
     }
     /// For a reader that takes runs of units at a time: the decoded units not read yet lie
-    /// from Next() to Limit() (possibly none); Skip(p) marks those before p as read.
+    /// from Next() to Limit() (possibly none); Skip(p) marks those before p as read. The
+    /// kReadableAfterLimit units after Limit() may be read too, so that a search can load
+    /// whole registers; what they hold means nothing.
+    static constexpr size_t kReadableAfterLimit = 16;
     const char16_t* Next() const { return cur_; }
     const char16_t* Limit() const { return end_; }
     void Skip(const char16_t* p) {

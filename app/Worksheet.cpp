@@ -227,7 +227,7 @@ std::string_view CellReader::Converted(const std::string& acp) {
     return converted_;
 }
 
-uint64_t Worksheet::PackWhole(const Cell& cell) {
+uint64_t Worksheet::PackWhole(Cell cell) {
     wholeCells_.push_back(cell);
     return kWholeBox | (wholeCells_.size() - 1);
 }
@@ -253,7 +253,7 @@ Cell Worksheet::Unpack(uint64_t bits) const {
     }
 }
 
-void Worksheet::StoreElsewhere(size_t row, size_t col, const Cell& cell) {
+void Worksheet::StoreElsewhere(size_t row, size_t col, Cell cell) {
     if (row == rowStart_.size() && col == 0) {
         rowStart_.push_back(cells_.size());
         cells_.push_back(Pack(cell));
@@ -262,7 +262,7 @@ void Worksheet::StoreElsewhere(size_t row, size_t col, const Cell& cell) {
     Place(row, col, cell);
 }
 
-void Worksheet::Place(size_t row, size_t col, const Cell& cell) {
+void Worksheet::Place(size_t row, size_t col, Cell cell) {
     while (rowStart_.size() <= row)
         rowStart_.push_back(cells_.size());
     const size_t start = rowStart_[row];

@@ -118,14 +118,16 @@ class Worksheet final : public RecordSink {
             return kEmptyBox;
         return PackWhole(cell);
     }
-    uint64_t PackWhole(const Cell& cell);
+    // Cells go by value to what is not inline: a cell whose address went to a call would be
+    // made in memory, its parts stored one by one and read back as one, which waits for them.
+    uint64_t PackWhole(Cell cell);
     Cell Unpack(uint64_t bits) const;
     size_t RowEnd(size_t row) const {
         return row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
     }
     /// The first cell of a new row, or a cell out of the usual order.
-    void StoreElsewhere(size_t row, size_t col, const Cell& cell);
-    void Place(size_t row, size_t col, const Cell& cell);
+    void StoreElsewhere(size_t row, size_t col, Cell cell);
+    void Place(size_t row, size_t col, Cell cell);
 
     GrowingArray<uint64_t> cells_;
     GrowingArray<size_t> rowStart_;  // where each row begins in cells_

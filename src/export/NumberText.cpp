@@ -17,9 +17,18 @@ namespace {
 constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
 
+/// The zero digits among sixteen: two bits a digit, the last digit highest.
+struct ZeroDigits {
+    uint32_t mask;
+    /// How many of the digits at the end are zeros.
+    int Trailing() const { return std::countl_one(mask) / 2; }
+    /// How many of the digits at the start are zeros.
+    int Leading() const { return std::countr_one(mask) / 2; }
+};
+
 /// The sixteen decimal digits of n (below 10^16, with leading zeros) at out, which is aligned to
-/// sixteen bytes; returns how many of them at the end are zeros. n is not zero.
-inline int SixteenDigits(uint64_t n, char16_t* out) {
+/// sixteen bytes, and which of them are zeros. n is not zero.
+inline ZeroDigits SixteenDigits(uint64_t n, char16_t* out) {
 #if defined(__SSE2__)
     // Each quarter of n (four digits) fills four lanes with four times itself; two high
     // multiplications make them n / 1000, n / 100, n / 10 and n, and each lane less ten times
@@ -41,20 +50,31 @@ inline int SixteenDigits(uint64_t n, char16_t* out) {
     const __m128i low = units(static_cast<uint32_t>(n % 100000000));
     _mm_store_si128(reinterpret_cast<__m128i*>(out), high);
     _mm_store_si128(reinterpret_cast<__m128i*>(out + 8), low);
-    // Two bits a unit, the last unit highest: the leading ones are the trailing zeros.
     const __m128i zero = _mm_set1_epi16(u'0');
-    const uint32_t zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero))) |
-                           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(low, zero)))
-                               << 16;
-    return std::countl_one(zeros) / 2;
+    return {static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero))) |
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(low, zero))) << 16};
 #else
-    for (int i = 15; i >= 0; --i, n /= 10)
+    uint32_t zeros = 0;
+    for (int i = 15; i >= 0; --i, n /= 10) {
         out[i] = static_cast<char16_t>(u'0' + n % 10);
-    int zeros = 0;
-    while (out[15 - zeros] == u'0')
-        ++zeros;
-    return zeros;
+        zeros |= (n % 10 == 0 ? 3u : 0u) << (2 * i);
+    }
+    return {zeros};
 #endif
+}
+
+/// A whole number from 1 to below 1E+14 and its sign; returns the length.
+size_t FormatWhole(bool negative, uint64_t n, char16_t* out) {
+    // Room after the digits: they are copied sixteen units at a time, whatever their count.
+    alignas(16) char16_t digits[32] = {};
+    const int leading = SixteenDigits(n, digits).Leading();
+    char16_t* p = out;
+    *p = u'-';
+    p += negative ? 1 : 0;
+    std::memcpy(p, digits + leading, 16 * sizeof(char16_t));
+    p += 16 - leading;
+    *p = 0;
+    return static_cast<size_t>(p - out);
 }
 
 /// The powers of ten from 1E-5 to 1E+15, for finding a value's decimal exponent.
@@ -75,6 +95,10 @@ size_t FormatFourteenDigits(double value, char16_t* out) {
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e14))
         return 0;
+    // A whole number, the most common value in data, is its digits: below 1E+14 it has at
+    // most 14 of them, so none is rounded away, and no exponent is needed.
+    if (const auto whole = static_cast<int64_t>(a); static_cast<double>(whole) == a)
+        return FormatWhole(value < 0, static_cast<uint64_t>(whole), out);
     // log10(2) is about 78913/2^18; the estimate is the exponent or one below it.
     const int binary = static_cast<int>(std::bit_cast<uint64_t>(a) >> 52) - 1023;
     const int guess = (binary * 78913) >> 18;
@@ -87,7 +111,7 @@ size_t FormatFourteenDigits(double value, char16_t* out) {
     // Sixteen digits, the first two zeros, and room after them: pieces are copied sixteen units
     // at a time, whatever their length.
     alignas(16) char16_t digits[40] = {};
-    const int significant = 14 - SixteenDigits(static_cast<uint64_t>(t), digits);
+    const int significant = 14 - SixteenDigits(static_cast<uint64_t>(t), digits).Trailing();
     const char16_t* const first = digits + 2;
     char16_t* p = out;
     *p = u'-';

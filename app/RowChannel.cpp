@@ -9,7 +9,11 @@ namespace dornel::app {
 namespace {
 
 constexpr size_t kBatchCells = 16384;
-constexpr size_t kBatchesUnderWay = 4;
+/// A batch of long texts goes sooner: sixteen batches under way stay within some 16 MB of texts.
+constexpr size_t kBatchTextBytes = 1 << 20;
+/// Batches sent ahead of the export: with three threads on two cores, room for a few batches
+/// made the import wait whenever the export was descheduled.
+constexpr size_t kBatchesUnderWay = 16;
 
 }  // namespace
 
@@ -69,7 +73,7 @@ void RowChannel::Place(size_t col, Cell cell, std::string_view text) {
 
 void RowChannel::EndRow() {
     filling_.rows.StreamBack(static_cast<uint64_t>(int64_t{currentRow_}), filling_.cells.size());
-    if (filling_.cells.size() >= kBatchCells)
+    if (filling_.cells.size() >= kBatchCells || filling_.texts.size() >= kBatchTextBytes)
         Send();
 }
 

@@ -110,6 +110,15 @@ class GrowingArray {
         return at;
     }
 
+    /// Room for count values after the last, set to nothing: where to write them. Commit then
+    /// says how many were written.
+    T* Spare(size_t count) {
+        if (capacity_ - size_ < count)
+            Grow(size_ + count);
+        return data_ + size_;
+    }
+    void Commit(size_t count) { size_ += count; }
+
     void push_back(const T& value) {
         if (size_ == capacity_) [[unlikely]]
             Grow(size_ + 1);

@@ -25,6 +25,10 @@ using namespace qorvix;
 
 namespace {
 
+/// Room for a number's text, a date's or a time's, and for the pieces of sixteen bytes a number's
+/// digits are copied in.
+constexpr size_t kNumberRoom = 64;
+
 /// The fifteen digits of n (from 10^14 to below 10^15) at out[1] to out[15], and how many of
 /// them at the end are zeros.
 inline int FifteenDigits(uint64_t n, char* out) {
@@ -62,8 +66,9 @@ inline int FifteenDigits(uint64_t n, char* out) {
 #endif
 }
 
-/// The shortest text of a number with a fraction and at most 15 digits, in the form the general
-/// writer gives it, appended; false where that writer must decide. With e the value's decimal
+/// Writes at out (room for kNumberRoom bytes) the shortest text of a number with a fraction and
+/// at most 15 digits, in the form the general writer gives it, and returns its end; null where
+/// that writer must decide. With e the value's decimal
 /// exponent, the value times 10^(14-e), rounded, is a whole number t of 15 digits, and both
 /// operands of t / 10^(14-e) are exact, so the quotient is the double that decimal reads as.
 /// Decimals of 15 digits lie at least 1E-15 of the value apart, more than a double's step, so at
@@ -71,7 +76,7 @@ inline int FifteenDigits(uint64_t n, char* out) {
 /// its trailing zeros dropped is the shortest text, since any shorter decimal that reads back
 /// would be that rounding too. An exponent found one too high puts the product below 1E+14, and
 /// the general writer decides. The general writer takes the exponent form where it is shorter.
-bool AppendShortDecimal(std::string& out, double value) {
+char* WriteShortDecimal(char* out, double value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                          1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
                                          1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
@@ -82,7 +87,7 @@ bool AppendShortDecimal(std::string& out, double value) {
     const double a = std::fabs(value);
     // Whole numbers have no fraction to shorten.
     if (!(a >= 1e-5 && a < 1e15) || a == std::floor(a))
-        return false;
+        return nullptr;
     // log10(2) is about 78913/2^18; the estimate is the exponent or one below it.
     const int binary = static_cast<int>(std::bit_cast<uint64_t>(a) >> 52) - 1023;
     const int guess = (binary * 78913) >> 18;
@@ -91,7 +96,7 @@ bool AppendShortDecimal(std::string& out, double value) {
     const double y = a * kPowers[scale];
     const auto t = static_cast<int64_t>(y + 0.5);
     if (!(y >= 1e14 && t < 1000000000000000) || static_cast<double>(t) / kPowers[scale] != a)
-        return false;
+        return nullptr;
     // Room after the digits: pieces are copied sixteen bytes at a time, whatever their length.
     char buffer[40] = {};
     const int zeros = FifteenDigits(static_cast<uint64_t>(t), buffer);
@@ -104,10 +109,8 @@ bool AppendShortDecimal(std::string& out, double value) {
     const int fixedLength = (whole > 0 ? whole : 1) + 1 + k;
     const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
     if (fixedLength > exponentLength)
-        return false;
-    // Put together here and appended once: each append to a string checks its room.
-    char text[48];
-    char* p = text;
+        return nullptr;
+    char* p = out;
     *p = '-';
     p += value < 0 ? 1 : 0;
     constexpr size_t kPiece = 16;
@@ -125,36 +128,31 @@ bool AppendShortDecimal(std::string& out, double value) {
         std::memcpy(p, digits, kPiece);
         p += total;
     }
-    out.append(text, static_cast<size_t>(p - text));
-    return true;
+    return p;
 }
 
-/// Appends the shortest text that reads back as value; NaN and the infinities by name.
-void AppendShortestNumber(std::string& out, double value) {
-    char buf[64];
+/// Writes at out (room for kNumberRoom bytes) the shortest text that reads back as value, NaN
+/// and the infinities by name, and returns its end.
+char* WriteShortestNumber(char* out, double value) {
     // A whole number below 1e15 that does not end in 0 is its digits: its exponent form is
     // always longer, so the general writer would choose the same. Most numbers in data are such.
     if (std::fabs(value) < 1e15) {
         const auto whole = static_cast<int64_t>(value);
-        if (static_cast<double>(whole) == value && whole % 10 != 0) {
-            out.append(buf, std::to_chars(buf, buf + sizeof buf, whole).ptr);
-            return;
-        }
+        if (static_cast<double>(whole) == value && whole % 10 != 0)
+            return std::to_chars(out, out + kNumberRoom, whole).ptr;
     }
-    if (AppendShortDecimal(out, value))
-        return;
+    if (char* const end = WriteShortDecimal(out, value))
+        return end;
     if (std::isnan(value))
-        out += "NaN";
-    else if (std::isinf(value))
-        out += value > 0 ? "Infinity" : "-Infinity";
-    else
-        out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
+        return std::copy_n("NaN", 3, out);
+    if (std::isinf(value))
+        return value > 0 ? std::copy_n("Infinity", 8, out) : std::copy_n("-Infinity", 9, out);
+    return std::to_chars(out, out + kNumberRoom, value).ptr;
 }
 
 std::string ShortestNumber(double value) {
-    std::string s;
-    AppendShortestNumber(s, value);
-    return s;
+    char text[kNumberRoom];
+    return std::string(text, WriteShortestNumber(text, value));
 }
 
 /// Display width in characters of UTF-8 text (one per code point).
@@ -348,26 +346,36 @@ static void AppendJsonRow(std::string& line, std::span<const Cell> cells,
     line += row.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) {
+size_t CsvFieldRoom(const Cell& cell, std::string_view text) {
+    // A text may be quoted and have each of its bytes doubled.
+    return cell.kind == Cell::Text ? 2 * text.size() + 2 : kNumberRoom;
+}
+
+char* WriteCsvField(char* out, const Cell& cell, std::string_view text) {
     if (cell.kind == Cell::Text) {
         if (!NeedsQuotes(text)) {
-            line += text;
-            return;
+            std::memcpy(out, text.data(), text.size());
+            return out + text.size();
         }
-        line += '"';
-        for (char ch : text) {
+        *out++ = '"';
+        for (const char ch : text) {
             if (ch == '"')
-                line += '"';
-            line += ch;
+                *out++ = '"';
+            *out++ = ch;
         }
-        line += '"';
-        return;
+        *out++ = '"';
+        return out;
     }
-    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0) {
-        AppendShortestNumber(line, cell.number);
-        return;
-    }
-    line += CellDisplay(cell, text);
+    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0)
+        return WriteShortestNumber(out, cell.number);
+    const std::string display = CellDisplay(cell, text);
+    return std::copy(display.begin(), display.end(), out);
+}
+
+void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) {
+    const size_t at = line.size();
+    line.resize(at + CsvFieldRoom(cell, text));
+    line.resize(static_cast<size_t>(WriteCsvField(line.data() + at, cell, text) - line.data()));
 }
 
 RowStream::RowStream(std::FILE* out, Format format) : out_(out), format_(format) {
@@ -420,12 +428,28 @@ void RowStream::WriteRows(bool wait) {
 }
 
 void RowStream::WriteRow(std::span<const Cell> cells, std::string_view texts) {
-    auto text = [&](size_t c) { return texts.substr(cells[c].textOffset, cells[c].textLength); };
+    auto text = [&](size_t c) {
+        return cells[c].kind == Cell::Text ? texts.substr(cells[c].textOffset, cells[c].textLength)
+                                           : std::string_view();
+    };
     if (format_ == Csv) {
-        AppendCsvLine(pending_, cells, text);
+        // Room for the whole line first, then written with no check per piece.
+        size_t room = cells.size() + 1;
+        for (size_t c = 0; c < cells.size(); ++c)
+            room += CsvFieldRoom(cells[c], text(c));
+        char* const line = pending_.Spare(room);
+        char* p = line;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            if (c > 0)
+                *p++ = ',';
+            p = WriteCsvField(p, cells[c], text(c));
+        }
+        *p++ = '\n';
+        pending_.Commit(static_cast<size_t>(p - line));
     } else {
-        pending_ += writtenRows_ == 0 ? "[" : ",";
-        AppendJsonRow(pending_, cells, text);
+        json_ = writtenRows_ == 0 ? "[" : ",";
+        AppendJsonRow(json_, cells, text);
+        pending_.append(json_.data(), json_.size());
     }
     ++writtenRows_;
     // Written in pieces of some size: a write per row costs more than making the row.
@@ -435,7 +459,7 @@ void RowStream::WriteRow(std::span<const Cell> cells, std::string_view texts) {
 
 void RowStream::WritePending() {
     try {
-        WriteOutput(out_, pending_);
+        WriteOutput(out_, std::string_view(pending_.data(), pending_.size()));
     } catch (...) {
         // What could not be written is not tried again.
         pending_.clear();
@@ -453,8 +477,10 @@ void RowStream::Finish() {
     } else {
         WriteRows(false);
     }
-    if (format_ == Json)
-        pending_ += writtenRows_ == 0 ? "[]\n" : "]\n";
+    if (format_ == Json) {
+        const std::string_view end = writtenRows_ == 0 ? "[]\n" : "]\n";
+        pending_.append(end.data(), end.size());
+    }
     WritePending();
 }
 

@@ -169,25 +169,16 @@ class RowStream : public RecordSink {
     // The writing thread's own, on cache lines apart from the import's.
     alignas(64) std::FILE* out_;
     Format format_;
-    std::string pending_;  // rows made and not written yet
+    GrowingArray<char> pending_;  // rows made and not written yet
+    std::string json_;            // a JSON row being made
     int64_t writtenRows_ = 0;
 };
 
-/// Appends one CSV line of cells (RFC 4180 quoting) and its line end; text(cell index) gives
-/// the text of a text cell.
-template <class TextOf>
-void AppendCsvLine(std::string& line, std::span<const Cell> cells, TextOf text);
-/// One CSV field of a cell.
+/// The most bytes the CSV field of a cell takes (RFC 4180 quoting).
+size_t CsvFieldRoom(const Cell& cell, std::string_view text);
+/// Writes the CSV field of a cell at out, which has CsvFieldRoom bytes, and returns its end.
+char* WriteCsvField(char* out, const Cell& cell, std::string_view text);
+/// Appends the CSV field of a cell.
 void AppendCsvField(std::string& line, const Cell& cell, std::string_view text);
-
-template <class TextOf>
-void AppendCsvLine(std::string& line, std::span<const Cell> cells, TextOf text) {
-    for (size_t c = 0; c < cells.size(); ++c) {
-        if (c > 0)
-            line += ',';
-        AppendCsvField(line, cells[c], cells[c].kind == Cell::Text ? text(c) : std::string_view());
-    }
-    line += '\n';
-}
 
 }  // namespace dornel::app

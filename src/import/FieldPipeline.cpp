@@ -1,8 +1,6 @@
 // The fields of an import, read on a second thread.
 #include "import/FieldPipeline.h"
 
-#include "import/BlockSplitter.h"
-
 #include <algorithm>
 #include <cstring>
 #include <system_error>
@@ -10,6 +8,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "import/BlockSplitter.h"
 
 namespace dornel {
 

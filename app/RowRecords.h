@@ -69,8 +69,11 @@ bool RowRecords<Visit>::Row(int32_t row, std::span<const Cell> cells, std::strin
             text_.row = row;
             text_.col = col;
             const std::string_view text = texts.substr(cell.textOffset, cell.textLength);
-            text_.text = acpIsUtf8_ ? brisko::RString(text.data(), text.size())
-                                    : brisko::RString(Utf8ToAcp(text));
+            // Copied into the record's own buffer, which long texts then allocate only once.
+            if (acpIsUtf8_)
+                text_.text.assign(text.data(), text.size());
+            else
+                text_.text = brisko::RString(Utf8ToAcp(text));
             if (!visit_(text_))
                 return false;
         } else if (cell.kind == Cell::Number) {

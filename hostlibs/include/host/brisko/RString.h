@@ -52,6 +52,8 @@ class BRISKO_API RString {
     void erase(size_t pos, size_t n = std::string::npos) { text_.erase(pos, n); }
     char* end() { return text_.data() + text_.size(); }
     void clear() { text_.clear(); }
+    /// Replaces the content with n bytes, keeping the room the string has.
+    void assign(const char* s, size_t n) { text_.assign(s, n); }
     const std::string& str() const { return text_; }
     bool operator==(const RString& o) const { return text_ == o.text_; }
     bool operator!=(const RString& o) const { return text_ != o.text_; }

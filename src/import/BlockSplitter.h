@@ -111,8 +111,9 @@ class BlockSplitter {
             const int k = std::countr_zero(rest);
             const char16_t u = p[k];
             if (u == opener) {
-                // The field ends right after; a qualifier there (a doubled one, or another
-                // section) or text is ReadField's.
+                // The field ends right after, at a special unit within the mask (the unit after
+                // the mask may lie past the block's end); a qualifier there (a doubled one, or
+                // another section) or text is ReadField's.
                 const uint64_t next = rest & (rest - 1);
                 if (next == 0 || std::countr_zero(next) != k + 1)
                     return false;

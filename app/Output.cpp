@@ -27,6 +27,9 @@ OutputError::OutputError(int error)
     : std::runtime_error(std::string("write error: ") + std::strerror(error)), error_(error) {}
 
 void WriteOutput(std::FILE* out, std::string_view text) {
+    // Nothing to write may come without a buffer at all.
+    if (text.empty())
+        return;
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size())
         Fail(errno != 0 ? errno : EIO);

@@ -354,7 +354,9 @@ size_t CsvFieldRoom(const Cell& cell, std::string_view text) {
 char* WriteCsvField(char* out, const Cell& cell, std::string_view text) {
     if (cell.kind == Cell::Text) {
         if (!NeedsQuotes(text)) {
-            std::memcpy(out, text.data(), text.size());
+            // An empty text may come without a buffer at all.
+            if (!text.empty())
+                std::memcpy(out, text.data(), text.size());
             return out + text.size();
         }
         *out++ = '"';

@@ -66,16 +66,16 @@ inline int FifteenDigits(uint64_t n, char* out) {
 #endif
 }
 
-/// Writes at out (room for kNumberRoom bytes) the shortest text of a number with a fraction and
-/// at most 15 digits, in the form the general writer gives it, and returns its end; null where
-/// that writer must decide. With e the value's decimal
-/// exponent, the value times 10^(14-e), rounded, is a whole number t of 15 digits, and both
-/// operands of t / 10^(14-e) are exact, so the quotient is the double that decimal reads as.
-/// Decimals of 15 digits lie at least 1E-15 of the value apart, more than a double's step, so at
-/// most one of them reads back: if t does, it is the value rounded to 15 digits, and that with
-/// its trailing zeros dropped is the shortest text, since any shorter decimal that reads back
-/// would be that rounding too. An exponent found one too high puts the product below 1E+14, and
-/// the general writer decides. The general writer takes the exponent form where it is shorter.
+/// Writes at out (room for kNumberRoom bytes) the shortest text of a number with a fraction and at
+/// most 15 digits, in the form the general writer gives it, and returns its end; null where that
+/// writer must decide. With e the value's decimal exponent, the value times 10^(14-e), rounded, is
+/// a whole number t of 15 digits, and both operands of t / 10^(14-e) are exact, so the quotient is
+/// the double that decimal reads as. Decimals of 15 digits lie at least 1E-15 of the value apart,
+/// more than a double's step, so at most one of them reads back: if t does, it is the value rounded
+/// to 15 digits, and that with its trailing zeros dropped is the shortest text, since any shorter
+/// decimal that reads back would be that rounding too. An exponent found one too high puts the
+/// product below 1E+14, and the general writer decides. The general writer takes the exponent form
+/// where it is shorter.
 char* WriteShortDecimal(char* out, double value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                          1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,

@@ -40,7 +40,7 @@ class BlockSplitter {
 
     /// Reads the next field into the filter's field buffer and gives its terminator; false,
     /// with nothing read, when the field is not simple. Inline in the reading loop, where the
-    /// mask stays in a register; the mask is made apart, once for many fields.
+    /// mask stays in a register; MaskAt makes the mask once for many fields.
     [[gnu::always_inline]] bool Next(char16_t& terminator) {
         if (!active_)
             return false;

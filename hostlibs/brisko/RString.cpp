@@ -77,6 +77,16 @@ void RString::FromWide(const char16_t* text, size_t length) {
     FromWide(text);
 }
 
+void RString::FromAscii(const char* text, size_t length) {
+    if (SystemPageKeepsAscii()) {
+        text_.assign(text, length);
+        return;
+    }
+    const WString wide(text, text + length);
+    text_.clear();
+    AppendEncoded(0, wide.data(), wide.size(), text_);
+}
+
 std::string FormatString(const char* format, ...) {
     va_list args;
     va_start(args, format);

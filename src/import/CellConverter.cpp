@@ -28,6 +28,13 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
         ++col;
         return true;
     }
+    // Where the fields were read, a field sure to be a text was narrowed if it could be.
+    if (view.ascii) {
+        if (!EmitAsciiText(row, col, view.ascii, view.length))
+            return false;
+        ++col;
+        return true;
+    }
     const char16_t* const field = view.text;
     if (field[0] == 0) {
         // The empty field that ends a line or the file is no cell.
@@ -153,14 +160,28 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text,
         previewSink->push_back(PreviewCell{row, col, true, WString(text), 0.0});
         return true;
     }
-    const int32_t r = static_cast<int32_t>(row);
-    const int32_t c = static_cast<int32_t>(col);
     // One record serves every text, so that its buffer is allocated once for the import.
     TrCell& cell = textRecord_;
     if (length >= 0 && fastPaths)
         cell.text.FromWide(text, static_cast<size_t>(length));
     else
         cell.text.FromWide(text);
+    return EmitTextRecord(row, col);
+}
+
+bool DatImportFilter::EmitAsciiText(uint32_t row, uint32_t col, const char* text, int length) {
+    if (previewSink) {
+        previewSink->push_back(PreviewCell{row, col, true, WString(text, text + length), 0.0});
+        return true;
+    }
+    textRecord_.text.FromAscii(text, static_cast<size_t>(length));
+    return EmitTextRecord(row, col);
+}
+
+bool DatImportFilter::EmitTextRecord(uint32_t row, uint32_t col) {
+    const int32_t r = static_cast<int32_t>(row);
+    const int32_t c = static_cast<int32_t>(col);
+    TrCell& cell = textRecord_;
     if (dateTimeSupport) {
         double serial = 0.0;
         int dateFormat = 0, timeFormat = 0;
@@ -178,7 +199,8 @@ bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text,
             }
         }
     }
-    if (text[0]) {
+    // A text of no characters is an empty cell; a text of any narrows to at least one byte.
+    if (!cell.text.empty()) {
         cell.row = r;
         cell.col = c;
         cell.kind = CELL_TEXT;

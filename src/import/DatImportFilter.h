@@ -39,6 +39,9 @@ struct FieldView {
     bool quoted = false;
     ScannedField scan = ScannedField::Unscanned;  ///< the one-pass number scan, if made
     double value = 0.0;                           ///< the number, when scan says Number
+    /// Set instead of text where the field is sure to become a text cell and is plain ASCII
+    /// (1 to 0x7F): its length bytes and a zero, narrowed where the fields were read.
+    const char* ascii = nullptr;
 };
 
 /// Classes of UTF-16 code units in charClass.
@@ -101,6 +104,9 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     bool EmitNumber(uint32_t row, uint32_t col, double value);
     /// length: the text's units, when known (a zero unit still ends it), or -1.
     bool EmitText(uint32_t row, uint32_t col, const char16_t* text, int length = -1);
+    bool EmitAsciiText(uint32_t row, uint32_t col, const char* text, int length);
+    /// Hands over textRecord_'s text, made of a field that was not empty.
+    bool EmitTextRecord(uint32_t row, uint32_t col);
     /// Makes the one-pass number scan of a field where it decides the field's cells: a field
     /// that is not empty, not quoted, with the plain conversion and '.' as decimal point.
     void ScanField(FieldView& view, bool otherDecimal) const {

@@ -71,6 +71,54 @@ inline void StoreUnits(char16_t* to, const char16_t* from, size_t count) {
     std::memcpy(to, from, count * sizeof(char16_t));
 }
 
+/// Fields at least this long stay UTF-16: the narrowing reads whole pieces of sixteen units, and
+/// the last piece of a longer field would reach past the field buffer.
+constexpr size_t kAsciiLimit = (kFieldCapacity + 1) / 16 * 16 - 1;
+
+/// Stores a field of length units, all ASCII other than zero, as length bytes and a zero, and
+/// returns the units they take in the chunk; 0, leaving the field to be stored as it is, where
+/// any unit is not such ASCII or the field is too long. Sixteen units are tested and narrowed
+/// at a time; the units past the field's zero are narrowed too, and never read.
+template <bool Stream>
+inline size_t StoreAscii(char16_t* to, const char16_t* from, size_t length) {
+    if (length >= kAsciiLimit)
+        return 0;
+    const size_t pieces = (length + 1 + 15) / 16;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i above = _mm_set1_epi16(0x80);
+    for (size_t i = 0; i < pieces; ++i) {
+        const __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(from + 16 * i));
+        const __m128i high = _mm_load_si128(reinterpret_cast<const __m128i*>(from + 16 * i + 8));
+        // Compared as signed, units from 0x8000 up are below zero: neither above it nor ASCII.
+        const auto ascii = [&](__m128i u) {
+            return _mm_and_si128(_mm_cmpgt_epi16(u, zero), _mm_cmplt_epi16(u, above));
+        };
+        const auto good =
+            static_cast<uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(ascii(low), ascii(high))));
+        const size_t left = length - std::min(length, 16 * i);
+        const uint32_t wanted = left >= 16 ? 0xFFFF : (1u << left) - 1;
+        if ((good & wanted) != wanted)
+            return 0;
+        const __m128i bytes = _mm_packus_epi16(low, high);
+        auto* const place = reinterpret_cast<__m128i*>(to) + i;
+        if constexpr (Stream)
+            _mm_stream_si128(place, bytes);
+        else
+            _mm_store_si128(place, bytes);
+    }
+#else
+    char* const bytes = reinterpret_cast<char*>(to);
+    for (size_t i = 0; i < length; ++i) {
+        if (from[i] == 0 || from[i] > 0x7F)
+            return 0;
+        bytes[i] = static_cast<char>(from[i]);
+    }
+    bytes[length] = 0;
+#endif
+    return pieces * 8;
+}
+
 /// Makes the streamed stores visible before the chunk is handed over.
 inline void StreamFence() {
 #if defined(__SSE2__)
@@ -167,17 +215,29 @@ void FieldPipeline::Fill(Chunk& chunk, bool scan) {
         const bool noted = t == kEof || (lineEnd && ++lineEnds_ % kProgressRows == 0);
         if (noted)
             chunk.positions.push_back(filter_.reader->GetPosition());
+        // A number travels as its value alone.
+        size_t stored = 0;
+        bool ascii = false;
+        if (view.scan != ScannedField::Number) {
+            const auto length = static_cast<size_t>(filter_.fieldLength);
+            // Where the cells are made, these go to a text cell and nowhere else.
+            const bool text =
+                (filter_.fieldQuoted && length > 0) || view.scan == ScannedField::Text;
+            if (text)
+                stored = StoreAscii<Stream>(units + used, field, length);
+            ascii = stored != 0;
+            if (!ascii) {
+                stored = AlignedUnits(length + 1);
+                StoreUnits<Stream>(units + used, field, stored);
+            }
+        }
         const uint16_t shape =
             static_cast<uint16_t>(filter_.fieldLength | (filter_.fieldQuoted ? kQuoted : 0) |
-                                  static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0));
+                                  static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0) |
+                                  (ascii ? kAscii : 0));
         StoreEntry<Stream>(entries + count++, view.value,
                            used | uint64_t{shape} << 32 | uint64_t{t} << 48);
-        // A number travels as its value alone.
-        if (view.scan != ScannedField::Number) {
-            const size_t length = AlignedUnits(static_cast<size_t>(filter_.fieldLength) + 1);
-            StoreUnits<Stream>(units + used, field, length);
-            used += length;
-        }
+        used += stored;
         if (t == kEof) {
             chunk.count = count;
             chunk.last = true;

@@ -55,6 +55,28 @@ TEST(CodePage, TheSystemPageStandsForPageZero) {
     brisko::SetSystemCodePage(saved);
 }
 
+TEST(CodePage, AsciiBytesNarrowAsTheirUtf16Does) {
+    const uint32_t saved = brisko::GetSystemCodePage();
+    // 500 is an EBCDIC page, where ASCII letters are other bytes; the others keep them.
+    for (const uint32_t page : {1252u, 65001u, 932u, 500u}) {
+        if (!brisko::IsCodePageAvailable(page))
+            continue;
+        brisko::SetSystemCodePage(page);
+        for (const std::u16string& text :
+             {std::u16string(u"Text 1,2;3 \"q\" ~\x7F\x01"), std::u16string()}) {
+            const std::string bytes(text.begin(), text.end());
+            brisko::RString wide, ascii("a longer text than the one that replaces it");
+            wide.FromWide(text.c_str());
+            ascii.FromAscii(bytes.data(), bytes.size());
+            EXPECT_EQ(ascii.str(), wide.str()) << page;
+        }
+        brisko::RString letter;
+        letter.FromAscii("A", 1);
+        EXPECT_EQ(letter.str(), page == 500 ? "\xC1" : "A") << page;
+    }
+    brisko::SetSystemCodePage(saved);
+}
+
 TEST(CodePageInfo, ListsThePagesByNameAndFindsThemByNumber) {
     brisko::CodePageInfo info(2);
     ASSERT_EQ(info.GetCount(), 15);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ImportTestSupport.h"
@@ -17,43 +18,45 @@ namespace dornel::test {
 namespace {
 
 /// Text made of the pieces that matter to the reader and the converter: digits, signs, points,
-/// exponents, blanks, delimiters, qualifiers, line ends, letters, and units beyond ASCII.
+/// exponents, blanks, delimiters, qualifiers, line ends, letters, units beyond ASCII, and zero.
 std::string RandomBody(std::mt19937& rng, size_t pieces) {
-    static const char* const kPieces[] = {"0",
-                                          "7",
-                                          "42",
-                                          "-",
-                                          "+",
-                                          ".",
-                                          "e",
-                                          "E",
-                                          "1e5",
-                                          "2.5e-3",
-                                          " ",
-                                          "\t",
-                                          ",",
-                                          ";",
-                                          "|",
-                                          "\"",
-                                          "'",
-                                          "\"\"",
-                                          "\n",
-                                          "\r\n",
-                                          "\r",
-                                          "abc",
-                                          "x",
-                                          "NA",
-                                          "é",
-                                          "\xe4\xb8\xad",
-                                          "$",
-                                          "1,234",
-                                          "12.50",
-                                          "0.000001",
-                                          "123456789012345678",
-                                          "1e400",
-                                          "3,5",
-                                          "-0",
-                                          "  9  "};
+    using namespace std::string_view_literals;
+    static const std::string_view kPieces[] = {"0",
+                                               "7",
+                                               "42",
+                                               "-",
+                                               "+",
+                                               ".",
+                                               "e",
+                                               "E",
+                                               "1e5",
+                                               "2.5e-3",
+                                               " ",
+                                               "\t",
+                                               ",",
+                                               ";",
+                                               "|",
+                                               "\"",
+                                               "'",
+                                               "\"\"",
+                                               "\n",
+                                               "\r\n",
+                                               "\r",
+                                               "abc",
+                                               "x",
+                                               "NA",
+                                               "é",
+                                               "\xe4\xb8\xad",
+                                               "$",
+                                               "1,234",
+                                               "12.50",
+                                               "0.000001",
+                                               "123456789012345678",
+                                               "1e400",
+                                               "3,5",
+                                               "-0",
+                                               "  9  ",
+                                               "z\0z"sv};
     std::uniform_int_distribution<size_t> pick(0, std::size(kPieces) - 1);
     std::string body;
     for (size_t i = 0; i < pieces; ++i) {

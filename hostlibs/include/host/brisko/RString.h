@@ -70,6 +70,10 @@ class BRISKO_API RString {
     /// The same for a text whose length is known: its first zero unit is at length or later
     /// (a zero before length still ends it). Plain ASCII is narrowed many units at a time.
     void FromWide(const char16_t* text, size_t length);
+    /// The same for a text of ASCII characters other than zero (1 to 0x7F) given as length
+    /// bytes, as a caller that narrowed them already has it: the usual pages keep them as they
+    /// are, and any other page narrows them as it would their UTF-16.
+    void FromAscii(const char* text, size_t length);
 
   private:
     std::string text_;

@@ -51,7 +51,12 @@ struct DecimalText {
 
 /// Reads the decimal number at p, without white space before it. Where limit is given, the text
 /// holds at least the units up to it, and digits are read four at a time.
-inline DecimalText ReadDecimalText(const char16_t* p, const char16_t* limit = nullptr) {
+///
+/// Always inline: made a function of its own, its branches ran up to 40% slower or faster as
+/// unrelated code moved it, and whole imports with them; inline, the result is not returned
+/// through memory either.
+[[gnu::always_inline]] inline DecimalText ReadDecimalText(const char16_t* p,
+                                                          const char16_t* limit = nullptr) {
     DecimalText d;
     d.negative = *p == u'-';
     if (*p == u'+' || *p == u'-')

@@ -19,15 +19,8 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
     return EmitField(row, col, terminator, FieldView{fieldBuffer.data(), fieldLength, fieldQuoted});
 }
 
-bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator,
-                                const FieldView& view) {
-    // The reader's scan found a number: the most common field of all.
-    if (view.scan == ScannedField::Number) [[likely]] {
-        if (!EmitNumber(row, col, view.value))
-            return false;
-        ++col;
-        return true;
-    }
+bool DatImportFilter::EmitOtherField(uint32_t& row, uint32_t& col, char16_t terminator,
+                                     const FieldView& view) {
     // Where the fields were read, a field sure to be a text was narrowed if it could be.
     if (view.ascii) {
         if (!EmitAsciiText(row, col, view.ascii, view.length))
@@ -142,17 +135,9 @@ bool DatImportFilter::EmitEmpty(uint32_t row, uint32_t col) {
     return ImportObject(cell);
 }
 
-bool DatImportFilter::EmitNumber(uint32_t row, uint32_t col, double value) {
-    if (previewSink) {
-        previewSink->push_back(PreviewCell{row, col, false, WString(), value});
-        return true;
-    }
-    // One record serves every number, as textRecord_ does every text.
-    TrCell& cell = numberRecord_;
-    cell.row = static_cast<int32_t>(row);
-    cell.col = static_cast<int32_t>(col);
-    cell.number = value;
-    return ImportObject(cell);
+bool DatImportFilter::PreviewNumber(uint32_t row, uint32_t col, double value) {
+    previewSink->push_back(PreviewCell{row, col, false, WString(), value});
+    return true;
 }
 
 bool DatImportFilter::EmitText(uint32_t row, uint32_t col, const char16_t* text, int length) {

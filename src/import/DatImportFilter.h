@@ -99,9 +99,29 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
 
     // Cell converter (CellConverter.cpp).
     bool EmitField(uint32_t& row, uint32_t& col, char16_t terminator);
-    bool EmitField(uint32_t& row, uint32_t& col, char16_t terminator, const FieldView& field);
+    /// Inline for the most common field of all, the number the reader's scan found: it runs
+    /// once per field of an import.
+    bool EmitField(uint32_t& row, uint32_t& col, char16_t terminator, const FieldView& field) {
+        if (field.scan == ScannedField::Number) [[likely]] {
+            if (!EmitNumber(row, col, field.value))
+                return false;
+            ++col;
+            return true;
+        }
+        return EmitOtherField(row, col, terminator, field);
+    }
+    bool EmitOtherField(uint32_t& row, uint32_t& col, char16_t terminator, const FieldView& field);
     bool EmitEmpty(uint32_t row, uint32_t col);
-    bool EmitNumber(uint32_t row, uint32_t col, double value);
+    bool EmitNumber(uint32_t row, uint32_t col, double value) {
+        if (previewSink) [[unlikely]]
+            return PreviewNumber(row, col, value);
+        // One record serves every number, as textRecord_ does every text.
+        numberRecord_.row = static_cast<int32_t>(row);
+        numberRecord_.col = static_cast<int32_t>(col);
+        numberRecord_.number = value;
+        return ImportObject(numberRecord_);
+    }
+    bool PreviewNumber(uint32_t row, uint32_t col, double value);
     /// length: the text's units, when known (a zero unit still ends it), or -1.
     bool EmitText(uint32_t row, uint32_t col, const char16_t* text, int length = -1);
     bool EmitAsciiText(uint32_t row, uint32_t col, const char* text, int length);

@@ -367,6 +367,39 @@ TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
     }
 }
 
+TEST(EncodedBufferedFile, ShortTextsWithOneOtherUnitAnywhereAreWrittenWhole) {
+    // Short ASCII is copied in pieces of four or eight units, the last overlapping the ones
+    // before; a unit beyond ASCII at any place sends the whole text the general way.
+    struct Other {
+        char16_t unit;
+        const char* utf8;
+    };
+    static const Other kOthers[] = {{u'\u0080', "\xC2\x80"},
+                                    {u'\u00e9', "\xC3\xA9"},
+                                    {u'\u0100', "\xC4\x80"},
+                                    {u'\u7f41', "\xE7\xBD\x81"}};
+    TempDir dir;
+    const std::string path = dir.Path("short.txt");
+    std::string expected = "\xEF\xBB\xBF";
+    {
+        CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_UTF8, 0, false, false);
+        for (size_t length = 0; length <= 40; ++length) {
+            for (size_t at = 0; at <= length; ++at) {
+                const Other& other = kOthers[(length + at) % std::size(kOthers)];
+                WString text;
+                for (size_t i = 0; i < length; ++i) {
+                    const char c = static_cast<char>('A' + (i + length) % 58);
+                    text += i == at ? other.unit : static_cast<char16_t>(c);
+                    expected += i == at ? std::string(other.utf8) : std::string(1, c);
+                }
+                f.WriteString(text.data(), text.size());
+            }
+        }
+        f.Close();
+    }
+    EXPECT_EQ(ReadBytes(path), expected);
+}
+
 TEST(EncodedBufferedFile, WritingAfterCloseOrAbortIsAnErrorAndChangesNothing) {
     TempDir dir;
     for (int encoding : {brisko::TE_ANSI, brisko::TE_UTF8, brisko::TE_UTF16LE}) {

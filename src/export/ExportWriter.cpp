@@ -28,37 +28,36 @@ constexpr size_t kHeadRoom = 96;
 // A text cell this short, with what comes before it, is put together on the stack.
 constexpr size_t kTextRoom = 256;
 
+#if defined(__SSE2__)
+/// Widens the sizeof(Word) bytes at text to units at out, and returns them as one word.
+template <class Word>
+inline Word WidenPiece(const char* text, char16_t* out) {
+    Word bytes;
+    std::memcpy(&bytes, text, sizeof bytes);
+    __m128i lanes = _mm_setzero_si128();
+    std::memcpy(&lanes, &bytes, sizeof bytes);
+    const __m128i units = _mm_unpacklo_epi8(lanes, _mm_setzero_si128());
+    std::memcpy(out, &units, sizeof bytes * sizeof(char16_t));
+    return bytes;
+}
+#endif
+
 /// Widens size bytes of text to out if all are ASCII; false, with out in any state, if not.
 /// Eight or four bytes at a time where the processor allows, the last piece overlapping those
 /// before it: a loop that ends at a different place for every cell mispredicts its end. Reads and
 /// writes only the bytes and units given.
 bool WidenAscii(const char* text, size_t size, char16_t* out) {
 #if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
     if (size >= 8) {
-        const auto piece = [&](size_t i) {
-            uint64_t bytes;
-            std::memcpy(&bytes, text + i, sizeof bytes);
-            const __m128i units =
-                _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<int64_t>(bytes)), zero);
-            std::memcpy(out + i, &units, sizeof units);
-            return bytes;
-        };
-        uint64_t seen = piece(size - 8);
+        uint64_t seen = WidenPiece<uint64_t>(text + size - 8, out + size - 8);
         for (size_t i = 0; i + 8 < size; i += 8)
-            seen |= piece(i);
+            seen |= WidenPiece<uint64_t>(text + i, out + i);
         return (seen & 0x8080808080808080u) == 0;
     }
     if (size >= 4) {
-        const auto piece = [&](size_t i) {
-            uint32_t bytes;
-            std::memcpy(&bytes, text + i, sizeof bytes);
-            const __m128i units =
-                _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(bytes)), zero);
-            std::memcpy(out + i, &units, 4 * sizeof(char16_t));
-            return bytes;
-        };
-        return ((piece(0) | piece(size - 4)) & 0x80808080u) == 0;
+        const uint32_t seen =
+            WidenPiece<uint32_t>(text, out) | WidenPiece<uint32_t>(text + size - 4, out + size - 4);
+        return (seen & 0x80808080u) == 0;
     }
 #endif
     unsigned seen = 0;

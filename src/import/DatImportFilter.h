@@ -39,8 +39,9 @@ struct FieldView {
     bool quoted = false;
     ScannedField scan = ScannedField::Unscanned;  ///< the one-pass number scan, if made
     double value = 0.0;                           ///< the number, when scan says Number
-    /// Set instead of text where the field is sure to become a text cell and is plain ASCII
-    /// (1 to 0x7F): its length bytes and a zero, narrowed where the fields were read.
+    /// Set where the field is sure to become a text cell and is plain ASCII (1 to 0x7F): its
+    /// length bytes and a zero, narrowed where the fields were read. Text then points at these
+    /// same bytes and is not to be read as units.
     const char* ascii = nullptr;
 };
 
@@ -125,7 +126,8 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
     /// length: the text's units, when known (a zero unit still ends it), or -1.
     bool EmitText(uint32_t row, uint32_t col, const char16_t* text, int length = -1);
     bool EmitAsciiText(uint32_t row, uint32_t col, const char* text, int length);
-    /// Hands over textRecord_'s text, made of a field that was not empty.
+    /// Hands over textRecord_'s text as the cell at (row, col): a date where dates are read and
+    /// it is one, an empty cell where it holds nothing, else a text.
     bool EmitTextRecord(uint32_t row, uint32_t col);
     /// Makes the one-pass number scan of a field where it decides the field's cells: a field
     /// that is not empty, not quoted, with the plain conversion and '.' as decimal point.

@@ -21,7 +21,8 @@ namespace dornel {
 /// one buffer, so that handing a field over costs no allocation: a number the reading thread
 /// scanned travels as its value alone, a text as one copy. A field sure to become a text cell
 /// travels as bytes where it is plain ASCII: narrowing it here, while it is copied anyway, spares
-/// the thread that makes the cells, the slower of the two, and halves what crosses to it.
+/// the thread that makes the cells, the slower of the two, and halves the bytes such texts take
+/// crossing to it.
 ///
 /// What the consumer sees is exactly what it would see calling ReadField itself: the same
 /// fields, the same terminators, the reader's position where progress asks for it, and a

@@ -213,6 +213,10 @@ class BRISKO_API CEncodedBufferedFile {
         // Inlined where a text of fewer units is written, the piece below is never reached, but
         // GCC flags its reads all the same.
 #pragma GCC diagnostic ignored "-Warray-bounds"
+        const auto noneAbove7F = [](__m128i units) {
+            return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(-0x80)),
+                                                     _mm_setzero_si128())) == 0xFFFF;
+        };
         if (length >= 8) {
             const auto piece = [&](size_t i) {
                 __m128i units;
@@ -224,8 +228,7 @@ class BRISKO_API CEncodedBufferedFile {
             __m128i seen = piece(length - 8);
             for (size_t i = 0; i + 8 < length; i += 8)
                 seen = _mm_or_si128(seen, piece(i));
-            return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(seen, _mm_set1_epi16(-0x80)),
-                                                     _mm_setzero_si128())) == 0xFFFF;
+            return noneAbove7F(seen);
         }
         if (length >= 4) {
             const auto piece = [&](size_t i) {
@@ -236,8 +239,7 @@ class BRISKO_API CEncodedBufferedFile {
                 return units;
             };
             const __m128i seen = _mm_or_si128(piece(0), piece(length - 4));
-            return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(seen, _mm_set1_epi16(-0x80)),
-                                                     _mm_setzero_si128())) == 0xFFFF;
+            return noneAbove7F(seen);
         }
 #pragma GCC diagnostic pop
 #endif

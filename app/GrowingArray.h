@@ -124,11 +124,20 @@ class GrowingArray {
             Grow(size_ + 1);
         data_[size_++] = value;
     }
-    void append(const T* values, size_t count) {
+    [[gnu::always_inline]] void append(const T* values, size_t count) {
         if (count == 0)
             return;
         if (capacity_ - size_ < count)
             Grow(size_ + count);
+        if constexpr (sizeof(T) == 1) {
+            // Most texts in a worksheet are short, and a call to copy them cost more than the
+            // copy.
+            if (count <= 16) {
+                CopyShort(data_ + size_, values, count);
+                size_ += count;
+                return;
+            }
+        }
         std::memcpy(data_ + size_, values, count * sizeof(T));
         size_ += count;
     }
@@ -143,6 +152,27 @@ class GrowingArray {
     }
 
   private:
+    /// Copies n bytes, 1 to 16, in two pieces that may overlap, reading and writing nothing
+    /// outside them.
+    static void CopyShort(T* to, const T* from, size_t n) {
+        const auto two = [&](auto word) {
+            constexpr size_t k = sizeof word;
+            decltype(word) first, last;
+            std::memcpy(&first, from, k);
+            std::memcpy(&last, from + n - k, k);
+            std::memcpy(to, &first, k);
+            std::memcpy(to + n - k, &last, k);
+        };
+        if (n >= 8)
+            two(uint64_t{});
+        else if (n >= 4)
+            two(uint32_t{});
+        else if (n >= 2)
+            two(uint16_t{});
+        else
+            *to = *from;
+    }
+
     /// The n bytes at p (fewer than eight) as the low bytes of a word in memory order, read in
     /// pieces that each load once: bytes gathered through memory would be read back before they
     /// were stored.

@@ -19,31 +19,29 @@ bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminato
     return EmitField(row, col, terminator, FieldView{fieldBuffer.data(), fieldLength, fieldQuoted});
 }
 
-bool DatImportFilter::EmitOtherField(uint32_t& row, uint32_t& col, char16_t terminator,
-                                     const FieldView& view) {
+DatImportFilter::FieldCells DatImportFilter::EmitOtherField(uint32_t row, uint32_t col,
+                                                            char16_t terminator,
+                                                            const FieldView& view) {
     // Where the fields were read, a field sure to be a text was narrowed if it could be.
     if (view.ascii) {
         if (!EmitAsciiText(row, col, view.ascii, view.length))
-            return false;
-        ++col;
-        return true;
+            return {col, false};
+        return {col + 1, true};
     }
     const char16_t* const field = view.text;
     if (field[0] == 0) {
         // The empty field that ends a line or the file is no cell.
         if (terminator == kLF || terminator == kCR || terminator == kEof)
-            return true;
+            return {col, true};
         if (!EmitEmpty(row, col))
-            return false;
-        ++col;
-        return true;
+            return {col, false};
+        return {col + 1, true};
     }
     if (view.quoted) {
         // A field that held a qualified section is never a number.
         if (!EmitText(row, col, field, view.length))
-            return false;
-        ++col;
-        return true;
+            return {col, false};
+        return {col + 1, true};
     }
 
     std::array<char16_t, kFieldCapacity + 1> work;
@@ -53,16 +51,15 @@ bool DatImportFilter::EmitOtherField(uint32_t& row, uint32_t& col, char16_t term
         NormalizeDecimal(w);
         if (!brisko::IsNumber(w)) {
             if (!EmitText(row, col, field))
-                return false;
-            ++col;
-            return true;
+                return {col, false};
+            return {col + 1, true};
         }
         const char16_t* p = w;
         do {
             while (IsSpace16(*p))
                 ++p;
             if (!EmitNumber(row, col, WideToDouble(p)))
-                return false;
+                return {col, false};
             ++col;
             while (*p && !IsSpace16(*p))
                 ++p;
@@ -70,10 +67,10 @@ bool DatImportFilter::EmitOtherField(uint32_t& row, uint32_t& col, char16_t term
         if (*p) {
             // The rest keeps the white space that ended the last number.
             if (!EmitText(row, col, p))
-                return false;
+                return {col, false};
             ++col;
         }
-        return true;
+        return {col, true};
     }
 
     FieldView scanned = view;
@@ -82,14 +79,12 @@ bool DatImportFilter::EmitOtherField(uint32_t& row, uint32_t& col, char16_t term
     switch (scanned.scan) {
         case ScannedField::Number:
             if (!EmitNumber(row, col, scanned.value))
-                return false;
-            ++col;
-            return true;
+                return {col, false};
+            return {col + 1, true};
         case ScannedField::Text:
             if (!EmitText(row, col, field, view.length))
-                return false;
-            ++col;
-            return true;
+                return {col, false};
+            return {col + 1, true};
         default:
             break;
     }
@@ -121,9 +116,8 @@ bool DatImportFilter::EmitOtherField(uint32_t& row, uint32_t& col, char16_t term
         number = *q == 0;
     }
     if (!(number ? EmitNumber(row, col, WideToDouble(text)) : EmitText(row, col, field)))
-        return false;
-    ++col;
-    return true;
+        return {col, false};
+    return {col + 1, true};
 }
 
 bool DatImportFilter::EmitEmpty(uint32_t row, uint32_t col) {

@@ -109,9 +109,20 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter> {
             ++col;
             return true;
         }
-        return EmitOtherField(row, col, terminator, field);
+        const FieldCells cells = EmitOtherField(row, col, terminator, field);
+        col = cells.next;
+        return cells.accepted;
     }
-    bool EmitOtherField(uint32_t& row, uint32_t& col, char16_t terminator, const FieldView& field);
+    /// Where a field's cells leave the row: the column after the last one accepted, and
+    /// whether the host accepted them all.
+    struct FieldCells {
+        uint32_t next;
+        bool accepted;
+    };
+    /// The column goes by value and comes back in registers: one whose address went to a call
+    /// would live in memory in the row loop, and each field would wait for its store.
+    FieldCells EmitOtherField(uint32_t row, uint32_t col, char16_t terminator,
+                              const FieldView& field);
     bool EmitEmpty(uint32_t row, uint32_t col);
     bool EmitNumber(uint32_t row, uint32_t col, double value) {
         if (previewSink) [[unlikely]]

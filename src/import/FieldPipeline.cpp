@@ -174,8 +174,11 @@ FieldPipeline::~FieldPipeline() {
     }
 }
 
+// On a 64-byte boundary, as the scan and the mask it calls: at the usual sixteen, a change
+// elsewhere in the library moved the three, and the reading thread ran 12% slower with its own
+// code the same.
 template <bool Stream>
-void FieldPipeline::Fill(Chunk& chunk, bool scan) {
+[[gnu::aligned(64)]] void FieldPipeline::Fill(Chunk& chunk, bool scan) {
     chunk.positions.clear();
     chunk.failure = nullptr;
     chunk.last = false;

@@ -1,5 +1,5 @@
-// The growing array's appends that go around the caches keep every byte and every value, at
-// the places they report, across growth.
+// The growing array's appends keep every byte and every value, at the places they report, across
+// growth, and write nothing past what they append.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -38,6 +38,28 @@ TEST(GrowingArray, StreamedTextsKeepEveryByteAtTheirPlace) {
             ASSERT_GE(placed[k + 1].first, at + text.size());
         }
     }
+}
+
+TEST(GrowingArray, AppendedTextsKeepEveryByteAndWriteNothingPastThem) {
+    // Every length up to and past the short copy's sixteen, each text in a block of its own size
+    // (a read past it is caught by the address sanitizer), and the room after each marked first.
+    GrowingArray<char> texts;
+    std::string expected;
+    for (int round = 0; round < 50; ++round) {
+        for (size_t length = 0; length <= 40; ++length) {
+            std::vector<char> text(length);
+            for (size_t i = 0; i < length; ++i)
+                text[i] = static_cast<char>((round * 37 + length * 11 + i * 17) % 256);
+            char* const room = texts.Spare(64);
+            std::memset(room, '#', 64);
+            texts.append(text.data(), text.size());
+            expected.append(text.begin(), text.end());
+            ASSERT_EQ(texts.size(), expected.size());
+            ASSERT_EQ(std::string_view(room + length, 64 - length), std::string(64 - length, '#'))
+                << "length " << length;
+        }
+    }
+    ASSERT_EQ(std::string_view(texts.data(), texts.size()), expected);
 }
 
 TEST(GrowingArray, StreamedValuesAreTheValuesGiven) {

@@ -42,6 +42,8 @@ const SplitCase kSplitCases[] = {
      "\"a\nb\",1\n", {"a\nb|,", "1|LF"}},
     {"a line end inside quotes ends the field elsewhere", KIND_TXT, ",", "\"", false,
      "0,\"a\nb\",1\n", {"0|,", "a|LF", "b,1|LF"}},
+    {"blanks at a field's end are trimmed, inside quotes too", KIND_TXT, ",", "\"", false,
+     "a ,b\t,\" c \",d  ,\" \"\n", {"a|,", "b|,", " c|,", "d|,", "|LF"}},
     {"spaces at a field's start are eaten", KIND_TXT, ",", "\"", true,
      " a, b,c\n", {"a|,", "b|,", "c|LF"}},
     {"fields of whole pieces after longer ones", KIND_TXT, ",", "\"", false,
@@ -52,7 +54,8 @@ const SplitCase kSplitCases[] = {
 };
 // clang-format on
 
-/// Every field as the reading thread reads them; taken: how many the splitter took.
+/// Every field as the reading thread reads them, blanks at the end trimmed; taken: how many the
+/// splitter took.
 std::vector<std::string> SplitFields(DatImportFilter& f, int& taken) {
     std::vector<std::string> out;
     BlockSplitter splitter(f);
@@ -65,6 +68,7 @@ std::vector<std::string> SplitFields(DatImportFilter& f, int& taken) {
             t = f.ReadField();
             splitter.Forget();
         }
+        f.TrimFieldEnd();
         out.push_back(brisko::ToUtf8(f.Field()) + "|" + TerminatorName(t));
         if (t == brisko::kEndOfFile)
             break;

@@ -131,7 +131,8 @@ class GrowingArray {
             Grow(size_ + count);
         if constexpr (sizeof(T) == 1) {
             // Most texts in a worksheet are short, and a call to copy them cost more than the
-            // copy.
+            // copy; for the same reason the whole append is always inline, which the compiler
+            // did not choose by itself.
             if (count <= 16) {
                 CopyShort(data_ + size_, values, count);
                 size_ += count;

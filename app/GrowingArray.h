@@ -12,6 +12,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "ReservedMemory.h"
+
 namespace dornel::app {
 
 /// Stores sixteen bytes, lo first, with a store that goes around the caches, where there is one.
@@ -45,11 +47,11 @@ inline void StreamFence() {
 #endif
 }
 
-/// Like std::vector for trivially copyable values, for arrays of hundreds of megabytes: it
-/// grows through realloc, which the C library serves for large blocks by remapping pages
-/// instead of copying them, so growing costs neither a copy nor twice the memory for a while.
-/// (Huge pages made the import slower, and faulting in the new part at each growth saved
-/// little and kept unused capacity resident.)
+/// Like std::vector for trivially copyable values, for arrays of hundreds of megabytes: growing
+/// costs neither a copy nor twice the memory for a while. A small array grows through realloc;
+/// from ReservedMemory::kFrom on, it moves once into a range of address space of its own, where
+/// it grows in place on huge pages. (Huge pages in a block that realloc remaps made the import
+/// slower: each move splits them again.)
 template <class T>
 class GrowingArray {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -61,14 +63,19 @@ class GrowingArray {
     GrowingArray(GrowingArray&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)),
           size_(std::exchange(other.size_, 0)),
-          capacity_(std::exchange(other.capacity_, 0)) {}
+          capacity_(std::exchange(other.capacity_, 0)),
+          range_(std::move(other.range_)) {}
     GrowingArray& operator=(GrowingArray&& other) noexcept {
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(capacity_, other.capacity_);
+        std::swap(range_, other.range_);
         return *this;
     }
-    ~GrowingArray() { std::free(data_); }
+    ~GrowingArray() {
+        if (!range_.data())
+            std::free(data_);
+    }
 
     size_t size() const { return size_; }
     /// Empties the array and keeps its memory.
@@ -211,16 +218,49 @@ class GrowingArray {
             capacity = needed;
         if (capacity > SIZE_MAX / sizeof(T))
             throw std::bad_alloc();
-        void* grown = std::realloc(data_, capacity * sizeof(T));
+        const size_t bytes = capacity * sizeof(T);
+        if (bytes >= ReservedMemory::kFrom && GrowInRange(bytes))
+            return;
+        if (range_.data()) {
+            // The system gave no larger range: back to the heap, at the cost of one copy.
+            void* const moved = std::malloc(bytes);
+            if (!moved)
+                throw std::bad_alloc();
+            std::memcpy(moved, data_, size_ * sizeof(T));
+            range_.Release();
+            data_ = static_cast<T*>(moved);
+            capacity_ = capacity;
+            return;
+        }
+        void* grown = std::realloc(data_, bytes);
         if (!grown)
             throw std::bad_alloc();
         data_ = static_cast<T*>(grown);
         capacity_ = capacity;
     }
 
+    /// Makes room for bytes in the array's own range, moving the array into a range first when
+    /// it has none or outgrew it; false when the system refuses a range.
+    bool GrowInRange(size_t bytes) {
+        if (!range_.data() || range_.Extend(bytes) == 0) {
+            ReservedMemory range;
+            if (!range.Reserve(bytes) || range.Extend(bytes) == 0)
+                return false;
+            if (size_ > 0)
+                std::memcpy(range.data(), data_, size_ * sizeof(T));
+            if (!range_.data())
+                std::free(data_);
+            range_ = std::move(range);
+            data_ = reinterpret_cast<T*>(range_.data());
+        }
+        capacity_ = range_.usable() / sizeof(T);
+        return true;
+    }
+
     T* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
+    ReservedMemory range_;  // where data_ lies from kFrom bytes on; empty while on the heap
 };
 
 }  // namespace dornel::app

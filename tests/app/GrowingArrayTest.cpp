@@ -1,14 +1,22 @@
 // The growing array's appends keep every byte and every value, at the places they report, across
-// growth, and write nothing past what they append.
+// growth, and write nothing past what they append. A large array moves out of the heap once and
+// then grows in place, and stays on the heap where the system refuses it a range.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "GrowingArray.h"
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace dornel::app {
 namespace {
@@ -76,6 +84,58 @@ TEST(GrowingArray, StreamedValuesAreTheValuesGiven) {
         ASSERT_EQ(values[i].hi, ~i) << i;
     }
 }
+
+TEST(GrowingArray, MovesOnceOutOfTheHeapAndThenGrowsInPlaceKeepingEveryValue) {
+    GrowingArray<uint64_t> values;
+    const size_t count = 6 * ReservedMemory::kFrom / sizeof(uint64_t);
+    const uint64_t* settled = nullptr;
+    for (uint64_t i = 0; i < count; ++i) {
+        values.push_back(i * 0x9E3779B97F4A7C15ull);
+        if (i == 2 * ReservedMemory::kFrom / sizeof(uint64_t))
+            settled = values.data();
+    }
+    ASSERT_EQ(values.size(), count);
+    for (uint64_t i = 0; i < count; ++i)
+        ASSERT_EQ(values[i], i * 0x9E3779B97F4A7C15ull) << i;
+#if defined(__linux__)
+    EXPECT_EQ(values.data(), settled);
+#endif
+    // A moved array takes its range with it.
+    GrowingArray<uint64_t> moved(std::move(values));
+    EXPECT_EQ(moved.size(), count);
+    EXPECT_EQ(moved[count - 1], (count - 1) * 0x9E3779B97F4A7C15ull);
+    EXPECT_EQ(values.size(), 0u);
+}
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+/// Grows an array to 128 MB with 320 MB of address space left to the process: the array moves
+/// into a range of 16 MB, then into one of 96 MB, and is refused the next, which would take 576 MB.
+/// Exits 0 when the array is back on the heap with every value.
+[[noreturn]] void GrowUnderAddressLimit() {
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    if (!(statm >> pages))
+        std::_Exit(2);
+    const rlim_t room = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + (size_t{320} << 20);
+    const rlimit limit{room, room};
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        std::_Exit(2);
+    GrowingArray<uint64_t> values;
+    const size_t count = (size_t{128} << 20) / sizeof(uint64_t);
+    for (uint64_t i = 0; i < count; ++i)
+        values.push_back(~i);
+    for (uint64_t i = 0; i < count; ++i)
+        if (values[i] != ~i)
+            std::_Exit(4);
+    // A range starts on a huge page; a block of the heap does not.
+    std::_Exit(reinterpret_cast<uintptr_t>(values.data()) % (size_t{2} << 20) != 0 ? 0 : 5);
+}
+
+TEST(GrowingArrayDeathTest, StaysOnTheHeapWhereTheAddressSpaceIsLimited) {
+    // The sanitizers' own reservations leave no room for a limit on address space.
+    EXPECT_EXIT(GrowUnderAddressLimit(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace
 }  // namespace dornel::app

@@ -273,8 +273,7 @@ void Worksheet::Place(size_t row, size_t col, Cell cell) {
     const size_t added = start + col + 1 - end;
     cells_.insert(end, added, kEmptyBox);
     cells_[start + col] = Pack(cell);
-    for (size_t later = row + 1; later < rowStart_.size(); ++later)
-        rowStart_[later] += added;
+    rowStart_.MoveFrom(row + 1, added);
 }
 
 void Worksheet::WriteTable(std::FILE* out) const {

@@ -15,6 +15,7 @@
 #include "Cell.h"
 #include "HostManager.h"
 #include "RowChannel.h"
+#include "RowStarts.h"
 #include "host/brisko/TypeInfo.h"
 #include "host/qorvix/Records.h"
 
@@ -42,7 +43,7 @@ class Worksheet final : public RecordSink {
         if (!reader_.Take(record, row, col, cell, text))
             return;
         const size_t r = static_cast<size_t>(row), c = static_cast<size_t>(col);
-        const bool next = r + 1 == rowStart_.size() && rowStart_[r] + c == cells_.size();
+        const bool next = r + 1 == rowStart_.size() && rowStart_.back() + c == cells_.size();
         // The first cell of a new row.
         const bool first = r == rowStart_.size() && c == 0;
         if (next || first) [[likely]] {
@@ -66,7 +67,7 @@ class Worksheet final : public RecordSink {
             texts_.append(text.data(), text.size());
         }
         // The next cell of the last row: the way imports hand them.
-        if (row + 1 == rowStart_.size() && rowStart_[row] + col == cells_.size()) [[likely]] {
+        if (row + 1 == rowStart_.size() && rowStart_.back() + col == cells_.size()) [[likely]] {
             cells_.push_back(Pack(cell));
             return;
         }
@@ -130,7 +131,7 @@ class Worksheet final : public RecordSink {
     void Place(size_t row, size_t col, Cell cell);
 
     GrowingArray<uint64_t> cells_;
-    GrowingArray<size_t> rowStart_;  // where each row begins in cells_
+    RowStarts rowStart_;  // where each row begins in cells_
     GrowingArray<char> texts_;
     // The cells that do not fit in eight bytes; one stored over stays here unused, as cells
     // come back to a place seldom.

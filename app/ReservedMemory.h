@@ -43,6 +43,10 @@ class ReservedMemory {
     size_t Extend(size_t bytes);
     void Release();
 
+    /// How much address space a range takes at least (64 GB); tests shrink it to move arrays
+    /// from range to range.
+    static void SetRange(size_t bytes);
+
     char* data() const { return base_; }
     /// How many bytes from data() may be read and written.
     size_t usable() const { return usable_; }

@@ -107,11 +107,24 @@ TEST(GrowingArray, MovesOnceOutOfTheHeapAndThenGrowsInPlaceKeepingEveryValue) {
     EXPECT_EQ(values.size(), 0u);
 }
 
+TEST(GrowingArray, OutgrowsItsRangeIntoALargerOneKeepingEveryValue) {
+    ReservedMemory::SetRange(2 * ReservedMemory::kFrom);
+    GrowingArray<uint64_t> values;
+    const size_t count = 40 * ReservedMemory::kFrom / sizeof(uint64_t);
+    for (uint64_t i = 0; i < count; ++i)
+        values.push_back(i ^ 0x5555);
+    ReservedMemory::SetRange(size_t{64} << 30);
+    ASSERT_EQ(values.size(), count);
+    for (uint64_t i = 0; i < count; ++i)
+        ASSERT_EQ(values[i], i ^ 0x5555) << i;
+}
+
 #if defined(__linux__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-/// Grows an array to 128 MB with 320 MB of address space left to the process: the array moves
-/// into a range of 16 MB, then into one of 96 MB, and is refused the next, which would take 576 MB.
-/// Exits 0 when the array is back on the heap with every value.
+/// Grows an array to 128 MB with ranges of 16 MB at least and 320 MB of address space left to the
+/// process: the array moves into a range of 16 MB, then into one of 96 MB, and is refused the
+/// next, which would take 576 MB. Exits 0 when the array is back on the heap with every value.
 [[noreturn]] void GrowUnderAddressLimit() {
+    ReservedMemory::SetRange(size_t{16} << 20);
     std::ifstream statm("/proc/self/statm");
     size_t pages = 0;
     if (!(statm >> pages))

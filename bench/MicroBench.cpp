@@ -13,6 +13,7 @@
 #include "host/brisko/EncodedBufferedFile.h"
 #include "import/BlockSplitter.h"
 #include "import/DatImportFilter.h"
+#include "Worksheet.h"
 
 namespace {
 
@@ -139,6 +140,47 @@ void NumberText(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(NumberText)->Arg(0)->Arg(1);
+
+/// The CSV view's number fields, for the numbers of the bench's numeric file, read from their text
+/// as an import reads them: a row number, four decimals, a whole number, seven significant digits
+/// below one, two decimals.
+void CsvNumberField(benchmark::State& state) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::vector<app::Cell> cells(5 * 1024);
+    char text[64];
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const size_t row = i / 5;
+        switch (i % 5) {
+            case 0:
+                std::snprintf(text, sizeof text, "%zu", 1000000 + row);
+                break;
+            case 1:
+                std::snprintf(text, sizeof text, "%.4f", unit(rng) * 1000);
+                break;
+            case 2:
+                std::snprintf(text, sizeof text, "%d", static_cast<int>(rng() % 10001) - 5000);
+                break;
+            case 3:
+                std::snprintf(text, sizeof text, "%.6e", unit(rng));
+                break;
+            default:
+                std::snprintf(text, sizeof text, "%.2f", unit(rng) * 100);
+                break;
+        }
+        cells[i].kind = app::Cell::Number;
+        cells[i].number = std::strtod(text, nullptr);
+    }
+    char out[128];
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(app::WriteCsvField(out, cells[i], {}));
+        benchmark::ClobberMemory();
+        i = i + 1 == cells.size() ? 0 : i + 1;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(CsvNumberField);
 
 void Decode(benchmark::State& state, const std::string& bytes, int encoding, uint32_t page) {
     const std::string path = WriteTemp("dornel-bench-decode.txt", bytes);

@@ -88,7 +88,7 @@ TEST(GrowingArray, StreamedValuesAreTheValuesGiven) {
 TEST(GrowingArray, MovesOnceOutOfTheHeapAndThenGrowsInPlaceKeepingEveryValue) {
     GrowingArray<uint64_t> values;
     const size_t count = 6 * ReservedMemory::kFrom / sizeof(uint64_t);
-    const uint64_t* settled = nullptr;
+    [[maybe_unused]] const uint64_t* settled = nullptr;  // where the array lies in its range
     for (uint64_t i = 0; i < count; ++i) {
         values.push_back(i * 0x9E3779B97F4A7C15ull);
         if (i == 2 * ReservedMemory::kFrom / sizeof(uint64_t))

@@ -13,6 +13,10 @@ namespace dornel::app {
 /// an import spends on that page; one huge page is one fault for 512 small ones. The array must
 /// not move: a block that realloc remaps is split back into small pages at each move.
 ///
+/// The cost of the choice: where the system compacts memory for pages so advised (its default), a
+/// fault on a badly fragmented machine may wait for that; and the last huge page of each array is
+/// resident whole, up to 2 MB more than the array uses.
+///
 /// Linux only. Elsewhere, and where the system refuses the address space (a limit on it), Reserve
 /// fails and the array stays on the C library's heap.
 class ReservedMemory {

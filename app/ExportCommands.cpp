@@ -47,10 +47,20 @@ class ExportSession {
   public:
     /// options: the host option string, or none.
     ExportSession(const Settings& s, int kind, const std::string* options, Trace* trace)
-        : trace_(trace), manager_(MakeManager(s, trace)), plugin_(s.plugin) {
+        : ExportSession(s, kind, trace) {
+        ApplyOptions(options);
+    }
+
+    /// A session whose option string comes later, through ApplyOptions.
+    ExportSession(const Settings& s, int kind, Trace* trace)
+        : trace_(trace), manager_(MakeManager(s, trace, "export", kind)), plugin_(s.plugin) {
         filter_.reset(plugin_.Export(kind)(*manager_));
         if (!filter_)
             throw std::runtime_error(std::string(kExportFactoryNames[kind]) + " made no filter");
+    }
+
+    /// Hands the host option string, if any, to the filter.
+    void ApplyOptions(const std::string* options) {
         if (options) {
             manager_->Call(
                 [&] { filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(*options))); });
@@ -238,7 +248,7 @@ class ConvertImport {
     ConvertImport(const Settings& s, const InputFile& input, RecordSink& sink, Trace* trace)
         : input_(input),
           kind_(KindFor(s.importKind, s.file)),
-          manager_(MakeManager(s, trace)),
+          manager_(MakeManager(s, trace, "import", kind_)),
           plugin_(s.plugin) {
         manager_->SetFormatKey(brisko::RString(kFormatKeys[kind_]));
         manager_->SetSink(&sink);
@@ -310,23 +320,27 @@ struct RowsEndedEarly {};
 std::optional<int> ConvertOverlapped(const Settings& s, const InputFile& input) {
     RowChannel channel;
     ConvertImport import(s, input, channel, nullptr);
-    ExportSession session(s, KindFor(s.exportKind, s.output),
-                          s.exportOptionsGiven ? &s.exportOptions : nullptr, nullptr);
+    ExportSession session(s, KindFor(s.exportKind, s.output), nullptr);
     int exportExit = kExitOk;
     std::string notice;
     std::exception_ptr exportFailure;
     bool abandoned = false;
     std::thread exporter([&] {
         try {
+            RowChannel::Row row;
+            bool finished = false;
+            // The export's options go in only once the import has read its own and begun.
+            bool haveRow = channel.Next(row, finished);
+            session.ApplyOptions(s.exportOptionsGiven ? &s.exportOptions : nullptr);
             exportExit = RunRecords(
                 session, s, s.output,
                 [&](auto& visit) {
                     RowRecords records(visit);
                     bool goOn = records.Begin();
-                    RowChannel::Row row;
-                    bool finished = false;
-                    while (goOn && channel.Next(row, finished))
+                    while (goOn && haveRow) {
                         goOn = records.Row(row.number, row.cells, row.texts);
+                        haveRow = goOn && channel.Next(row, finished);
+                    }
                     // A refused record ends the export; the import's rows are not needed.
                     if (!goOn)
                         return;

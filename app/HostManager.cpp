@@ -323,6 +323,17 @@ void HostManager::ShowHelp(const char* topic, const char* second) {
     IoManager::ShowHelp(topic, second);
 }
 
+void HostManager::EndCall() {
+    if (--calls_ > 0)
+        return;
+    // Options that cannot be saved do not stop the operation that was given them.
+    try {
+        store_.EndBatch();
+    } catch (const brisko::Exception& e) {
+        StoreNotSaved(e);
+    }
+}
+
 void HostManager::AbandonCall() noexcept {
     if (calls_ == 0 || --calls_ > 0)
         return;
@@ -330,7 +341,7 @@ void HostManager::AbandonCall() noexcept {
         store_.EndBatch();
     } catch (const std::exception& e) {
         // The call's own error is the one reported; this one must not be lost either.
-        std::fprintf(stderr, "dornel: warning: %s\n", AcpToUtf8(e.what()).c_str());
+        StoreNotSaved(e);
     }
 }
 
@@ -339,7 +350,10 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
     auto isWordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
     for (const std::string& name : readOptions_) {
         OptionValue value;
-        if (!StoreOf(*this).Get(name, value) || !StoreOf(*this).IsSaved(name))
+        std::string scope = GetOptionScope();
+        if (!store_.Get(scope, name, value))
+            scope = kSharedScope;
+        if (!store_.Get(scope, name, value) || !store_.IsSaved(scope, name))
             continue;
         const std::string text = value.ToText();
         // A short value ("1", ",") would be found in many a message by chance.
@@ -347,9 +361,15 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
         if (at == std::string::npos || (at > 0 && isWordChar(message[at - 1])) ||
             (at + text.size() < message.size() && isWordChar(message[at + text.size()])))
             continue;
+        const size_t slash = scope.find('/');
+        const std::string flags = slash == std::string::npos
+                                      ? std::string()
+                                      : " --direction " + scope.substr(0, slash) + " --kind " +
+                                            scope.substr(slash + 1);
         message += " (the value " + text + " is the option '" + name +
-                   "' saved in the option store '" + StoreOf(*this).Path() +
-                   "'; save a working value with: dornel options set " + name + " VALUE)";
+                   "' saved in the option store '" + store_.Path() +
+                   "'; save a working value with: dornel options set " + name + " VALUE" +
+                   flags + ")";
     }
     brisko::Exception explained(error.Module().c_str(), error.File().c_str(), error.Line(),
                                 error.Code(), message);
@@ -366,7 +386,7 @@ void HostManager::HostSetOption(const std::string& name, const std::string& valu
         else
             v = OptionValue::Text(Utf8ToAcp(value));
     }
-    StoreOf(*this).Set(Utf8ToAcp(name), v, false);
+    store_.Set(kSharedScope, Utf8ToAcp(name), v, false);
 }
 
 }  // namespace dornel::app

@@ -79,10 +79,7 @@ class HostManager : public qorvix::IoManager {
         if (calls_++ == 0)
             store_.BeginBatch();
     }
-    void EndCall() {
-        if (--calls_ == 0)
-            store_.EndBatch();
-    }
+    void EndCall();
     /// Ends a call that threw: saves what it wrote, and says so if even that fails.
     void AbandonCall() noexcept;
     brisko::Exception Explain(const brisko::Exception& error);

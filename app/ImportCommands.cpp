@@ -25,7 +25,7 @@ int RunImport(const Settings& s) {
     Trace* t = s.trace ? &trace : nullptr;
     const int kind = KindFor(s.kind, s.file);
     const InputFile input(s.file);
-    auto manager = MakeManager(s, t);
+    auto manager = MakeManager(s, t, "import", kind);
     manager->SetFormatKey(brisko::RString(kFormatKeys[kind]));
     if (s.fromMemory)
         manager->NameReaderPath("", "(memory block)");
@@ -88,7 +88,7 @@ int RunProbe(const Settings& s) {
     const int kind = KindFor(s.kind, s.file);
     const InputFile input(s.file);
     Trace trace(stdout);
-    auto manager = MakeManager(s, s.trace ? &trace : nullptr);
+    auto manager = MakeManager(s, s.trace ? &trace : nullptr, "import", kind);
     manager->SetFormatKey(brisko::RString(s.key.empty() ? kFormatKeys[kind] : s.key));
     PluginLibrary plugin(s.plugin);
     std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));

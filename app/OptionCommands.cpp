@@ -14,22 +14,62 @@
 
 namespace dornel::app {
 
+namespace {
+
+/// The scope that --direction and --kind name; the shared scope without them.
+std::string ScopeOf(const Settings& s) {
+    if (s.kind.empty()) {
+        if (!s.direction.empty())
+            throw UsageError("--direction needs --kind: a scope is one filter's");
+        return qorvix::kSharedScope;
+    }
+    const std::string direction = s.direction.empty() ? "import" : s.direction;
+    if (direction != "import" && direction != "export")
+        throw UsageError("--direction is import or export, not '" + direction + "'");
+    return qorvix::FilterScope(direction, kKindNames[KindFromName(s.kind)]);
+}
+
+std::string ScopeLabel(const std::string& scope) {
+    return scope.empty() ? "shared" : scope;
+}
+
+std::string OptionLine(const std::string& name, const qorvix::OptionValue& value) {
+    return AcpToUtf8(name) + "=" + AcpToUtf8(value.ToText()) + " (" +
+           qorvix::OptionTypeName(value.type) + ")";
+}
+
+/// A store that cannot be used is an error here: these commands are about the store itself.
+void RequireStore(const Settings& s) {
+    if (s.store.empty())
+        throw std::runtime_error("there is no option store: " + NoStoreReason() +
+                                 "; name one with --store FILE");
+}
+
+}  // namespace
+
 int RunOptionsList(const Settings& s) {
+    RequireStore(s);
     qorvix::OptionStore store(s.store);
     store.Load();
-    for (const auto& [name, value] : store.List())
-        WriteOutput(stdout, AcpToUtf8(name) + "=" + AcpToUtf8(value.ToText()) + " (" +
-                                qorvix::OptionTypeName(value.type) + ")\n");
+    if (s.allScopes) {
+        for (const qorvix::StoredOption& o : store.All())
+            WriteOutput(stdout, ScopeLabel(o.scope) + " " + OptionLine(o.name, o.value) + "\n");
+        return kExitOk;
+    }
+    for (const auto& [name, value] : store.List(ScopeOf(s)))
+        WriteOutput(stdout, OptionLine(name, value) + "\n");
     return kExitOk;
 }
 
 int RunOptionsGet(const Settings& s) {
+    RequireStore(s);
+    const std::string scope = ScopeOf(s);
     qorvix::OptionStore store(s.store);
     store.Load();
     qorvix::OptionValue value;
-    if (!store.Get(Utf8ToAcp(s.optionName), value)) {
-        std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s'\n",
-                     s.optionName.c_str(), s.store.c_str());
+    if (!store.Get(scope, Utf8ToAcp(s.optionName), value)) {
+        std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s' (%s scope)\n",
+                     s.optionName.c_str(), s.store.c_str(), ScopeLabel(scope).c_str());
         return kExitError;
     }
     WriteOutput(stdout, AcpToUtf8(value.ToText()) + "\n");
@@ -37,11 +77,13 @@ int RunOptionsGet(const Settings& s) {
 }
 
 int RunOptionsSet(const Settings& s) {
+    RequireStore(s);
+    const std::string scope = ScopeOf(s);
     qorvix::OptionValue value;
     if (s.optionType.empty()) {
         HostManager probe("", nullptr);
         probe.HostSetOption(s.optionName, s.optionValue);
-        qorvix::StoreOf(probe).Get(Utf8ToAcp(s.optionName), value);
+        qorvix::StoreOf(probe).Get(qorvix::kSharedScope, Utf8ToAcp(s.optionName), value);
     } else {
         qorvix::OptionType type;
         if (!qorvix::OptionTypeFromName(s.optionType, type))
@@ -51,27 +93,28 @@ int RunOptionsSet(const Settings& s) {
                              " value for " + s.optionName);
     }
     qorvix::OptionStore store(s.store);
-    store.Set(Utf8ToAcp(s.optionName), value, true);
+    store.Set(scope, Utf8ToAcp(s.optionName), value, true);
     return kExitOk;
 }
 
 int RunOptionsListing(const Settings& s) {
     const int kind = KindFromName(s.kind.empty() ? "txt" : s.kind);
-    auto manager = MakeManager(s, nullptr);
+    const std::string direction = s.direction.empty() ? "import" : s.direction;
+    if (direction != "import" && direction != "export")
+        throw UsageError("--direction is import or export, not '" + direction + "'");
+    auto manager = MakeManager(s, nullptr, direction, kind);
     PluginLibrary plugin(s.plugin);
     brisko::RString listing;
-    if (s.direction == "import") {
+    if (direction == "import") {
         std::unique_ptr<qorvix::IoImportFilter> filter(plugin.Import(kind)(*manager));
         if (!filter)
             throw std::runtime_error("the import factory made no filter");
         listing = manager->Call([&] { return filter->GetOptionsString(); });
-    } else if (s.direction == "export") {
+    } else {
         std::unique_ptr<qorvix::IoExportFilter> filter(plugin.Export(kind)(*manager));
         if (!filter)
             throw std::runtime_error("the export factory made no filter");
         listing = manager->Call([&] { return filter->GetOptionsString(); });
-    } else {
-        throw UsageError("--direction is import or export, not '" + s.direction + "'");
     }
     WriteOutput(stdout, AcpToUtf8(listing.str()) + "\n");
     return kExitOk;

@@ -7,6 +7,11 @@
 
 #include "host/brisko/File.h"
 
+#if !defined(_WIN32)
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace dornel::app {
 
 std::string DefaultStorePath() {
@@ -18,7 +23,20 @@ std::string DefaultStorePath() {
 #endif
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::string(home) + "/.config/dornel/options.json";
-    return "dornel-options.json";
+#if !defined(_WIN32)
+    // Services and containers often run without HOME; the user database may still name one.
+    if (const passwd* user = getpwuid(getuid()); user && user->pw_dir && *user->pw_dir)
+        return std::string(user->pw_dir) + "/.config/dornel/options.json";
+#endif
+    return {};
+}
+
+std::string NoStoreReason() {
+#if defined(_WIN32)
+    return "neither XDG_CONFIG_HOME, APPDATA nor HOME is set";
+#else
+    return "neither XDG_CONFIG_HOME nor HOME is set, and the user database names no home folder";
+#endif
 }
 
 const char* const kKindNames[5] = {"csv", "txt", "dat", "bna", "bln"};
@@ -43,8 +61,19 @@ int KindFor(const std::string& given, const std::string& path) {
     return 1;
 }
 
-std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace) {
+std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace,
+                                         const std::string& direction, int kind) {
+    if (s.store.empty()) {
+        static bool said = false;
+        if (!said)
+            std::fprintf(stderr,
+                         "dornel: warning: there is no option store (%s); options last for "
+                         "this run only\n",
+                         NoStoreReason().c_str());
+        said = true;
+    }
     auto manager = std::make_unique<HostManager>(s.store, trace);
+    manager->SetOptionScope(qorvix::FilterScope(direction, kKindNames[kind]));
     for (const std::string& entry : s.sets) {
         const size_t eq = entry.find('=');
         if (eq == std::string::npos || eq == 0)

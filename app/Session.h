@@ -41,7 +41,8 @@ struct Settings {
     std::string optionName;
     std::string optionValue;
     std::string optionType;
-    std::string direction = "import";
+    std::string direction;  // import or export; none for the shared scope
+    bool allScopes = false;
     // export and convert
     std::string output;
     std::string records;
@@ -61,12 +62,18 @@ struct UsageError : std::runtime_error {
 extern const char* const kKindNames[5];
 extern const char* const kFormatKeys[5];
 
+/// $XDG_CONFIG_HOME/dornel/options.json, else HOME's (or the user database's home folder)
+/// .config/dornel/options.json; empty when there is no home at all.
 std::string DefaultStorePath();
+/// Why DefaultStorePath found no store.
+std::string NoStoreReason();
 int KindFromName(const std::string& name);
 /// The kind named on the command line, else the file's extension, else txt.
 int KindFor(const std::string& given, const std::string& path);
-/// The session's manager, made from the settings.
-std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace);
+/// The session's manager, made from the settings, serving the filter of one direction ("import"
+/// or "export") and kind.
+std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace,
+                                         const std::string& direction, int kind);
 /// Option-string entries that the plug-in never asked for were ignored: say so.
 void WarnUnusedEntries(const std::string& options, const HostManager& manager);
 int StatusExit(int status);

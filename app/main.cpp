@@ -132,13 +132,19 @@ int Main(int argc, char** argv) {
 
     CLI::App* options = app.add_subcommand("options", "the option store");
     options->require_subcommand(1);
-    CLI::App* list = options->add_subcommand("list", "print the store's options");
+    CLI::App* list = options->add_subcommand("list", "print the options of one scope");
+    list->add_flag("--all", s.allScopes, "print every scope's options, each with its scope");
     CLI::App* get = options->add_subcommand("get", "print one option's value");
     get->add_option("NAME", s.optionName)->required();
     CLI::App* set = options->add_subcommand("set", "save an option in the store");
     set->add_option("NAME", s.optionName)->required();
     set->add_option("VALUE", s.optionValue)->required();
     set->add_option("--type", s.optionType, "bool, int, uint or text (default: guessed)");
+    for (CLI::App* scoped : {list, get, set}) {
+        scoped->add_option("--direction", s.direction,
+                           "import or export: with --kind, one filter's scope");
+        scoped->add_option("--kind", s.kind, "csv, txt, dat, bna or bln (default: the shared scope)");
+    }
     CLI::App* listing = options->add_subcommand("listing", "print a filter's option listing");
     listing->add_option("--direction", s.direction, "import or export");
     listing->add_option("--kind", s.kind, "csv, txt, dat, bna or bln");

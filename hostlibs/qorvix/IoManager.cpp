@@ -2,8 +2,10 @@
 #include "host/qorvix/IoManager.h"
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
+#include "host/brisko/Exception.h"
 #include "host/qorvix/OptionStore.h"
 #include "host/qorvix/Records.h"
 #include "host/tembla/StringOption.h"
@@ -31,7 +33,9 @@ bool StderrIsTerminal() {
 struct IoManager::State {
     explicit State(std::unique_ptr<OptionStore> s) : store(std::move(s)) {}
     std::unique_ptr<OptionStore> store;
+    std::string scope = kSharedScope;
     bool storeProblemSaid = false;
+    bool notSavedSaid = false;
     bool progressShown = false;
     double lastFraction = -1.0;
 };
@@ -54,7 +58,33 @@ bool IoManager::LookUp(const char* name, OptionValue& value) {
         std::fprintf(stderr, "dornel: warning: %s; its options are not used\n",
                      state_->store->Problem().c_str());
     }
-    return name && state_->store->Get(name, value);
+    return name && (state_->store->Get(state_->scope, name, value) ||
+                    (!state_->scope.empty() && state_->store->Get(kSharedScope, name, value)));
+}
+
+void IoManager::SetOptionScope(const std::string& scope) {
+    state_->scope = scope;
+}
+
+const std::string& IoManager::GetOptionScope() const {
+    return state_->scope;
+}
+
+void IoManager::WriteOption(const char* name, const OptionValue& value, bool persistent) {
+    try {
+        state_->store->Set(state_->scope, name ? name : "", value, persistent);
+    } catch (const brisko::Exception& e) {
+        StoreNotSaved(e);
+    }
+}
+
+void IoManager::StoreNotSaved(const std::exception& error) {
+    // The operation goes on with the values it was given; only their saving failed.
+    if (state_->notSavedSaid)
+        return;
+    state_->notSavedSaid = true;
+    std::fprintf(stderr, "dornel: warning: %s; the options of this run were not saved\n",
+                 error.what());
 }
 
 IoManager::IoManager() : state_(std::make_unique<State>(std::make_unique<OptionStore>())) {}
@@ -96,19 +126,19 @@ bool IoManager::GetOption(const char* name, brisko::RString& value, bool) {
 }
 
 void IoManager::SetOption(const char* name, bool value, bool persistent) {
-    state_->store->Set(name, OptionValue::Bool(value), persistent);
+    WriteOption(name, OptionValue::Bool(value), persistent);
 }
 
 void IoManager::SetOption(const char* name, int value, bool persistent) {
-    state_->store->Set(name, OptionValue::Int(value), persistent);
+    WriteOption(name, OptionValue::Int(value), persistent);
 }
 
 void IoManager::SetOption(const char* name, unsigned int value, bool persistent) {
-    state_->store->Set(name, OptionValue::UInt(value), persistent);
+    WriteOption(name, OptionValue::UInt(value), persistent);
 }
 
 void IoManager::SetOption(const char* name, const char* value, bool persistent) {
-    state_->store->Set(name, OptionValue::Text(value ? value : ""), persistent);
+    WriteOption(name, OptionValue::Text(value ? value : ""), persistent);
 }
 
 bool IoManager::GetStringOption(const brisko::RString& options, const char* name, bool& value) {
@@ -145,9 +175,22 @@ bool IoManager::GetStringOption(const brisko::RString& options, const char* name
 
 void IoManager::GetOptions(std::vector<brisko::RString>& list) {
     list.clear();
-    for (const auto& [name, value] : state_->store->List()) {
+    // What the filter reads: its own scope's options, then the shared ones it does not hide.
+    const auto own = state_->store->List(state_->scope);
+    for (const auto& [name, value] : own) {
         list.emplace_back(name);
         list.emplace_back(value.ToText());
+    }
+    if (state_->scope.empty())
+        return;
+    for (const auto& [name, value] : state_->store->List(kSharedScope)) {
+        bool hidden = false;
+        for (const auto& o : own)
+            hidden = hidden || SameOptionName(o.first, name);
+        if (!hidden) {
+            list.emplace_back(name);
+            list.emplace_back(value.ToText());
+        }
     }
 }
 

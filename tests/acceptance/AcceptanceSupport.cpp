@@ -97,4 +97,11 @@ std::vector<std::string> LinesStartingWith(const std::string& text, const std::s
     return out;
 }
 
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 }  // namespace dornel::test

@@ -25,5 +25,7 @@ RunResult RunScript(const std::string& dir, const std::string& script);
 std::vector<std::string> Lines(const std::string& text);
 /// The lines that begin with a prefix, such as "{\"record\"".
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix);
+/// How often part occurs in text, such as a warning that must be said once.
+size_t Count(const std::string& text, const std::string& part);
 
 }  // namespace dornel::test

@@ -47,7 +47,8 @@ echo "failed=$failed lost=$lost broken=$broken"
 )sh");
     EXPECT_EQ(r.out, "failed=0 lost=0 broken=0\n") << ReadBytes(dir.Path("errors.txt"));
     // The options the imports saved are there too.
-    const RunResult list = RunDornel({"--store", dir.Path("s.json"), "options", "get", "StartRow"});
+    const RunResult list = RunDornel({"--store", dir.Path("s.json"), "options", "get", "StartRow",
+                                      "--direction", "import", "--kind", "txt"});
     EXPECT_EQ(list.out, "1\n");
 }
 

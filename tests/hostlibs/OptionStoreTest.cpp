@@ -17,6 +17,7 @@ namespace {
 using qorvix::IoManager;
 using qorvix::OptionStore;
 using qorvix::OptionValue;
+constexpr const char* kShared = qorvix::kSharedScope;
 
 TEST(OptionStore, PersistentValuesSurviveARestartAndSessionValuesDoNot) {
     TempDir dir;
@@ -61,7 +62,7 @@ TEST(OptionStore, PersistentValuesSurviveARestartAndSessionValuesDoNot) {
 TEST(OptionStore, FilesBesideTheStoreAreNeverTakenOrTouched) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
-    OptionStore(path).Set("StartRow", OptionValue::Int(3), true);
+    OptionStore(path).Set(kShared, "StartRow", OptionValue::Int(3), true);
     // A user's own files, or what a crash before a rename left, with the names a careless
     // saver would pick for its temporary file.
     const std::string mine = "{\"format\":\"dornel-opt";
@@ -69,13 +70,13 @@ TEST(OptionStore, FilesBesideTheStoreAreNeverTakenOrTouched) {
     dir.Write("options.json.part", mine);
     OptionStore store(path);
     OptionValue v;
-    ASSERT_TRUE(store.Get("StartRow", v));
+    ASSERT_TRUE(store.Get(kShared, "StartRow", v));
     EXPECT_EQ(v.i, 3);
-    store.Set("StartRow", OptionValue::Int(4), true);
+    store.Set(kShared, "StartRow", OptionValue::Int(4), true);
     EXPECT_EQ(ReadBytes(dir.Path("options.json.tmp")), mine);
     EXPECT_EQ(ReadBytes(dir.Path("options.json.part")), mine);
     OptionValue again;
-    ASSERT_TRUE(OptionStore(path).Get("StartRow", again));
+    ASSERT_TRUE(OptionStore(path).Get(kShared, "StartRow", again));
     EXPECT_EQ(again.i, 4);
     // Nothing else is left in the folder: the store, its lock, and the user's two files.
     size_t files = 0;
@@ -109,10 +110,10 @@ TEST(OptionStore, ADamagedStoreIsNamedAndLeftAloneWhileReadsGoOn) {
         }
         // A session goes on with its own values; a save would lose the user's file.
         OptionValue v;
-        EXPECT_FALSE(store.Get("A", v));
-        store.Set("B", OptionValue::Int(1), false);
-        EXPECT_TRUE(store.Get("B", v));
-        EXPECT_THROW(store.Set("C", OptionValue::Int(2), true), brisko::Exception);
+        EXPECT_FALSE(store.Get(kShared, "A", v));
+        store.Set(kShared, "B", OptionValue::Int(1), false);
+        EXPECT_TRUE(store.Get(kShared, "B", v));
+        EXPECT_THROW(store.Set(kShared, "C", OptionValue::Int(2), true), brisko::Exception);
         EXPECT_EQ(ReadBytes(path), content);
     }
 }
@@ -123,16 +124,16 @@ TEST(OptionStore, AnEmptyFileIsAnEmptyStoreAndAFolderIsNamedAsOne) {
         const std::string path = dir.Write("empty.json", content);
         OptionStore store(path);
         EXPECT_NO_THROW(store.Load());
-        store.Set("A", OptionValue::Int(1), true);
+        store.Set(kShared, "A", OptionValue::Int(1), true);
         OptionValue v;
-        ASSERT_TRUE(OptionStore(path).Get("A", v));
+        ASSERT_TRUE(OptionStore(path).Get(kShared, "A", v));
         EXPECT_EQ(v.i, 1);
     }
     std::filesystem::create_directory(dir.Path("folder.json"));
     OptionStore folder(dir.Path("folder.json"));
     EXPECT_FALSE(folder.TryLoad());
     EXPECT_NE(folder.Problem().find("is a directory"), std::string::npos) << folder.Problem();
-    EXPECT_THROW(folder.Set("A", OptionValue::Int(1), true), brisko::Exception);
+    EXPECT_THROW(folder.Set(kShared, "A", OptionValue::Int(1), true), brisko::Exception);
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path("folder.json")));
 }
 
@@ -140,17 +141,17 @@ TEST(OptionStore, AnEmptyFileIsAnEmptyStoreAndAFolderIsNamedAsOne) {
 TEST(OptionStore, AReadOnlyStoreIsRefusedAndKeepsItsContentAndMode) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
-    OptionStore(path).Set("A", OptionValue::Int(1), true);
+    OptionStore(path).Set(kShared, "A", OptionValue::Int(1), true);
     const std::string before = ReadBytes(path);
     namespace fs = std::filesystem;
     fs::permissions(path, fs::perms::owner_read, fs::perm_options::replace);
     OptionStore store(path);
-    EXPECT_THROW(store.Set("A", OptionValue::Int(2), true), brisko::Exception);
+    EXPECT_THROW(store.Set(kShared, "A", OptionValue::Int(2), true), brisko::Exception);
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read);
     // The session still has what it was told.
     OptionValue v;
-    ASSERT_TRUE(store.Get("A", v));
+    ASSERT_TRUE(store.Get(kShared, "A", v));
     EXPECT_EQ(v.i, 2);
 }
 
@@ -158,17 +159,17 @@ TEST(OptionStore, ALinkedStoreIsWrittenThroughAndAStoreKeepsItsMode) {
     TempDir dir;
     namespace fs = std::filesystem;
     const std::string real = dir.Path("real.json");
-    OptionStore(real).Set("A", OptionValue::Int(1), true);
+    OptionStore(real).Set(kShared, "A", OptionValue::Int(1), true);
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write,
                     fs::perm_options::replace);
     fs::create_symlink("real.json", dir.Path("link.json"));
-    OptionStore(dir.Path("link.json")).Set("B", OptionValue::Int(2), true);
+    OptionStore(dir.Path("link.json")).Set(kShared, "B", OptionValue::Int(2), true);
     EXPECT_TRUE(fs::is_symlink(dir.Path("link.json")));
     EXPECT_EQ(fs::status(real).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     OptionValue a, b;
     OptionStore store(real);
-    ASSERT_TRUE(store.Get("A", a));
-    ASSERT_TRUE(store.Get("B", b));
+    ASSERT_TRUE(store.Get(kShared, "A", a));
+    ASSERT_TRUE(store.Get(kShared, "B", b));
     EXPECT_EQ(a.i + b.i, 3);
 }
 #endif
@@ -177,15 +178,15 @@ TEST(OptionStore, WritersShareTheFileAndNoneLosesAnotherswrites) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
     OptionStore first(path), second(path);
-    first.Set("Delimiter", OptionValue::Text(";"), true);
-    second.Set("StartRow", OptionValue::Int(2), true);
-    first.Set("MaxRow", OptionValue::Int(9), true);
-    second.Remove("StartRow", true);
-    second.Set("EatWhitespace", OptionValue::Bool(true), true);
+    first.Set(kShared, "Delimiter", OptionValue::Text(";"), true);
+    second.Set(kShared, "StartRow", OptionValue::Int(2), true);
+    first.Set(kShared, "MaxRow", OptionValue::Int(9), true);
+    second.Remove(kShared, "StartRow", true);
+    second.Set(kShared, "EatWhitespace", OptionValue::Bool(true), true);
     OptionStore after(path);
     after.Load();
     std::vector<std::string> names;
-    for (const auto& [name, value] : after.List())
+    for (const auto& [name, value] : after.List(kShared))
         names.push_back(name);
     // In the order first saved, without the removed one.
     EXPECT_EQ(names, (std::vector<std::string>{"Delimiter", "MaxRow", "EatWhitespace"}));
@@ -195,19 +196,19 @@ TEST(OptionStore, ABatchGoesOutAsOneSaveWhenItEnds) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
     OptionStore store(path);
-    store.Set("A", OptionValue::Int(1), true);
+    store.Set(kShared, "A", OptionValue::Int(1), true);
     const std::string before = ReadBytes(path);
     store.BeginBatch();
     store.BeginBatch();
-    store.Set("B", OptionValue::Int(2), true);
-    store.Set("A", OptionValue::Int(3), true);
+    store.Set(kShared, "B", OptionValue::Int(2), true);
+    store.Set(kShared, "A", OptionValue::Int(3), true);
     store.EndBatch();
     EXPECT_EQ(ReadBytes(path), before);
     store.EndBatch();
     OptionValue a, b;
     OptionStore after(path);
-    ASSERT_TRUE(after.Get("A", a));
-    ASSERT_TRUE(after.Get("B", b));
+    ASSERT_TRUE(after.Get(kShared, "A", a));
+    ASSERT_TRUE(after.Get(kShared, "B", b));
     EXPECT_EQ(a.i, 3);
     EXPECT_EQ(b.i, 2);
 }
@@ -224,7 +225,7 @@ TEST(OptionStore, ManyWritersAtOnceLoseNothingAndLeaveAValidStore) {
                 try {
                     // Each writer is a host of its own: its own store object, its own lock.
                     OptionStore store(path);
-                    store.Set("Name_" + std::to_string(w), OptionValue::Int(round), true);
+                    store.Set(kShared, "Name_" + std::to_string(w), OptionValue::Int(round), true);
                 } catch (const std::exception&) {
                     ++failures;
                 }
@@ -237,7 +238,7 @@ TEST(OptionStore, ManyWritersAtOnceLoseNothingAndLeaveAValidStore) {
         ASSERT_NO_THROW(after.Load()) << "round " << round;
         for (int w = 0; w < kWriters; ++w) {
             OptionValue v;
-            ASSERT_TRUE(after.Get("Name_" + std::to_string(w), v)) << "round " << round;
+            ASSERT_TRUE(after.Get(kShared, "Name_" + std::to_string(w), v)) << "round " << round;
             EXPECT_EQ(v.i, round);
         }
     }

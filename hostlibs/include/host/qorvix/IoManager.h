@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "host/HostApi.h"
@@ -37,6 +39,11 @@ enum WarnStyle : int { WARN_OK = 0, WARN_OK_CANCEL = 1, WARN_YES_NO = 2 };
 /// between types where nothing is lost: a whole number in text form reads as int or unsigned int,
 /// "true"/"false" and 0/1 read as bool, and any value reads as text. A value that cannot be
 /// converted counts as absent.
+///
+/// Scopes: the host names the scope of the filter it serves (OptionStore.h); reads look there,
+/// then in the shared scope, and writes go there. A persistent write that cannot be saved (no
+/// home, a folder that may not be written, a lock held too long) leaves the value in this session,
+/// says once on standard error which store and why, and lets the operation go on.
 class QORVIX_API IoManager {
   public:
     /// An empty store that is never saved.
@@ -67,7 +74,14 @@ class QORVIX_API IoManager {
     virtual bool GetStringOption(const brisko::RString& options, const char* name,
                                  brisko::RString& value);
 
-    /// The current options as name, value, name, value, in the order they were first set;
+    /// The scope of the filter this manager serves; the shared scope until set.
+    void SetOptionScope(const std::string& scope);
+    const std::string& GetOptionScope() const;
+    /// Says once on standard error that this run's options could not be saved, and why.
+    void StoreNotSaved(const std::exception& error);
+
+    /// The current options of the filter's scope and then the shared ones it does not hide, as
+    /// name, value, name, value, in the order they were first set;
     /// values in text form (bools as "true"/"false").
     virtual void GetOptions(std::vector<brisko::RString>& list);
 
@@ -97,6 +111,7 @@ class QORVIX_API IoManager {
     friend class ManagerState;
     struct State;
     bool LookUp(const char* name, OptionValue& value);
+    void WriteOption(const char* name, const OptionValue& value, bool persistent);
 
     // The option store and the progress display: the host's business, not a filter's.
     std::unique_ptr<State> state_;

@@ -2,6 +2,7 @@
 // of a clipboard export.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -167,6 +168,8 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     std::optional<ScratchFile> scratch;
     if (toMemory)
         scratch.emplace();
+    std::error_code ec;
+    const bool existed = !toMemory && std::filesystem::exists(std::filesystem::u8path(out), ec);
     int status = session.Begin(toMemory ? scratch->Path() : out, s.interactive);
     if (status != 0) {
         tell("the export was cancelled");
@@ -206,7 +209,9 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     status = session.End();
     if (toMemory && !session.DeliverBlock(out))
         tell("no memory block was delivered");
-    if (status == 1)
+    if (status == 1 && existed)
+        tell(("nothing was exported; '" + out + "' was kept as it was").c_str());
+    else if (status == 1)
         tell("nothing was exported");
     return StatusExit(status);
 }

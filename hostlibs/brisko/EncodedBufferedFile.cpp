@@ -21,6 +21,7 @@
 
 #include "FileOffsets.h"
 #include "host/brisko/ReplacementFile.h"
+#include "UntouchedTargets.h"
 #include "Utf8.h"
 
 namespace brisko {
@@ -196,6 +197,7 @@ void CEncodedBufferedFile::Open(const RString& path, const char* mode, int, int 
     if (IsDirectory(path))
         ThrowFileError(__LINE__, SHARED_ERR_OPEN, path, "cannot open", EISDIR);
     if (writing_) {
+        TakeUntouchedTarget(path.str());
         OpenForWriting(encoding, codePage);
         return;
     }
@@ -593,6 +595,18 @@ void CEncodedBufferedFile::Close() {
         return;
     }
     directAscii_ = false;
+    // An output that received no text has nothing to put in the place of a file already there.
+    const int64_t markBytes = encoding_ == TE_UTF8 ? 3 : encoding_ == TE_UTF16LE ? 2 : 0;
+    if (GetLength() == markBytes && pendingHigh_ == 0 && output_->target.exists &&
+        !output_->target.inPlace) {
+        output_->part.Discard();
+        file_ = nullptr;
+        output_.reset();
+        outSize_ = 0;
+        wideOut_.clear();
+        NoteUntouchedTarget(path_.str());
+        return;
+    }
     try {
         // A pair that never got its second half.
         if (pendingHigh_ != 0) {

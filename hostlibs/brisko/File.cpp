@@ -2,11 +2,14 @@
 #include "host/brisko/File.h"
 
 #include "FileOffsets.h"
+#include "UntouchedTargets.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #if defined(_WIN32)
@@ -177,7 +180,27 @@ bool MoveFileOver(const RString& from, const RString& to) {
 #endif
 }
 
+namespace {
+
+std::mutex untouchedMutex;
+std::set<std::string> untouchedTargets;
+
+}  // namespace
+
+void NoteUntouchedTarget(const std::string& path) {
+    std::lock_guard lock(untouchedMutex);
+    untouchedTargets.insert(path);
+}
+
+bool TakeUntouchedTarget(const std::string& path) {
+    std::lock_guard lock(untouchedMutex);
+    return untouchedTargets.erase(path) > 0;
+}
+
 bool RemoveFile(const RString& path) {
+    // The output that was to replace it was never made: there is nothing of it to remove.
+    if (TakeUntouchedTarget(path.str()))
+        return true;
 #if defined(_WIN32)
     return _wremove(WidePath(path).c_str()) == 0;
 #else

@@ -73,7 +73,11 @@ constexpr char16_t kEndOfFile = 0xFFFF;
 /// the target untouched, so an export never leaves a truncated file that looks complete. A
 /// symbolic link is followed and the file it names is written; a character device, FIFO or
 /// socket is written in place and never replaced. A target that exists but may not be written
-/// (no permission, or no write bit at all) is refused at Open.
+/// (no permission, or no write bit at all) is refused at Open. An output closed with no text in it
+/// (nothing beyond its byte-order mark) leaves a file already at the target exactly as it was,
+/// since there is nothing to replace it with; RemoveFile of the path afterwards, which is how a
+/// writer drops an output it found empty, then removes nothing. Where no file was there, Close
+/// makes the empty file as usual.
 ///
 /// Errors (missing file, a directory, no permission, a failed read or write, an unknown code page)
 /// throw brisko::Exception.

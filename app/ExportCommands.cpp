@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "InputFile.h"
+#include "Output.h"
 #include "PluginLibrary.h"
 #include "RowChannel.h"
 #include "RowRecords.h"
@@ -206,6 +207,9 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
             return kExitStatus;
         }
     }
+    // A trace that cannot be written fails the run: it must do so before the target is replaced.
+    if (s.trace)
+        FlushOutput(stdout);
     status = session.End();
     if (toMemory && !session.DeliverBlock(out))
         tell("no memory block was delivered");

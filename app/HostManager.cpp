@@ -362,14 +362,14 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
             (at + text.size() < message.size() && isWordChar(message[at + text.size()])))
             continue;
         const size_t slash = scope.find('/');
-        const std::string flags = slash == std::string::npos
-                                      ? std::string()
-                                      : " --direction " + scope.substr(0, slash) + " --kind " +
-                                            scope.substr(slash + 1);
+        const std::string flags =
+            slash == std::string::npos
+                ? std::string()
+                : " --direction " + scope.substr(0, slash) + " --kind " + scope.substr(slash + 1);
         message += " (the value " + text + " is the option '" + name +
                    "' saved in the option store '" + store_.Path() +
-                   "'; save a working value with: dornel options set " + name + " VALUE" +
-                   flags + ")";
+                   "'; save a working value with: dornel options set " + name + " VALUE" + flags +
+                   ")";
     }
     brisko::Exception explained(error.Module().c_str(), error.File().c_str(), error.Line(),
                                 error.Code(), message);

@@ -18,6 +18,7 @@
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #endif
 
@@ -48,12 +49,54 @@ int ReadSome(int fd, char* buffer, size_t size) {
 #endif
 }
 
+#if !defined(_WIN32)
+/// Whether a regular file's size says nothing of its content, so that it must be read as a
+/// stream is: the files of the kernel's pseudo file systems (most of /proc and /sys say 0 or
+/// 4096 bytes and give something else), and any file of 0 bytes that still gives bytes.
+bool SizeMisleads(const std::string& path, const struct stat& st) {
+    struct statfs fs;
+    if (statfs(path.c_str(), &fs) == 0) {
+        switch (static_cast<unsigned long>(fs.f_type)) {
+            case 0x9fa0:      // proc
+            case 0x62656572:  // sysfs
+            case 0x64626720:  // debugfs
+            case 0x74726163:  // tracefs
+            case 0x73636673:  // securityfs
+            case 0x27e0eb:    // cgroup
+            case 0x63677270:  // cgroup2
+            case 0x62656570:  // configfs
+            case 0x6165676c:  // pstore
+            case 0xde5e81e4:  // efivarfs
+            case 0xcafe4a11:  // bpf
+                return true;
+            default:
+                break;
+        }
+    }
+    if (st.st_size != 0)
+        return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    char byte;
+    const bool gives = read(fd, &byte, 1) == 1;
+    close(fd);
+    return gives;
+}
+#endif
+
 }  // namespace
 
 InputFile::InputFile(const std::string& given) : given_(given), path_(given) {
     if (given == "-") {
+        bool isDevice = false;
+#if !defined(_WIN32)
+        // "< /dev/zero" is the same device as the path /dev/zero, and is judged the same way.
+        struct stat st;
+        isDevice = fstat(0, &st) == 0 && S_ISCHR(st.st_mode) && !isatty(0);
+#endif
         try {
-            Spool(0, false);
+            Spool(0, isDevice);
         } catch (...) {
             Remove();
             throw;
@@ -62,7 +105,8 @@ InputFile::InputFile(const std::string& given) : given_(given), path_(given) {
     }
 #if !defined(_WIN32)
     struct stat st;
-    if (stat(given.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+    if (stat(given.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && !SizeMisleads(given, st)) ||
+        S_ISDIR(st.st_mode))
         return;
     const int fd = open(given.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -17,7 +17,11 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
+#include <cerrno>
 
 namespace dornel::app {
 
@@ -67,6 +71,25 @@ void HandleSignals() {
 #endif
 }
 
+/// Standard streams that the caller closed get /dev/null, so that no file this process opens
+/// takes their number and receives what was meant for them. True when standard output was closed.
+bool GuardStandardStreams() {
+    bool outputClosed = false;
+#if !defined(_WIN32)
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        outputClosed = outputClosed || fd == 1;
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+#endif
+    return outputClosed;
+}
+
 /// What the command was doing, for a message about memory running out.
 std::string Activity(const Settings& s, bool import, bool exportCmd, bool convert) {
     if (import)
@@ -86,6 +109,7 @@ int Main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     HandleSignals();
+    const bool outputClosed = GuardStandardStreams();
     Settings s;
     CLI::App app{"dornel: imports and exports text tables through the dornel plug-in"};
     app.require_subcommand(1);
@@ -143,7 +167,8 @@ int Main(int argc, char** argv) {
     for (CLI::App* scoped : {list, get, set}) {
         scoped->add_option("--direction", s.direction,
                            "import or export: with --kind, one filter's scope");
-        scoped->add_option("--kind", s.kind, "csv, txt, dat, bna or bln (default: the shared scope)");
+        scoped->add_option("--kind", s.kind,
+                           "csv, txt, dat, bna or bln (default: the shared scope)");
     }
     CLI::App* listing = options->add_subcommand("listing", "print a filter's option listing");
     listing->add_option("--direction", s.direction, "import or export");
@@ -154,6 +179,15 @@ int Main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    // A run whose output has nowhere to go fails before it changes anything.
+    const bool writesOutput = s.trace || (import->parsed() && s.format != "none") ||
+                              probe->parsed() || list->parsed() || get->parsed() ||
+                              listing->parsed();
+    if (outputClosed && writesOutput) {
+        std::fprintf(stderr, "dornel: error: standard output is closed; nothing was done\n");
+        return kExitError;
     }
 
     Trace errorTrace(stdout);

@@ -35,9 +35,9 @@ constexpr const char* kFormat = "dornel-options";
 constexpr const char* kSource = "StoreFile";
 
 [[noreturn]] void ThrowSave(int line, const std::string& path, const std::string& what, int err) {
-    throw brisko::Exception("qorvix", kSource, line, brisko::SHARED_ERR_WRITE,
-                            "cannot save the option store '" + path + "' (" + what +
-                                "): " + std::strerror(err));
+    throw brisko::Exception(
+        "qorvix", kSource, line, brisko::SHARED_ERR_WRITE,
+        "cannot save the option store '" + path + "' (" + what + "): " + std::strerror(err));
 }
 
 /// The process that holds an flock on the file open as fd, as "process 123 (name)"; empty where
@@ -112,9 +112,13 @@ class StoreLock {
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
     /// 0 when held, else why not (ETIMEDOUT when another process kept it).
-    int Error() const { return error_; }
+    int Error() const {
+        return error_;
+    }
     /// Who held the lock when the wait was given up.
-    const std::string& Holder() const { return holder_; }
+    const std::string& Holder() const {
+        return holder_;
+    }
 
   private:
     /// One try; false while another process holds the lock.
@@ -354,9 +358,9 @@ std::string ReadStoreFile(const std::string& path, StoredOptions& list, int& lin
 StoredOptions SaveStoreFile(const std::string& path, const std::vector<StoreWrite>& writes) {
     const brisko::WriteTarget target = brisko::WriteTarget::Resolve(path);
     if (target.directory)
-        throw brisko::Exception("qorvix", kSource, __LINE__, brisko::SHARED_ERR_WRITE,
-                                "cannot save the option store '" + path +
-                                    "': it is a directory, not a file");
+        throw brisko::Exception(
+            "qorvix", kSource, __LINE__, brisko::SHARED_ERR_WRITE,
+            "cannot save the option store '" + path + "': it is a directory, not a file");
     if (target.exists && (target.readOnly || target.inPlace))
         throw brisko::Exception("qorvix", kSource, __LINE__, brisko::SHARED_ERR_WRITE,
                                 "cannot save the option store '" + path +

@@ -61,9 +61,9 @@ TEST(Scopes, AFiltersScopeComesFirstThenTheSharedOne) {
     EXPECT_EQ(column(txt), "2\n");
     EXPECT_EQ(column(dat), "h\n1\n2\n");
     // A shared value reaches every filter that has none of its own.
-    ASSERT_EQ(RunDornel({"--store", store, "options", "set", "StartRow", "1", "--type", "int"})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        RunDornel({"--store", store, "options", "set", "StartRow", "1", "--type", "int"}).exitCode,
+        0);
     EXPECT_EQ(column(txt), "2\n");
     EXPECT_EQ(column(dat), "1\n2\n");
     const RunResult all = RunDornel({"--store", store, "options", "list", "--all"});
@@ -71,7 +71,8 @@ TEST(Scopes, AFiltersScopeComesFirstThenTheSharedOne) {
     EXPECT_EQ(RunDornel({"--store", store, "options", "list", "--kind", "txt"}).out,
               "StartRow=2 (int)\n");
     // A scope is one filter's: a direction alone names none.
-    EXPECT_EQ(RunDornel({"--store", store, "options", "list", "--direction", "export"}).exitCode, 2);
+    EXPECT_EQ(RunDornel({"--store", store, "options", "list", "--direction", "export"}).exitCode,
+              2);
 }
 
 TEST(Scopes, AStoreWrittenBeforeScopesIsReadAsTheSharedScope) {
@@ -80,8 +81,8 @@ TEST(Scopes, AStoreWrittenBeforeScopesIsReadAsTheSharedScope) {
         "s.json",
         R"({"format":"dornel-options","version":1,"options":[)"
         R"({"name":"StartRow","type":"int","value":1},{"name":"Delimiter","type":"text","value":";"}]})");
-    RunResult r = RunDornel({"--store", store, "import", dir.Write("a.txt", "h\n1;2\n"), "--format",
-                             "csv"});
+    RunResult r =
+        RunDornel({"--store", store, "import", dir.Write("a.txt", "h\n1;2\n"), "--format", "csv"});
     EXPECT_EQ(r.out, "1,2\n") << r.err;
     r = RunDornel({"--store", store, "options", "list"});
     EXPECT_EQ(r.out, "StartRow=1 (int)\nDelimiter=; (text)\n");

@@ -57,10 +57,70 @@ TEST(Targets, AnExportOfNothingKeepsTheFileThatWasThere) {
     // The export command keeps the target the same way.
     TempDir dir;
     const std::string target = dir.Write("out.csv", "kept\n");
-    const RunResult r = RunDornel({"--store", dir.Path("s.json"), "export", target, "--records",
-                                   dir.Write("r.jsonl", "")});
+    const RunResult r = RunDornel(
+        {"--store", dir.Path("s.json"), "export", target, "--records", dir.Write("r.jsonl", "")});
     EXPECT_EQ(r.exitCode, 3) << r.err;
     EXPECT_EQ(ReadBytes(target), "kept\n");
+}
+
+TEST(Targets, ARunThatFailsWritesNoTarget) {
+    TempDir dir;
+    dir.Write("in.csv", "a,b\n1,2\n");
+    dir.Write("r.jsonl",
+              "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"number\",\"value\":1}\n");
+    // Standard output closed, or a disk with no room for the trace: the run fails, and the
+    // target it would have replaced stays as it was.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+echo old > o1.csv; echo old > o2.csv; echo old > o3.csv
+"$DORNEL" --store s.json --trace convert in.csv o1.csv >&-; echo "closed=$?"
+"$DORNEL" --store s.json --trace convert in.csv o2.csv > /dev/full; echo "full=$?"
+"$DORNEL" --store s.json import in.csv --format csv >&-; echo "view=$?"
+"$DORNEL" --store s.json --trace export o3.csv --records r.jsonl > /dev/full; echo "export=$?"
+# Without a trace a convert needs no standard output at all.
+"$DORNEL" --store s.json convert in.csv o4.csv >&- <&-; echo "plain=$?"
+cat o1.csv o2.csv o3.csv o4.csv
+)sh");
+    EXPECT_EQ(r.out,
+              "closed=1\nfull=1\nview=1\nexport=1\nplain=0\nold\nold\nold\n\"a\",\"b\"\n1,2\n")
+        << r.err;
+    EXPECT_NE(r.err.find("standard output is closed"), std::string::npos) << r.err;
+}
+
+TEST(PseudoFiles, FilesThatSayTheyAreEmptyAreReadToTheirEnd) {
+    // The kernel's files say 0 bytes (or a page) and give something else: they must read as
+    // the same bytes read through a pipe do.
+    for (const char* path :
+         {"/proc/version", "/proc/self/mountinfo", "/sys/devices/system/cpu/online"}) {
+        if (!std::filesystem::exists(path))
+            continue;
+        TempDir dir;
+        const RunResult r = RunScript(dir.Path(""), std::string(R"sh(
+cat )sh") + path + R"sh( > copy.txt
+"$DORNEL" --store s.json import copy.txt --format csv > want.csv || echo "copy failed"
+"$DORNEL" --store s.json import )sh" + path + R"sh( --format csv > got.csv || echo "failed"
+[ -s got.csv ] || echo "empty"
+cmp -s want.csv got.csv || echo "differs"
+)sh");
+        EXPECT_EQ(r.out, "") << path << r.err;
+    }
+}
+
+TEST(PseudoFiles, TheSameBytesReadTheSameFromAFileAPipeOrAFifo) {
+    TempDir dir;
+    // A file of zeros with no blocks on the disk, the same from a pipe and a FIFO: one rule.
+    // Only a device that never ends is refused, whichever way it comes in.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+truncate -s 100000 zeros.txt
+"$DORNEL" --store s.json import zeros.txt --format csv > a.csv; echo "file=$?"
+cat zeros.txt | "$DORNEL" --store s.json import - --format csv > b.csv; echo "pipe=$?"
+mkfifo f; cat zeros.txt > f &
+"$DORNEL" --store s.json import f --format csv > c.csv; echo "fifo=$?"
+cmp -s a.csv b.csv && cmp -s a.csv c.csv && echo same
+timeout 20 "$DORNEL" --store s.json import /dev/zero > /dev/null 2>>err.txt; echo "device=$?"
+timeout 20 "$DORNEL" --store s.json import - < /dev/zero > /dev/null 2>>err.txt; echo "stdin=$?"
+grep -c 'device that gives binary data' err.txt
+)sh");
+    EXPECT_EQ(r.out, "file=0\npipe=0\nfifo=0\nsame\ndevice=1\nstdin=1\n2\n") << r.err;
 }
 
 }  // namespace

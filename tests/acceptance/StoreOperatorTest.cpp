@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include "acceptance/AcceptanceSupport.h"
 #include "support/TestSupport.h"
 
@@ -92,6 +94,82 @@ TEST(Scopes, AStoreWrittenBeforeScopesIsReadAsTheSharedScope) {
                   .exitCode,
               0);
     EXPECT_EQ(RunDornel({"--store", store, "options", "get", "StartRow"}).out, "1\n");
+}
+
+/// Runs a script in a folder that the user "nobody" may enter, or skips when this process may not
+/// run commands as another user (the run as another user is what makes a home unwritable).
+RunResult RunScriptAsOthers(const TempDir& dir, const std::string& script) {
+    std::filesystem::permissions(dir.Path(""), std::filesystem::perms(0777),
+                                 std::filesystem::perm_options::replace);
+    return RunScript(dir.Path(""),
+                     "as() { setpriv --reuid=\"$1\" --regid=\"$1\" --clear-groups \"${@:2}\"; }\n"
+                     "as 65534 test -x \"$DORNEL\" || { echo skip; exit; }\n" +
+                         script);
+}
+
+TEST(Homeless, AStoreThatCannotBeSavedLetsTheImportRunAndSaysWhy) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs to run commands as another user";
+    TempDir dir;
+    // "nobody" has the home /nonexistent in the user database; the second user has no entry at
+    // all; the third run has a HOME whose .config it may not write.
+    const RunResult r = RunScriptAsOthers(dir, R"sh(
+printf 'a;b\n1;2\n' > x.txt; mkdir -p home/.config; chmod 755 home home/.config
+run() { as "$1" env -u XDG_CONFIG_HOME "${@:2}" "$DORNEL" import x.txt --options Delimiter=semicolon --format csv; echo "exit=$?"; }
+run 65534 -u HOME 2> e1.txt
+run 54321 -u HOME 2> e2.txt
+run 65534 HOME="$PWD/home" 2> e3.txt
+as 65534 env -u HOME -u XDG_CONFIG_HOME "$DORNEL" options set A 1 2> e4.txt; echo "set=$?"
+as 54321 env -u HOME -u XDG_CONFIG_HOME "$DORNEL" options set A 1 2> e5.txt; echo "set=$?"
+ls
+)sh");
+    if (r.out == "skip\n")
+        GTEST_SKIP() << "the build cannot be run by another user here";
+    EXPECT_EQ(r.out,
+              "a,b\n1,2\nexit=0\na,b\n1,2\nexit=0\na,b\n1,2\nexit=0\nset=1\nset=1\n"
+              "e1.txt\ne2.txt\ne3.txt\ne4.txt\ne5.txt\nhome\nx.txt\n")
+        << r.err;
+    const std::string nonexistent = "'/nonexistent/.config/dornel/options.json'";
+    const std::string e1 = ReadBytes(dir.Path("e1.txt"));
+    EXPECT_EQ(Count(e1, "dornel: warning: cannot save the option store " + nonexistent +
+                            " (cannot create its folder '/nonexistent/.config/dornel'): "
+                            "Permission denied; the options of this run were not saved"),
+              1u)
+        << e1;
+    EXPECT_EQ(Lines(e1).size(), 1u) << e1;
+    const std::string e2 = ReadBytes(dir.Path("e2.txt"));
+    EXPECT_EQ(Count(e2, "there is no option store"), 1u) << e2;
+    EXPECT_NE(e2.find("options last for this run only"), std::string::npos) << e2;
+    const std::string e3 = ReadBytes(dir.Path("e3.txt"));
+    EXPECT_NE(e3.find(dir.Path("home/.config/dornel")), std::string::npos) << e3;
+    EXPECT_NE(e3.find("Permission denied"), std::string::npos) << e3;
+    // The command that is about the store itself still fails, with the same cause.
+    EXPECT_NE(ReadBytes(dir.Path("e4.txt")).find("cannot create its folder"), std::string::npos);
+    EXPECT_NE(ReadBytes(dir.Path("e5.txt")).find("there is no option store"), std::string::npos);
+}
+
+TEST(StoreLock, AWriterSaysWhoHoldsTheLockAndGivesUpWithNothingLost) {
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+printf 'a;b\n1;2\n' > x.txt
+"$DORNEL" --store s.json options set Kept 1
+cp s.json before.json
+flock s.json.lock sleep 60 & holder=$!
+sleep 0.5
+export DORNEL_LOCK_TIMEOUT=5
+"$DORNEL" --store s.json options set A 2 2> set.txt & setter=$!
+"$DORNEL" --store s.json import x.txt --options Delimiter=semicolon --format csv 2> import.txt; echo "import=$?"
+wait $setter; echo "set=$?"
+kill $holder
+cmp -s s.json before.json && echo unchanged
+)sh");
+    EXPECT_EQ(r.out, "a,b\n1,2\nimport=0\nset=1\nunchanged\n") << r.err;
+    for (const char* name : {"set.txt", "import.txt"}) {
+        const std::string err = ReadBytes(dir.Path(name));
+        EXPECT_EQ(Count(err, "waiting for the option store's lock"), 1u) << err;
+        EXPECT_NE(err.find("held by process "), std::string::npos) << err;
+        EXPECT_NE(err.find("after 5 seconds"), std::string::npos) << err;
+    }
 }
 
 }  // namespace

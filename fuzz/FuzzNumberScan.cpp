@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/Runtime.h"
+#include "common/DecimalText.h"
 #include "host/brisko/File.h"
 #include "host/brisko/RString.h"
 #include "import/NumberScan.h"

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

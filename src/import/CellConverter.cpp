@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "common/Runtime.h"
+#include "common/DecimalText.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/File.h"
 #include "host/brisko/SystemInfo.h"

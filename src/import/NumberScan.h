@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/Runtime.h"
+#include "common/DecimalText.h"
 
 namespace dornel {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ImportTestSupport.h"
-#include "common/Runtime.h"
+#include "common/DecimalText.h"
 #include "host/brisko/File.h"
 #include "import/FieldPipeline.h"
 #include "import/NumberScan.h"

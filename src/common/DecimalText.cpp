@@ -1,5 +1,5 @@
-// The parts of the runtime stand-ins that are not worth inlining.
-#include "common/Runtime.h"
+// The general decimal reader: any number of digits and any exponent, through the standard one.
+#include "common/DecimalText.h"
 
 #include <charconv>
 #include <system_error>

@@ -1,6 +1,6 @@
 // The plug-in's reading of numbers: correctly rounded, and in agreement with the host's number
 // test.
-#include "common/Runtime.h"
+#include "common/DecimalText.h"
 
 #include <gtest/gtest.h>
 

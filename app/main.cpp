@@ -186,7 +186,7 @@ int Main(int argc, char** argv) {
                               probe->parsed() || list->parsed() || get->parsed() ||
                               listing->parsed();
     if (outputClosed && writesOutput) {
-        std::fprintf(stderr, "dornel: error: standard output is closed; nothing was done\n");
+        std::fprintf(stderr, "dornel: ERROR standard output: write error: Bad file descriptor\n");
         return kExitError;
     }
 

@@ -170,6 +170,8 @@ class BRISKO_API CEncodedBufferedFile {
     void StopReadAhead();
     void OpenForReading(int encoding, uint32_t codePage, bool impose, bool keepSignature);
     void OpenForWriting(int encoding, uint32_t codePage);
+    /// Close of an output: flushes and puts the file in the target's place.
+    void CloseOutput();
     void ResetDecoding();
     void WriteEncoded(const char16_t* text, size_t length);
     void FlushOutput();

@@ -22,67 +22,7 @@ std::string Lower(const char* s) {
     return out;
 }
 
-Json PrimArray(brisko::CPrimType type, const void* data, int32_t count, int32_t per) {
-    Json rows = Json::array();
-    const size_t size = brisko::CPrimTypeInfo::TypeSize(type);
-    const auto* p = static_cast<const unsigned char*>(data);
-    for (int32_t i = 0; data && size && i < count; ++i) {
-        Json row = Json::array();
-        for (int32_t k = 0; k < per; ++k, p += size)
-            row.push_back(NumberJson(brisko::CPrimData::GetWideReal(type, p)));
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 }  // namespace
-
-Json RecordJson(const TrBase& record) {
-    Json j;
-    const CTypeInfo* type = record.GetTypeInfo();
-    j["record"] = type->GetName();
-    if (type == TrCell::GetClassTypeId()) {
-        const auto& c = static_cast<const TrCell&>(record);
-        j["row"] = c.row;
-        j["col"] = c.col;
-        switch (c.kind) {
-            case CELL_EMPTY:
-                j["kind"] = "empty";
-                break;
-            case CELL_TEXT:
-                j["kind"] = "text";
-                j["text"] = AcpToUtf8(c.text.str());
-                break;
-            case CELL_NUMBER:
-            case CELL_NUMBER_ALT:
-                j["kind"] = "number";
-                j["value"] = NumberJson(c.number);
-                break;
-            default:
-                j["cellKind"] = c.kind;
-                break;
-        }
-    } else if (type == TrCellFmt::GetClassTypeId()) {
-        const auto& f = static_cast<const TrCellFmt&>(record);
-        j["row"] = f.row;
-        j["col"] = f.col;
-        j["mask"] = f.mask;
-        j["category"] = f.category;
-        j["format"] = AcpToUtf8(f.format.str());
-    } else if (type == TrWksCap::GetClassTypeId()) {
-        j["flags"] = static_cast<const TrWksCap&>(record).flags;
-    } else if (type == TrPoints::GetClassTypeId()) {
-        const auto& p = static_cast<const TrPoints&>(record);
-        const char* ct = brisko::CPrimTypeInfo::TypeName(p.coordType);
-        const char* at = brisko::CPrimTypeInfo::TypeName(p.attrType);
-        j["coordType"] = ct ? ct : "unknown";
-        j["attrType"] = at ? at : "unknown";
-        j["points"] = PrimArray(p.coordType, p.coords, p.pointCount, 3);
-        j["attributes"] =
-            PrimArray(p.attrType, p.attrs, p.attrCount > 0 ? p.pointCount : 0, p.attrCount);
-    }
-    return j;
-}
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 
+#include "RecordSink.h"
 #include "Trace.h"
 #include "host/brisko/EncodingDetection.h"
 #include "host/brisko/Exception.h"
@@ -13,13 +14,6 @@
 #include "host/qorvix/OptionStore.h"
 
 namespace dornel::app {
-
-/// Where imported records go.
-class RecordSink {
-  public:
-    virtual ~RecordSink() = default;
-    virtual void Take(const qorvix::TrBase& record) = 0;
-};
 
 class HostManager : public qorvix::IoManager {
   public:
@@ -127,8 +121,5 @@ auto HostManager::Call(F&& call) -> decltype(call()) {
         throw;
     }
 }
-
-/// A record as its trace event.
-Json RecordJson(const qorvix::TrBase& record);
 
 }  // namespace dornel::app

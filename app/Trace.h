@@ -6,6 +6,10 @@
 #include <string>
 #include <string_view>
 
+namespace qorvix {
+class TrBase;
+}
+
 namespace dornel::app {
 
 using Json = nlohmann::ordered_json;
@@ -19,6 +23,9 @@ class Trace {
   private:
     std::FILE* out_;
 };
+
+/// A record as its trace event.
+Json RecordJson(const qorvix::TrBase& record);
 
 /// 8-bit text of code page 0 as UTF-8.
 std::string AcpToUtf8(std::string_view text);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include "host/brisko/File.h"
 #include "host/brisko/RString.h"
@@ -60,6 +61,14 @@ std::string NameOf(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+#if defined(_WIN32)
+std::string Narrow(const wchar_t* text) {
+    RString r;
+    r.FromWide(reinterpret_cast<const char16_t*>(text));
+    return r.str();
+}
+#endif
 
 bool RenameOver(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
@@ -158,6 +167,32 @@ std::string RandomPart() {
 }
 
 }  // namespace
+
+std::vector<std::string> TemporaryFolders() {
+    std::vector<std::string> folders;
+#if defined(_WIN32)
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+    if (length > 0 && length < MAX_PATH + 2) {
+        std::string path = Narrow(buffer);
+        while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+            path.pop_back();
+        folders.push_back(path);
+    }
+#else
+    const char* given = std::getenv("TMPDIR");
+    if (given && *given) {
+        std::string path = given;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        folders.push_back(path);
+    }
+    // What other tools fall back on; never the working folder, which may be anything.
+    if (folders.empty() || folders.front() != "/tmp")
+        folders.push_back("/tmp");
+#endif
+    return folders;
+}
 
 bool CreateUniqueFolder(const std::string& parent, const std::string& name, std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -282,18 +317,27 @@ ScratchFolder::~ScratchFolder() {
     Remove();
 }
 
-bool ScratchFolder::Create(const std::string& fileName) {
+bool ScratchFolder::Create(const std::string& fileName, const std::vector<std::string>& folders) {
     Remove();
-    std::error_code ec;
-    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-    if (!CreateUniqueFolder(ec ? std::string(".") : temp.string(), "dornel", folder_)) {
-        folder_.clear();
-        return false;
+    failure_.clear();
+    int err = ENOENT;
+    for (const std::string& parent : folders) {
+        if (CreateUniqueFolder(parent, "dornel", folder_)) {
+            failure_.clear();
+            RegisterPendingFile(folder_);
+            path_ = folder_ + "/" + fileName;
+            RegisterPendingFile(path_);
+            return true;
+        }
+        err = errno;
+        failure_ += (failure_.empty() ? "cannot create a folder in '" : "; nor in '") + parent +
+                    "': " + std::strerror(err);
     }
-    RegisterPendingFile(folder_);
-    path_ = folder_ + "/" + fileName;
-    RegisterPendingFile(path_);
-    return true;
+    if (folders.empty())
+        failure_ = "the system names no temporary folder";
+    folder_.clear();
+    errno = err;
+    return false;
 }
 
 void ScratchFolder::Remove() noexcept {

@@ -312,3 +312,68 @@ TEST(HostContract, APluginPathThatIsNoLibrarySaysWhatItIs) {
 }  // namespace
 }  // namespace dornel::test
 #endif
+
+// Where spools go when TMPDIR is no help.
+#if !defined(_WIN32)
+namespace dornel::test {
+namespace {
+
+TEST(Environment, ASpoolWithoutAUsableTmpdirGoesUnderTmpNeverTheWorkingFolder) {
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+mkdir work; echo x > file
+for tmpdir in "$PWD/nosuch" "$PWD/file" ""; do
+    (
+        cd work
+        { printf 'a,b\n'; sleep 0.3; printf '1,2\n'; } |
+            TMPDIR="$tmpdir" "$DORNEL" import - --kind csv --format none & pid=$!
+        where=
+        for i in $(seq 1 200); do
+            where=$(ls -l /proc/$pid/fd 2>/dev/null | grep -o '/[^ ]*/dornel\.[0-9a-z]\{8\}' | head -1)
+            [ -n "$where" ] && break
+            sleep 0.005
+        done
+        echo "'$tmpdir' spools in ${where%/dornel.*}; the working folder holds '$(ls -A)'"
+        wait $pid || echo "the import failed"
+    )
+done
+)sh");
+    const std::string base = dir.Path("");
+    EXPECT_EQ(r.out, "'" + base + "nosuch' spools in /tmp; the working folder holds ''\n'" + base +
+                         "file' spools in /tmp; the working folder holds ''\n"
+                         "'' spools in /tmp; the working folder holds ''\n")
+        << r.err;
+}
+
+TEST(Environment, WithNoTemporaryFolderToWriteInTheMessageNamesEachFolderTried) {
+    TempDir dir;
+    // A read-only folder for root: a read-only mount, in a mount namespace of the test's own.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+unshare -m true 2>/dev/null || { echo "no mount namespace"; exit 0; }
+mkdir ro
+unshare -m bash -c '
+mount -t tmpfs -o ro none "$PWD/ro" || exit 1
+printf "a,b\n" | TMPDIR="$PWD/ro" "$DORNEL" import - --kind csv --format none &&
+    echo "a read-only TMPDIR is passed over"
+mount --rbind /tmp /tmp && mount -o remount,bind,ro /tmp || exit 1
+printf "a,b\n" | TMPDIR="$PWD/ro" "$DORNEL" import - --kind csv --format none
+printf "a,b\n" | TMPDIR=/nosuch "$DORNEL" import - --kind csv --format none
+printf "a,b\n" | TMPDIR= "$DORNEL" import - --kind csv --format none
+echo "exit=$?"
+'
+)sh");
+    if (r.out == "no mount namespace\n")
+        GTEST_SKIP() << "this system lends no mount namespace to make a read-only folder";
+    EXPECT_EQ(r.out, "a read-only TMPDIR is passed over\nexit=1\n") << r.err;
+    const std::string said = "dornel: cannot read '-': no temporary folder to spool it in: ";
+    const std::string ro = dir.Path("ro");
+    EXPECT_EQ(r.err, said + "cannot create a folder in '" + ro +
+                         "': Read-only file system; nor in '/tmp': Read-only file system\n" + said +
+                         "cannot create a folder in '/nosuch': No such file or directory; nor in "
+                         "'/tmp': Read-only file system\n" +
+                         said + "cannot create a folder in '/tmp': Read-only file system\n");
+}
+
+}  // namespace
+}  // namespace dornel::test
+#endif

@@ -130,6 +130,67 @@ TEST(ReplacementFile, AReplacedFileKeepsItsModeAndANewOneFollowsTheUmask) {
     ASSERT_EQ(stat(dir.Path("new.csv").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
+
+/// The folder without the separator that TempDir::Path("") ends with.
+std::string FolderOf(const TempDir& dir) {
+    std::string path = dir.Path("");
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+TEST(ScratchFolder, GoesToTheFirstFolderThatTakesItAndAFailureNamesEachFolderTried) {
+    TempDir dir;
+    const std::string parent = FolderOf(dir);
+    const std::string missing = dir.Path("missing");
+    const std::string file = dir.Write("file", "");
+    const struct {
+        std::vector<std::string> folders;
+        std::string madeIn;
+        std::string failure;
+    } cases[] = {
+        {{missing, parent}, parent, ""},
+        {{missing}, "", "cannot create a folder in '" + missing + "': No such file or directory"},
+        {{missing, file},
+         "",
+         "cannot create a folder in '" + missing + "': No such file or directory; nor in '" + file +
+             "': Not a directory"},
+    };
+    for (const auto& c : cases) {
+        brisko::ScratchFolder scratch;
+        EXPECT_EQ(scratch.Create("stdin", c.folders), !c.madeIn.empty());
+        EXPECT_EQ(scratch.Failure(), c.failure);
+        if (scratch.Made()) {
+            EXPECT_EQ(fs::path(scratch.Folder()).parent_path().string(), c.madeIn);
+        }
+    }
+}
+
+TEST(ScratchFolder, TmpdirComesFirstAndTmpAfterItNeverTheWorkingFolder) {
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    const struct {
+        const char* tmpdir;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {nullptr, {"/tmp"}},
+        {"", {"/tmp"}},
+        {"/var/scratch/", {"/var/scratch", "/tmp"}},
+        {"/tmp/", {"/tmp"}},
+        {"relative", {"relative", "/tmp"}},
+    };
+    for (const auto& c : cases) {
+        if (c.tmpdir)
+            setenv("TMPDIR", c.tmpdir, 1);
+        else
+            unsetenv("TMPDIR");
+        EXPECT_EQ(brisko::TemporaryFolders(), c.folders) << (c.tmpdir ? c.tmpdir : "unset");
+    }
+    if (before)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+}
 #endif
 
 }  // namespace

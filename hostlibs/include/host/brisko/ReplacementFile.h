@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "host/HostApi.h"
 
@@ -55,9 +56,14 @@ class BRISKO_API ReplacementFile {
     std::FILE* file_ = nullptr;
 };
 
-/// A new folder of this process's own under the temporary folder, for one file of a chosen
-/// name, so that the name says what the file is and no other file can be taken in its place.
-/// The file and the folder go when the object does, or on a signal.
+/// Where scratch folders go, in the order to try: on POSIX systems TMPDIR when it is set and not
+/// empty, then /tmp; on Windows the system's temporary path. A TMPDIR that names no folder one
+/// can write in is thus passed over for /tmp, never for the working folder.
+BRISKO_API std::vector<std::string> TemporaryFolders();
+
+/// A new folder (dornel.XXXXXXXX) of this process's own under a temporary folder, for one file
+/// of a chosen name, so that the name says what the file is and no other file can be taken in
+/// its place. The file and the folder go when the object does, or on a signal.
 class BRISKO_API ScratchFolder {
   public:
     ScratchFolder() = default;
@@ -65,18 +71,24 @@ class BRISKO_API ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    /// Makes the folder; false with errno set when none could be made.
-    bool Create(const std::string& fileName);
+    /// Makes the folder in the first of folders that takes it. False when none could be made,
+    /// with errno set and Failure() naming each folder tried and why it failed.
+    bool Create(const std::string& fileName,
+                const std::vector<std::string>& folders = TemporaryFolders());
     /// Removes the file and the folder now.
     void Remove() noexcept;
     bool Made() const { return !folder_.empty(); }
     const std::string& Folder() const { return folder_; }
     /// The path of the file in the folder (not created).
     const std::string& FilePath() const { return path_; }
+    /// Why the last Create failed, such as "cannot create a folder in '/nosuch': No such file or
+    /// directory"; empty after a success.
+    const std::string& Failure() const { return failure_; }
 
   private:
     std::string folder_;
     std::string path_;
+    std::string failure_;
 };
 
 /// Files that are to be removed if the process is ended by a signal before it is done with them:

@@ -22,7 +22,9 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <climits>
@@ -68,14 +70,33 @@ std::string Narrow(const wchar_t* text) {
     r.FromWide(reinterpret_cast<const char16_t*>(text));
     return r.str();
 }
-#endif
 
-bool RenameOver(const std::string& from, const std::string& to) {
-#if defined(_WIN32)
+/// Renames a file through a handle of it that has DELETE access, so that it is never without an
+/// open handle, and so never free for a cleaner to delete, on its way to the target.
+bool RenameOpenFile(HANDLE handle, const std::string& to) {
+    const std::wstring wide = Wide(to);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        errno = ENOENT;
+        return false;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        errno = ENOENT;
+        return false;
+    }
+    full.resize(length);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (full.size() + 1) * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(full.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, full.c_str(), (full.size() + 1) * sizeof(wchar_t));
     // A reader that has the target open makes the rename fail for a moment; try again.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                       static_cast<DWORD>(buffer.size())))
             return true;
         const DWORD error = GetLastError();
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
@@ -84,10 +105,8 @@ bool RenameOver(const std::string& from, const std::string& to) {
     }
     errno = EACCES;
     return false;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
 }
+#endif
 
 void Unlink(const std::string& path) {
 #if defined(_WIN32)
@@ -166,7 +185,114 @@ std::string RandomPart() {
     return part;
 }
 
+/// Whether name is prefix, eight characters such as RandomPart makes, and suffix.
+bool IsOurName(const std::string& name, const std::string& prefix, const std::string& suffix) {
+    if (name.size() != prefix.size() + 8 + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix))
+        return false;
+    for (size_t i = prefix.size(); i < prefix.size() + 8; ++i)
+        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z')))
+            return false;
+    return true;
+}
+
+#if !defined(_WIN32)
+/// Takes the lock of a file or folder this process has just made at path, and checks that path
+/// still names it: a cleaner may have taken it for a dead writer's between the making and the
+/// lock, and then removes it or has removed it. False when it is lost so; the caller closes fd
+/// and makes another.
+bool HoldNew(int fd, const std::string& path) {
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        // Where the file system has no such locks, no cleaner can take it either.
+        return errno != EWOULDBLOCK;
+    }
+    struct stat mine, named;
+    return fstat(fd, &mine) == 0 && lstat(path.c_str(), &named) == 0 &&
+           mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+/// Removes parent/name, a regular file of this user's, if no live process holds its lock. A
+/// link, a device or a FIFO under such a name is never opened.
+void RemoveIfUnheld(int parent, const char* name) {
+    struct stat named;
+    if (fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_uid != geteuid() ||
+        !S_ISREG(named.st_mode))
+        return;
+    const int common = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    // Some file systems lend exclusive locks only to a descriptor open for writing.
+    int fd = openat(parent, name, common | O_RDWR);
+    if (fd < 0 && errno == EACCES)
+        fd = openat(parent, name, common | O_RDONLY);
+    if (fd < 0)
+        return;
+    struct stat opened;
+    if (fstat(fd, &opened) == 0 && SameFile(opened, named) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
+        unlinkat(parent, name, 0);
+    close(fd);
+}
+
+/// Calls remove(parent descriptor, name) for every name in folder that matches.
+template <class Match, class Remove>
+void ScanFolder(const std::string& folder, Match&& match, Remove&& remove) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir))
+        if (match(entry->d_name))
+            remove(dirfd(dir), entry->d_name);
+    closedir(dir);
+}
+#else
+/// Calls remove(path, found) for every name in folder that matches; links and other reparse
+/// points are passed over.
+template <class Match, class Remove>
+void ScanFolder(const std::string& folder, Match&& match, Remove&& remove) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(Wide(folder + "/*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
+        const std::string name = Narrow(found.cFileName);
+        if (match(name))
+            remove(folder + "/" + name, found);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+#endif
+
 }  // namespace
+
+void RemoveLeftoverParts(const std::string& target) noexcept {
+    try {
+        const std::string prefix = NameOf(target) + ".";
+        const auto match = [&](const std::string& name) {
+            return IsOurName(name, prefix, ".part");
+        };
+#if defined(_WIN32)
+        // A live writer's part is open without delete sharing, so deleting it fails.
+        ScanFolder(FolderOf(target), match,
+                   [](const std::string& path, const WIN32_FIND_DATAW& found) {
+                       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                           DeleteFileW(Wide(path).c_str());
+                   });
+#else
+        ScanFolder(FolderOf(target), match,
+                   [](int parent, const char* name) { RemoveIfUnheld(parent, name); });
+#endif
+    } catch (...) {
+        // Leftovers stay for another time; the write goes on.
+    }
+}
 
 std::vector<std::string> TemporaryFolders() {
     std::vector<std::string> folders;
@@ -216,16 +342,41 @@ int CreateUniqueFile(const std::string& folder, const std::string& name, const s
         path = (folder == "." ? std::string() : folder + "/") + name + "." + RandomPart() + "." +
                suffix;
 #if defined(_WIN32)
-        const int fd = _wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                              _S_IREAD | _S_IWRITE);
         (void)mode;
+        // Shared for reading only: nobody can delete or rename it while it is open, and the
+        // delete access lets the owner rename it without closing it first.
+        const HANDLE handle =
+            CreateFileW(Wide(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                continue;
+            errno = error == ERROR_ACCESS_DENIED                                   ? EACCES
+                    : error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ? ENOENT
+                    : error == ERROR_DISK_FULL                                     ? ENOSPC
+                                                                                   : EIO;
+            return -1;
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(handle);
+            DeleteFileW(Wide(path).c_str());
+            errno = EMFILE;
+            return -1;
+        }
+        return fd;
 #else
         const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-#endif
-        if (fd >= 0)
-            return fd;
+        if (fd >= 0) {
+            if (HoldNew(fd, path))
+                return fd;
+            close(fd);
+            continue;
+        }
         if (errno != EEXIST)
             return -1;
+#endif
     }
     errno = EEXIST;
     return -1;
@@ -241,6 +392,7 @@ bool ReplacementFile::Create(const WriteTarget& target) {
     // A new file gets what the umask allows; an existing one is given its own mode on commit,
     // and until then nobody else may read what is being written.
     const uint32_t mode = target.exists ? 0600 : 0666;
+    RemoveLeftoverParts(target.path);
     const int fd =
         CreateUniqueFile(FolderOf(target.path), NameOf(target.path), "part", mode, path_);
     if (fd < 0)
@@ -249,7 +401,9 @@ bool ReplacementFile::Create(const WriteTarget& target) {
 #if defined(_WIN32)
     file_ = _fdopen(fd, "wb");
 #else
-    file_ = fdopen(fd, "wb");
+    // The stream is closed before the rename, and the part must not look abandoned meanwhile.
+    lock_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    file_ = lock_ >= 0 ? fdopen(fd, "wb") : nullptr;
 #endif
     if (!file_) {
         const int err = errno;
@@ -286,11 +440,20 @@ bool ReplacementFile::Commit(bool sync) {
                           static_cast<gid_t>(target_.group));
     }
 #endif
+#if defined(_WIN32)
+    if (ok &&
+        !RenameOpenFile(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))), target_.path))
+        ok = false, err = errno;
     if (std::fclose(file_) != 0 && ok)
         ok = false, err = errno;
     file_ = nullptr;
-    if (ok && !RenameOver(path_, target_.path))
+#else
+    if (std::fclose(file_) != 0 && ok)
         ok = false, err = errno;
+    file_ = nullptr;
+    if (ok && std::rename(path_.c_str(), target_.path.c_str()) != 0)
+        ok = false, err = errno;
+#endif
     if (!ok) {
         Discard();
         errno = err;
@@ -298,6 +461,10 @@ bool ReplacementFile::Commit(bool sync) {
     }
     UnregisterPendingFile(path_);
     path_.clear();
+#if !defined(_WIN32)
+    close(lock_);
+    lock_ = -1;
+#endif
     return true;
 }
 
@@ -311,6 +478,12 @@ void ReplacementFile::Discard() {
         UnregisterPendingFile(path_);
         path_.clear();
     }
+#if !defined(_WIN32)
+    if (lock_ >= 0) {
+        close(lock_);
+        lock_ = -1;
+    }
+#endif
 }
 
 ScratchFolder::~ScratchFolder() {

@@ -313,10 +313,82 @@ TEST(HostContract, APluginPathThatIsNoLibrarySaysWhatItIs) {
 }  // namespace dornel::test
 #endif
 
-// Where spools go when TMPDIR is no help.
+// What killed processes leave behind, and where spools go when TMPDIR is no help.
 #if !defined(_WIN32)
 namespace dornel::test {
 namespace {
+
+/// Writes a CSV of the given number of lines, large enough to kill a process in the middle of it.
+const char* const kMakeCsv =
+    R"sh(awk -v n="$1" 'BEGIN { for (i = 0; i < n; i++) printf "%d,%d.5,text %d,\"q,%d\"\n", i, i, i, i }')sh";
+
+std::string MakeCsv(const std::string& lines, const std::string& file) {
+    return std::string("set -- ") + lines + "\n" + kMakeCsv + " > " + file + "\n";
+}
+
+TEST(Leftovers, PartsOfKilledExportsGoWithTheNextExportToTheTarget) {
+    TempDir dir;
+    // Each round is killed while it writes its part, after a random share of the write; the
+    // next round's export clears it, and one more export after the last leaves only the target.
+    const RunResult r = RunScript(dir.Path(""), MakeCsv("1000000", "big.csv") + R"sh(
+"$DORNEL" convert big.csv whole.txt || echo "reference failed"
+most=0
+for round in $(seq 1 10); do
+    "$DORNEL" convert big.csv out.txt & pid=$!
+    for i in $(seq 1 1000); do
+        ls -l /proc/$pid/fd 2>/dev/null | grep -q 'out\.txt\.[0-9a-z]\{8\}\.part' && break
+        sleep 0.005
+    done
+    sleep "0.$(printf %03d $((RANDOM % 200)))"
+    kill -9 $pid; wait $pid 2>/dev/null
+    left=$(ls | grep -c '^out\.txt\.[0-9a-z]\{8\}\.part$')
+    [ "$left" -gt "$most" ] && most=$left
+done
+echo "left=$left most=$most"
+"$DORNEL" convert big.csv out.txt || echo "final export failed"
+ls
+cmp -s out.txt whole.txt || echo "out.txt is not whole"
+)sh");
+    EXPECT_EQ(r.out, "left=1 most=1\nbig.csv\nout.txt\nwhole.txt\n") << r.err;
+}
+
+TEST(Leftovers, ExportsToOneTargetAtOnceAllSucceedAndLeaveItWhole) {
+    TempDir dir;
+    // Every export clears the parts whose writers are gone as it begins: the nine others' must
+    // be seen to live, so that each can take the target's place in turn.
+    const RunResult r = RunScript(dir.Path(""), MakeCsv("200000", "mid.csv") + R"sh(
+"$DORNEL" convert mid.csv whole.txt || echo "reference failed"
+failed=0
+for round in 1 2; do
+    pids=()
+    for i in $(seq 1 10); do
+        "$DORNEL" convert mid.csv out.txt 2>>errors.txt & pids+=($!)
+    done
+    for p in "${pids[@]}"; do wait "$p" || failed=$((failed + 1)); done
+    cmp -s out.txt whole.txt || echo "round $round: out.txt is not whole"
+done
+echo "failed=$failed"
+ls
+)sh");
+    EXPECT_EQ(r.out, "failed=0\nerrors.txt\nmid.csv\nout.txt\nwhole.txt\n")
+        << r.err << ReadBytes(dir.Path("errors.txt"));
+}
+
+TEST(Leftovers, AStoreSaveClearsWhatKilledSavesLeftBesideTheStoreAndNothingElse) {
+    TempDir dir;
+    // What a save killed outright leaves: a part under the store's name that nobody holds.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+"$DORNEL" --store s.json options set A 1 --type int || echo "first save failed"
+printf '{"half' > s.json.k1ll3d00.part
+printf '{"half' > s.json.abcdefgh.part
+printf 'mine' > s.json.part
+printf 'other' > t.json.abcdefgh.part
+"$DORNEL" --store s.json options set B 2 --type int || echo "second save failed"
+ls | grep -v '^s\.json\.lock$'
+"$DORNEL" --store s.json options list
+)sh");
+    EXPECT_EQ(r.out, "s.json\ns.json.part\nt.json.abcdefgh.part\nA=1 (int)\nB=2 (int)\n") << r.err;
+}
 
 TEST(Environment, ASpoolWithoutAUsableTmpdirGoesUnderTmpNeverTheWorkingFolder) {
     TempDir dir;

@@ -9,7 +9,10 @@
 #include "support/TestSupport.h"
 
 #if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace dornel::test {
@@ -137,6 +140,73 @@ std::string FolderOf(const TempDir& dir) {
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     return path;
+}
+
+/// A file that a live writer in another process would hold: the lock is taken through a
+/// descriptor of its own, which conflicts with the cleaner's as another process's would.
+class HeldFile {
+  public:
+    explicit HeldFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        EXPECT_GE(fd_, 0) << path;
+        EXPECT_EQ(flock(fd_, LOCK_EX | LOCK_NB), 0) << path;
+    }
+    ~HeldFile() { close(fd_); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+  private:
+    int fd_;
+};
+
+TEST(LeftoverParts, OnlyPartsOfTheSameTargetWhoseWriterIsGoneAreRemoved) {
+    TempDir dir;
+    const std::string target = dir.Write("out.csv", "old\n");
+    const std::string elsewhere = dir.Write("elsewhere.txt", "keep\n");
+    fs::create_directory(dir.Path("out.csv.folderxx.part"));
+    fs::create_symlink(elsewhere, dir.Path("out.csv.linkxxxx.part"));
+    ASSERT_EQ(mkfifo(dir.Path("out.csv.fifoxxxx.part").c_str(), 0600), 0);
+    const struct {
+        std::string name;
+        bool removed;
+    } cases[] = {
+        {"out.csv.abcdefgh.part", true},
+        {"out.csv.0a1b2c3z.part", true},
+        {"out.csv.ABCDEFGH.part", false},
+        {"out.csv.abcdefg.part", false},
+        {"out.csv.abcdefghi.part", false},
+        {"out.csv.abcd-fgh.part", false},
+        {"out.csv.part", false},
+        {"out.csv.abcdefgh.tmp", false},
+        {"out.csv.abcdefgh.part.old", false},
+        {"out.txt.abcdefgh.part", false},
+        {"xout.csv.abcdefgh.part", false},
+        {"out.csv.heldxxxx.part", false},
+        {"out.csv.folderxx.part", false},
+        {"out.csv.linkxxxx.part", false},
+        {"out.csv.fifoxxxx.part", false},
+        {"out.csv.nobodyxx.part", geteuid() != 0},
+    };
+    for (const auto& c : cases)
+        if (!fs::exists(fs::symlink_status(dir.Path(c.name))))
+            dir.Write(c.name, "left\n");
+    // Another user's leftover is theirs to clear, even where this user could delete it.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir.Path("out.csv.nobodyxx.part").c_str(), 65534, 65534), 0);
+    }
+    const HeldFile held(dir.Path("out.csv.heldxxxx.part"));
+    ReplacementFile live;
+    ASSERT_TRUE(live.Create(WriteTarget::Resolve(target)));
+
+    ReplacementFile next;
+    ASSERT_TRUE(next.Create(WriteTarget::Resolve(target)));
+    for (const auto& c : cases)
+        EXPECT_EQ(!fs::exists(fs::symlink_status(dir.Path(c.name))), c.removed) << c.name;
+    EXPECT_EQ(ReadBytes(elsewhere), "keep\n");
+    // The live writer's part is still its own: it takes the target's place.
+    ASSERT_TRUE(fs::exists(live.Path()));
+    std::fputs("live\n", live.Stream());
+    EXPECT_TRUE(live.Commit(false));
+    EXPECT_EQ(ReadBytes(target), "live\n");
 }
 
 TEST(ScratchFolder, GoesToTheFirstFolderThatTakesItAndAFailureNamesEachFolderTried) {

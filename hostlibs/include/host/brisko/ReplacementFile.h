@@ -1,5 +1,25 @@
 // Writing a file so that its target is never left half written: the bytes go to a new file
 // beside the target, which takes the target's place only when complete.
+//
+// Leftovers. A process that is killed outright (kill -9, a crash, the power) cannot remove its
+// part files, so the next writer beside the same target removes those whose writer is gone. A
+// writer is known to be gone by a lock that the system drops when the process ends, however it
+// ends:
+// - Linux and other POSIX systems: each writer holds flock(LOCK_EX) on its part file from the
+//   moment it has made it until the part has taken the target's place. A cleaner opens a
+//   candidate, takes the lock without waiting and, only if it got it and the name still names
+//   the file it opened, removes it. A new writer takes its lock and then checks that its name
+//   still names its file, so a cleaner that came between creating and locking costs the writer
+//   only a new name, never its data. Where the file system offers no such locks (flock fails
+//   other than with EWOULDBLOCK), writers go on unlocked and cleaners remove nothing there.
+// - Windows: each writer keeps its part file open without delete sharing until done, and renames
+//   it over the target through that open handle. Deleting fails with a sharing violation while
+//   the handle is open, and the handle goes with the process, so a cleaner simply tries to
+//   delete.
+// Candidates are only names of our own pattern, TARGETNAME.XXXXXXXX.part in the target's folder,
+// X being [0-9a-z]; a link, a FIFO or anything else of that name is left alone, and on POSIX
+// systems so is whatever belongs to another user. Cleaning costs one scan of the folder and
+// never fails what called it.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +52,8 @@ struct BRISKO_API WriteTarget {
 
 /// A new file beside a target, created exclusively under a unique name in the target's folder
 /// (so that neither a user's own file nor a second writer can collide with it), removed when it
-/// is discarded or destroyed without Commit, and by RemovePendingFiles on a signal.
+/// is discarded or destroyed without Commit, by RemovePendingFiles on a signal, and by the next
+/// writer to the same target when this process was killed (see Leftovers above).
 ///
 /// Create and Commit return false with errno set; the new file is then gone.
 class BRISKO_API ReplacementFile {
@@ -42,6 +63,7 @@ class BRISKO_API ReplacementFile {
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
+    /// Removes the target's leftover parts first (RemoveLeftoverParts).
     bool Create(const WriteTarget& target);
     std::FILE* Stream() const { return file_; }
     const std::string& Path() const { return path_; }
@@ -54,6 +76,9 @@ class BRISKO_API ReplacementFile {
     WriteTarget target_;
     std::string path_;
     std::FILE* file_ = nullptr;
+    /// A second descriptor of the part, which keeps its lock from the stream's close until the
+    /// rename is done (POSIX only; -1 where none).
+    int lock_ = -1;
 };
 
 /// Where scratch folders go, in the order to try: on POSIX systems TMPDIR when it is set and not
@@ -91,6 +116,12 @@ class BRISKO_API ScratchFolder {
     std::string failure_;
 };
 
+/// Removes the part files that writers to target (a path as WriteTarget::Resolve gives it) left
+/// when they were killed, and none whose writer lives. Never fails; for a target whose folder
+/// cannot be read it does nothing. A writer that replaces target by other means than
+/// ReplacementFile calls this before it begins.
+BRISKO_API void RemoveLeftoverParts(const std::string& target) noexcept;
+
 /// Files that are to be removed if the process is ended by a signal before it is done with them:
 /// spooled input, temporary output. Up to 64 at once; registration never fails the caller.
 BRISKO_API void RegisterPendingFile(const std::string& path);
@@ -105,7 +136,9 @@ BRISKO_API bool CreateUniqueFolder(const std::string& parent, const std::string&
                                    std::string& path);
 
 /// A name for a new file in folder that no file has now: NAME.XXXXXXXX.SUFFIX with a random
-/// part. The file is created exclusively; returns its descriptor (or -1 with errno set).
+/// part. The file is created exclusively and held as live (see Leftovers above) for as long as
+/// the descriptor, or a duplicate of it, is open; returns the descriptor (or -1 with errno set).
+/// On Windows the file can be neither deleted nor renamed by others meanwhile.
 BRISKO_API int CreateUniqueFile(const std::string& folder, const std::string& name,
                                 const std::string& suffix, uint32_t mode, std::string& path);
 

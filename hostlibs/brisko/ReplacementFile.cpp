@@ -197,6 +197,8 @@ bool IsOurName(const std::string& name, const std::string& prefix, const std::st
     return true;
 }
 
+constexpr const char* kScratchName = "dornel";
+
 #if !defined(_WIN32)
 /// Takes the lock of a file or folder this process has just made at path, and checks that path
 /// still names it: a cleaner may have taken it for a dead writer's between the making and the
@@ -218,24 +220,45 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-/// Removes parent/name, a regular file of this user's, if no live process holds its lock. A
-/// link, a device or a FIFO under such a name is never opened.
-void RemoveIfUnheld(int parent, const char* name) {
+/// Removes what a dead process's scratch folder holds; fd is the folder, locked.
+void EmptyFolder(int fd) {
+    const int listing = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (listing < 0)
+        return;
+    DIR* dir = fdopendir(listing);
+    if (!dir) {
+        close(listing);
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            unlinkat(fd, entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
+/// Removes parent/name, a regular file or (folder) a folder of this user's, if no live process
+/// holds its lock. A link, a device or a FIFO under such a name is never opened.
+void RemoveIfUnheld(int parent, const char* name, bool folder) {
     struct stat named;
     if (fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_uid != geteuid() ||
-        !S_ISREG(named.st_mode))
+        !(folder ? S_ISDIR(named.st_mode) : S_ISREG(named.st_mode)))
         return;
     const int common = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     // Some file systems lend exclusive locks only to a descriptor open for writing.
-    int fd = openat(parent, name, common | O_RDWR);
-    if (fd < 0 && errno == EACCES)
+    int fd = openat(parent, name, common | (folder ? O_RDONLY | O_DIRECTORY : O_RDWR));
+    if (fd < 0 && !folder && errno == EACCES)
         fd = openat(parent, name, common | O_RDONLY);
     if (fd < 0)
         return;
     struct stat opened;
     if (fstat(fd, &opened) == 0 && SameFile(opened, named) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-        fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
-        unlinkat(parent, name, 0);
+        fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named)) {
+        if (folder)
+            EmptyFolder(fd);
+        unlinkat(parent, name, folder ? AT_REMOVEDIR : 0);
+    }
     close(fd);
 }
 
@@ -270,6 +293,45 @@ void ScanFolder(const std::string& folder, Match&& match, Remove&& remove) {
 }
 #endif
 
+/// Makes a scratch folder in parent and holds it as live; false with errno set.
+bool MakeHeldFolder(const std::string& parent, std::string& path, intptr_t& guard) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (!CreateUniqueFolder(parent, kScratchName, path))
+            return false;
+#if defined(_WIN32)
+        // Without delete sharing, nobody can remove the folder while this handle is open.
+        const HANDLE handle =
+            CreateFileW(Wide(path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            guard = reinterpret_cast<intptr_t>(handle);
+            return true;
+        }
+#else
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0 && HoldNew(fd, path)) {
+            guard = fd;
+            return true;
+        }
+        if (fd >= 0)
+            close(fd);
+#endif
+    }
+    errno = EEXIST;
+    return false;
+}
+
+void ReleaseGuard(intptr_t& guard) {
+    if (guard == -1)
+        return;
+#if defined(_WIN32)
+    CloseHandle(reinterpret_cast<HANDLE>(guard));
+#else
+    close(static_cast<int>(guard));
+#endif
+    guard = -1;
+}
+
 }  // namespace
 
 void RemoveLeftoverParts(const std::string& target) noexcept {
@@ -287,10 +349,45 @@ void RemoveLeftoverParts(const std::string& target) noexcept {
                    });
 #else
         ScanFolder(FolderOf(target), match,
-                   [](int parent, const char* name) { RemoveIfUnheld(parent, name); });
+                   [](int parent, const char* name) { RemoveIfUnheld(parent, name, false); });
 #endif
     } catch (...) {
         // Leftovers stay for another time; the write goes on.
+    }
+}
+
+void RemoveLeftoverScratchFolders(const std::string& folder) noexcept {
+    try {
+        const std::string prefix = std::string(kScratchName) + ".";
+        const auto match = [&](const std::string& name) { return IsOurName(name, prefix, ""); };
+#if defined(_WIN32)
+        ScanFolder(folder, match, [](const std::string& path, const WIN32_FIND_DATAW& found) {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                return;
+            // Asking for delete access fails while the folder's own process holds it open.
+            const HANDLE handle = CreateFileW(
+                Wide(path).c_str(), DELETE | FILE_LIST_DIRECTORY,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (handle == INVALID_HANDLE_VALUE)
+                return;
+            ScanFolder(
+                path, [](const std::string& name) { return name != "." && name != ".."; },
+                [](const std::string& inside, const WIN32_FIND_DATAW& entry) {
+                    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                        DeleteFileW(Wide(inside).c_str());
+                });
+            // Its one member is named like the DeleteFile macro; left unnamed here.
+            FILE_DISPOSITION_INFO gone = {TRUE};
+            SetFileInformationByHandle(handle, FileDispositionInfo, &gone, sizeof gone);
+            CloseHandle(handle);
+        });
+#else
+        ScanFolder(folder, match,
+                   [](int parent, const char* name) { RemoveIfUnheld(parent, name, true); });
+#endif
+    } catch (...) {
+        // Leftovers stay for another time; the scratch folder is made all the same.
     }
 }
 
@@ -495,7 +592,8 @@ bool ScratchFolder::Create(const std::string& fileName, const std::vector<std::s
     failure_.clear();
     int err = ENOENT;
     for (const std::string& parent : folders) {
-        if (CreateUniqueFolder(parent, "dornel", folder_)) {
+        RemoveLeftoverScratchFolders(parent);
+        if (MakeHeldFolder(parent, folder_, guard_)) {
             failure_.clear();
             RegisterPendingFile(folder_);
             path_ = folder_ + "/" + fileName;
@@ -518,6 +616,8 @@ void ScratchFolder::Remove() noexcept {
         return;
     RemoveFile(RString(path_));
     UnregisterPendingFile(path_);
+    // Windows removes no folder that is held open, this process's own hold included.
+    ReleaseGuard(guard_);
     std::error_code ec;
     std::filesystem::remove(std::filesystem::path(folder_), ec);
     UnregisterPendingFile(folder_);

@@ -390,6 +390,39 @@ ls | grep -v '^s\.json\.lock$'
     EXPECT_EQ(r.out, "s.json\ns.json.part\nt.json.abcdefgh.part\nA=1 (int)\nB=2 (int)\n") << r.err;
 }
 
+TEST(Leftovers, SpoolsOfKilledImportsGoWithTheNextSpoolAndALiveOneStays) {
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), MakeCsv("1000000", "big.csv") + R"sh(
+export TMPDIR="$PWD/tmp"; mkdir tmp
+# Waits until process $1 has a spool folder open.
+spooling() {
+    for i in $(seq 1 1000); do
+        ls -l /proc/$1/fd 2>/dev/null | grep -q '/tmp/dornel\.[0-9a-z]\{8\}' && return
+        sleep 0.005
+    done
+}
+most=0
+for round in $(seq 1 5); do
+    cat big.csv | "$DORNEL" import - --format none & pid=$!
+    spooling $pid
+    sleep "0.0$((RANDOM % 10))"
+    kill -9 $pid; wait $pid 2>/dev/null
+    left=$(ls tmp | wc -l)
+    [ "$left" -gt "$most" ] && most=$left
+done
+echo "left=$left most=$most"
+# A spool whose input is still coming in lives while another spool clears the dead ones.
+{ printf 'a,b\n'; sleep 1; printf '1,2\n'; } |
+    "$DORNEL" import - --kind csv --format csv > live.txt & live=$!
+spooling $live
+printf 'x\n' | "$DORNEL" import - --kind csv --format none || echo "second spool failed"
+wait $live || echo "live spool failed"
+cat live.txt
+ls -A tmp
+)sh");
+    EXPECT_EQ(r.out, "left=1 most=1\na,b\n1,2\n") << r.err;
+}
+
 TEST(Environment, ASpoolWithoutAUsableTmpdirGoesUnderTmpNeverTheWorkingFolder) {
     TempDir dir;
     const RunResult r = RunScript(dir.Path(""), R"sh(

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <cstdio>
+#include <thread>
 
 #include "support/TestSupport.h"
 
@@ -207,6 +209,81 @@ TEST(LeftoverParts, OnlyPartsOfTheSameTargetWhoseWriterIsGoneAreRemoved) {
     std::fputs("live\n", live.Stream());
     EXPECT_TRUE(live.Commit(false));
     EXPECT_EQ(ReadBytes(target), "live\n");
+}
+
+TEST(LeftoverScratchFolders, OnlyThisUsersFoldersWhoseProcessIsGoneAreRemovedWithTheirFiles) {
+    TempDir dir;
+    const std::string parent = FolderOf(dir);
+    const auto makeFolder = [&](const std::string& name) {
+        fs::create_directory(dir.Path(name));
+        dir.Write(name + "/stdin", "left\n");
+    };
+    for (const char* name : {"dornel.abcdefgh", "dornel.0123456z", "dornel.ABCDEFGH", "dornel.abc",
+                             "other.abcdefgh", "dornel.abcdefgh.x", "dornel.nobodyxx"})
+        makeFolder(name);
+    dir.Write("dornel.filexxxx", "mine\n");
+    TempDir other;
+    other.Write("stdin", "theirs\n");
+    fs::create_directory_symlink(FolderOf(other), dir.Path("dornel.linkxxxx"));
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(chown(dir.Path("dornel.nobodyxx").c_str(), 65534, 65534), 0);
+    }
+    brisko::ScratchFolder live;
+    ASSERT_TRUE(live.Create("stdin", {parent}));
+    std::FILE* f = std::fopen(live.FilePath().c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+
+    brisko::ScratchFolder next;
+    ASSERT_TRUE(next.Create("stdin", {parent}));
+    const struct {
+        std::string name;
+        bool removed;
+    } cases[] = {
+        {"dornel.abcdefgh", true},  {"dornel.0123456z", true},  {"dornel.ABCDEFGH", false},
+        {"dornel.abc", false},      {"other.abcdefgh", false},  {"dornel.abcdefgh.x", false},
+        {"dornel.filexxxx", false}, {"dornel.linkxxxx", false}, {"dornel.nobodyxx", !asRoot},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(!fs::exists(fs::symlink_status(dir.Path(c.name))), c.removed) << c.name;
+    EXPECT_EQ(ReadBytes(other.Path("stdin")), "theirs\n");
+    EXPECT_TRUE(fs::exists(live.FilePath()));
+}
+
+TEST(LeftoverParts, ACleanerRunningAllTheTimeNeverTakesALiveWritersPartOrFolder) {
+    TempDir dir;
+    const std::string parent = FolderOf(dir);
+    const std::string target = dir.Path("out.csv");
+    // The cleaner's moments to go wrong are short: between a writer's making a file and
+    // locking it, and between its closing the part and renaming it. A cleaner that never stops
+    // meets them again and again.
+    std::atomic<bool> done{false};
+    std::thread cleaner([&] {
+        while (!done) {
+            brisko::RemoveLeftoverParts(target);
+            brisko::RemoveLeftoverScratchFolders(parent);
+        }
+    });
+    int lost = 0;
+    for (int i = 0; i < 400; ++i) {
+        const std::string text = std::to_string(i) + "\n";
+        ReplacementFile part;
+        if (!part.Create(WriteTarget::Resolve(target)) ||
+            std::fputs(text.c_str(), part.Stream()) < 0 || !part.Commit(false) ||
+            ReadBytes(target) != text)
+            ++lost;
+        brisko::ScratchFolder scratch;
+        std::FILE* f = scratch.Create("stdin", {parent})
+                           ? std::fopen(scratch.FilePath().c_str(), "wb")
+                           : nullptr;
+        if (!f || std::fputs(text.c_str(), f) < 0 || std::fclose(f) != 0 ||
+            ReadBytes(scratch.FilePath()) != text)
+            ++lost;
+    }
+    done = true;
+    cleaner.join();
+    EXPECT_EQ(lost, 0);
 }
 
 TEST(ScratchFolder, GoesToTheFirstFolderThatTakesItAndAFailureNamesEachFolderTried) {

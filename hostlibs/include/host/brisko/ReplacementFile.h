@@ -2,24 +2,25 @@
 // beside the target, which takes the target's place only when complete.
 //
 // Leftovers. A process that is killed outright (kill -9, a crash, the power) cannot remove its
-// part files, so the next writer beside the same target removes those whose writer is gone. A
-// writer is known to be gone by a lock that the system drops when the process ends, however it
-// ends:
-// - Linux and other POSIX systems: each writer holds flock(LOCK_EX) on its part file from the
-//   moment it has made it until the part has taken the target's place. A cleaner opens a
-//   candidate, takes the lock without waiting and, only if it got it and the name still names
-//   the file it opened, removes it. A new writer takes its lock and then checks that its name
-//   still names its file, so a cleaner that came between creating and locking costs the writer
-//   only a new name, never its data. Where the file system offers no such locks (flock fails
-//   other than with EWOULDBLOCK), writers go on unlocked and cleaners remove nothing there.
-// - Windows: each writer keeps its part file open without delete sharing until done, and renames
-//   it over the target through that open handle. Deleting fails with a sharing violation while
-//   the handle is open, and the handle goes with the process, so a cleaner simply tries to
-//   delete.
-// Candidates are only names of our own pattern, TARGETNAME.XXXXXXXX.part in the target's folder,
-// X being [0-9a-z]; a link, a FIFO or anything else of that name is left alone, and on POSIX
-// systems so is whatever belongs to another user. Cleaning costs one scan of the folder and
-// never fails what called it.
+// part files or scratch folders, so the next writer beside the same target, and the next scratch
+// folder in the same temporary folder, removes those whose writer is gone. A writer is known to
+// be gone by a lock that the system drops when the process ends, however it ends:
+// - Linux and other POSIX systems: each writer holds flock(LOCK_EX) on its part file, and on its
+//   scratch folder itself (a descriptor of the folder), from the moment it has made it until the
+//   part has taken the target's place or the folder is removed. A cleaner opens a candidate,
+//   takes the lock without waiting and, only if it got it and the name still names the file it
+//   opened, removes it. A new writer takes its lock and then checks that its name still names
+//   its file, so a cleaner that came between creating and locking costs the writer only a new
+//   name, never its data. Where the file system offers no such locks (flock fails other than
+//   with EWOULDBLOCK), writers go on unlocked and cleaners remove nothing there.
+// - Windows: each writer keeps its part file, and a handle of its scratch folder, open without
+//   delete sharing until done; a part is renamed over the target through that open handle.
+//   Deleting fails with a sharing violation while the handle is open, and the handle goes with
+//   the process, so a cleaner simply tries to delete.
+// Candidates are only names of our own pattern: TARGETNAME.XXXXXXXX.part in the target's folder,
+// and dornel.XXXXXXXX folders directly in the temporary folder, X being [0-9a-z]; a link, a
+// FIFO or anything else of that name is left alone, and on POSIX systems so is whatever belongs
+// to another user. Cleaning costs one scan of the folder and never fails what called it.
 #pragma once
 
 #include <cstdint>
@@ -88,7 +89,8 @@ BRISKO_API std::vector<std::string> TemporaryFolders();
 
 /// A new folder (dornel.XXXXXXXX) of this process's own under a temporary folder, for one file
 /// of a chosen name, so that the name says what the file is and no other file can be taken in
-/// its place. The file and the folder go when the object does, or on a signal.
+/// its place. The file and the folder go when the object does, on a signal, or, when this
+/// process was killed, with the next scratch folder made in the same temporary folder.
 class BRISKO_API ScratchFolder {
   public:
     ScratchFolder() = default;
@@ -96,8 +98,9 @@ class BRISKO_API ScratchFolder {
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    /// Makes the folder in the first of folders that takes it. False when none could be made,
-    /// with errno set and Failure() naming each folder tried and why it failed.
+    /// Makes the folder in the first of folders that takes it, after removing the leftover
+    /// scratch folders there (RemoveLeftoverScratchFolders). False when none could be made, with
+    /// errno set and Failure() naming each folder tried and why it failed.
     bool Create(const std::string& fileName,
                 const std::vector<std::string>& folders = TemporaryFolders());
     /// Removes the file and the folder now.
@@ -114,6 +117,8 @@ class BRISKO_API ScratchFolder {
     std::string folder_;
     std::string path_;
     std::string failure_;
+    /// What holds the folder as live: a descriptor on POSIX, a HANDLE on Windows; -1 for none.
+    intptr_t guard_ = -1;
 };
 
 /// Removes the part files that writers to target (a path as WriteTarget::Resolve gives it) left
@@ -121,6 +126,8 @@ class BRISKO_API ScratchFolder {
 /// cannot be read it does nothing. A writer that replaces target by other means than
 /// ReplacementFile calls this before it begins.
 BRISKO_API void RemoveLeftoverParts(const std::string& target) noexcept;
+/// Removes this user's scratch folders in folder, with what is in them, whose process is gone.
+BRISKO_API void RemoveLeftoverScratchFolders(const std::string& folder) noexcept;
 
 /// Files that are to be removed if the process is ended by a signal before it is done with them:
 /// spooled input, temporary output. Up to 64 at once; registration never fails the caller.

@@ -307,14 +307,30 @@ bool MakeHeldFolder(const std::string& parent, std::string& path, intptr_t& guar
             guard = reinterpret_cast<intptr_t>(handle);
             return true;
         }
+        // A cleaner has it, or has removed it already: another name. Anything else would fail
+        // again for every name, each leaving a folder behind.
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_NOT_FOUND &&
+            error != ERROR_PATH_NOT_FOUND) {
+            _wrmdir(Wide(path).c_str());
+            errno = EACCES;
+            return false;
+        }
 #else
         const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0 && HoldNew(fd, path)) {
             guard = fd;
             return true;
         }
-        if (fd >= 0)
+        if (fd >= 0) {
             close(fd);
+        } else if (errno != ENOENT) {
+            // It would fail again for every name, each leaving a folder behind.
+            const int err = errno;
+            rmdir(path.c_str());
+            errno = err;
+            return false;
+        }
 #endif
     }
     errno = EEXIST;

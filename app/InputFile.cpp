@@ -136,11 +136,12 @@ void InputFile::Spool(int fd, bool isDevice) {
 #endif
     if (!spool_.Create(SpoolName(given_)))
         throw std::runtime_error("cannot read '" + given_ +
-                                 "': no temporary folder to spool it in: " + std::strerror(errno));
+                                 "': no temporary folder to spool it in: " + spool_.Failure());
     path_ = spool_.FilePath();
     std::FILE* out = brisko::OpenFile(brisko::RString(path_), "wb");
     if (!out)
-        throw std::runtime_error("cannot spool '" + given_ + "': " + std::strerror(errno));
+        throw std::runtime_error("cannot spool '" + given_ + "' into '" + spool_.Folder() +
+                                 "': " + std::strerror(errno));
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     bool first = true;
     for (;;) {

@@ -10,10 +10,11 @@ namespace dornel::app {
 
 /// The plug-in reads files with a length that it may open more than once. A stream ("-",
 /// /dev/stdin, a FIFO, a process substitution, a terminal, a device) is read to its end into a
-/// file of the same name in a private temporary folder, which is removed when this object goes
-/// (and on SIGINT, SIGTERM and SIGHUP). A device that gives binary data (/dev/zero, /dev/urandom)
-/// never ends: it is refused once its first block is seen. A regular file, a directory or a
-/// missing path is passed on as it is, for the plug-in to judge.
+/// file of the same name in a private temporary folder (brisko::ScratchFolder: under TMPDIR, else
+/// /tmp), which is removed when this object goes, on SIGINT, SIGTERM and SIGHUP, and after a
+/// kill -9 by the next spool in the same temporary folder. A device that gives binary data
+/// (/dev/zero, /dev/urandom) never ends: it is refused once its first block is seen. A regular
+/// file, a directory or a missing path is passed on as it is, for the plug-in to judge.
 class InputFile {
   public:
     /// Spools a stream; throws std::runtime_error naming the input when it cannot be read.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include "host/brisko/File.h"
 #include "host/brisko/RString.h"
@@ -21,7 +22,9 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <climits>
@@ -61,12 +64,39 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool RenameOver(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
+std::string Narrow(const wchar_t* text) {
+    RString r;
+    r.FromWide(reinterpret_cast<const char16_t*>(text));
+    return r.str();
+}
+
+/// Renames a file through a handle of it that has DELETE access, so that it is never without an
+/// open handle, and so never free for a cleaner to delete, on its way to the target.
+bool RenameOpenFile(HANDLE handle, const std::string& to) {
+    const std::wstring wide = Wide(to);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        errno = ENOENT;
+        return false;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        errno = ENOENT;
+        return false;
+    }
+    full.resize(length);
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (full.size() + 1) * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(full.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, full.c_str(), (full.size() + 1) * sizeof(wchar_t));
     // A reader that has the target open makes the rename fail for a moment; try again.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                       static_cast<DWORD>(buffer.size())))
             return true;
         const DWORD error = GetLastError();
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
@@ -75,10 +105,8 @@ bool RenameOver(const std::string& from, const std::string& to) {
     }
     errno = EACCES;
     return false;
-#else
-    return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
 }
+#endif
 
 void Unlink(const std::string& path) {
 #if defined(_WIN32)
@@ -157,7 +185,253 @@ std::string RandomPart() {
     return part;
 }
 
+/// Whether name is prefix, eight characters such as RandomPart makes, and suffix.
+bool IsOurName(const std::string& name, const std::string& prefix, const std::string& suffix) {
+    if (name.size() != prefix.size() + 8 + suffix.size() ||
+        name.compare(0, prefix.size(), prefix) ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix))
+        return false;
+    for (size_t i = prefix.size(); i < prefix.size() + 8; ++i)
+        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z')))
+            return false;
+    return true;
+}
+
+constexpr const char* kScratchName = "dornel";
+
+#if !defined(_WIN32)
+/// Takes the lock of a file or folder this process has just made at path, and checks that path
+/// still names it: a cleaner may have taken it for a dead writer's between the making and the
+/// lock, and then removes it or has removed it. False when it is lost so; the caller closes fd
+/// and makes another.
+bool HoldNew(int fd, const std::string& path) {
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        // Where the file system has no such locks, no cleaner can take it either.
+        return errno != EWOULDBLOCK;
+    }
+    struct stat mine, named;
+    return fstat(fd, &mine) == 0 && lstat(path.c_str(), &named) == 0 &&
+           mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+/// Removes what a dead process's scratch folder holds; fd is the folder, locked.
+void EmptyFolder(int fd) {
+    const int listing = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (listing < 0)
+        return;
+    DIR* dir = fdopendir(listing);
+    if (!dir) {
+        close(listing);
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            unlinkat(fd, entry->d_name, 0);
+    }
+    closedir(dir);
+}
+
+/// Removes parent/name, a regular file or (folder) a folder of this user's, if no live process
+/// holds its lock. A link, a device or a FIFO under such a name is never opened.
+void RemoveIfUnheld(int parent, const char* name, bool folder) {
+    struct stat named;
+    if (fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) != 0 || named.st_uid != geteuid() ||
+        !(folder ? S_ISDIR(named.st_mode) : S_ISREG(named.st_mode)))
+        return;
+    const int common = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    // Some file systems lend exclusive locks only to a descriptor open for writing.
+    int fd = openat(parent, name, common | (folder ? O_RDONLY | O_DIRECTORY : O_RDWR));
+    if (fd < 0 && !folder && errno == EACCES)
+        fd = openat(parent, name, common | O_RDONLY);
+    if (fd < 0)
+        return;
+    struct stat opened;
+    if (fstat(fd, &opened) == 0 && SameFile(opened, named) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        fstatat(parent, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named)) {
+        if (folder)
+            EmptyFolder(fd);
+        unlinkat(parent, name, folder ? AT_REMOVEDIR : 0);
+    }
+    close(fd);
+}
+
+/// Calls remove(parent descriptor, name) for every name in folder that matches.
+template <class Match, class Remove>
+void ScanFolder(const std::string& folder, Match&& match, Remove&& remove) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir))
+        if (match(entry->d_name))
+            remove(dirfd(dir), entry->d_name);
+    closedir(dir);
+}
+#else
+/// Calls remove(path, found) for every name in folder that matches; links and other reparse
+/// points are passed over.
+template <class Match, class Remove>
+void ScanFolder(const std::string& folder, Match&& match, Remove&& remove) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(Wide(folder + "/*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
+        const std::string name = Narrow(found.cFileName);
+        if (match(name))
+            remove(folder + "/" + name, found);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+#endif
+
+/// Makes a scratch folder in parent and holds it as live; false with errno set.
+bool MakeHeldFolder(const std::string& parent, std::string& path, intptr_t& guard) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (!CreateUniqueFolder(parent, kScratchName, path))
+            return false;
+#if defined(_WIN32)
+        // Without delete sharing, nobody can remove the folder while this handle is open.
+        const HANDLE handle =
+            CreateFileW(Wide(path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            guard = reinterpret_cast<intptr_t>(handle);
+            return true;
+        }
+        // A cleaner has it, or has removed it already: another name. Anything else would fail
+        // again for every name, each leaving a folder behind.
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_NOT_FOUND &&
+            error != ERROR_PATH_NOT_FOUND) {
+            _wrmdir(Wide(path).c_str());
+            errno = EACCES;
+            return false;
+        }
+#else
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0 && HoldNew(fd, path)) {
+            guard = fd;
+            return true;
+        }
+        if (fd >= 0) {
+            close(fd);
+        } else if (errno != ENOENT) {
+            // It would fail again for every name, each leaving a folder behind.
+            const int err = errno;
+            rmdir(path.c_str());
+            errno = err;
+            return false;
+        }
+#endif
+    }
+    errno = EEXIST;
+    return false;
+}
+
+void ReleaseGuard(intptr_t& guard) {
+    if (guard == -1)
+        return;
+#if defined(_WIN32)
+    CloseHandle(reinterpret_cast<HANDLE>(guard));
+#else
+    close(static_cast<int>(guard));
+#endif
+    guard = -1;
+}
+
 }  // namespace
+
+void RemoveLeftoverParts(const std::string& target) noexcept {
+    try {
+        const std::string prefix = NameOf(target) + ".";
+        const auto match = [&](const std::string& name) {
+            return IsOurName(name, prefix, ".part");
+        };
+#if defined(_WIN32)
+        // A live writer's part is open without delete sharing, so deleting it fails.
+        ScanFolder(FolderOf(target), match,
+                   [](const std::string& path, const WIN32_FIND_DATAW& found) {
+                       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                           DeleteFileW(Wide(path).c_str());
+                   });
+#else
+        ScanFolder(FolderOf(target), match,
+                   [](int parent, const char* name) { RemoveIfUnheld(parent, name, false); });
+#endif
+    } catch (...) {
+        // Leftovers stay for another time; the write goes on.
+    }
+}
+
+void RemoveLeftoverScratchFolders(const std::string& folder) noexcept {
+    try {
+        const std::string prefix = std::string(kScratchName) + ".";
+        const auto match = [&](const std::string& name) { return IsOurName(name, prefix, ""); };
+#if defined(_WIN32)
+        ScanFolder(folder, match, [](const std::string& path, const WIN32_FIND_DATAW& found) {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                return;
+            // Asking for delete access fails while the folder's own process holds it open.
+            const HANDLE handle = CreateFileW(
+                Wide(path).c_str(), DELETE | FILE_LIST_DIRECTORY,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (handle == INVALID_HANDLE_VALUE)
+                return;
+            ScanFolder(
+                path, [](const std::string& name) { return name != "." && name != ".."; },
+                [](const std::string& inside, const WIN32_FIND_DATAW& entry) {
+                    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                        DeleteFileW(Wide(inside).c_str());
+                });
+            // Its one member is named like the DeleteFile macro; left unnamed here.
+            FILE_DISPOSITION_INFO gone = {TRUE};
+            SetFileInformationByHandle(handle, FileDispositionInfo, &gone, sizeof gone);
+            CloseHandle(handle);
+        });
+#else
+        ScanFolder(folder, match,
+                   [](int parent, const char* name) { RemoveIfUnheld(parent, name, true); });
+#endif
+    } catch (...) {
+        // Leftovers stay for another time; the scratch folder is made all the same.
+    }
+}
+
+std::vector<std::string> TemporaryFolders() {
+    std::vector<std::string> folders;
+#if defined(_WIN32)
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = GetTempPathW(MAX_PATH + 2, buffer);
+    if (length > 0 && length < MAX_PATH + 2) {
+        std::string path = Narrow(buffer);
+        while (path.size() > 3 && (path.back() == '\\' || path.back() == '/'))
+            path.pop_back();
+        folders.push_back(path);
+    }
+#else
+    const char* given = std::getenv("TMPDIR");
+    if (given && *given) {
+        std::string path = given;
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        folders.push_back(path);
+    }
+    // What other tools fall back on; never the working folder, which may be anything.
+    if (folders.empty() || folders.front() != "/tmp")
+        folders.push_back("/tmp");
+#endif
+    return folders;
+}
 
 bool CreateUniqueFolder(const std::string& parent, const std::string& name, std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -181,16 +455,41 @@ int CreateUniqueFile(const std::string& folder, const std::string& name, const s
         path = (folder == "." ? std::string() : folder + "/") + name + "." + RandomPart() + "." +
                suffix;
 #if defined(_WIN32)
-        const int fd = _wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                              _S_IREAD | _S_IWRITE);
         (void)mode;
+        // Shared for reading only: nobody can delete or rename it while it is open, and the
+        // delete access lets the owner rename it without closing it first.
+        const HANDLE handle =
+            CreateFileW(Wide(path).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                continue;
+            errno = error == ERROR_ACCESS_DENIED                                   ? EACCES
+                    : error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ? ENOENT
+                    : error == ERROR_DISK_FULL                                     ? ENOSPC
+                                                                                   : EIO;
+            return -1;
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(handle);
+            DeleteFileW(Wide(path).c_str());
+            errno = EMFILE;
+            return -1;
+        }
+        return fd;
 #else
         const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-#endif
-        if (fd >= 0)
-            return fd;
+        if (fd >= 0) {
+            if (HoldNew(fd, path))
+                return fd;
+            close(fd);
+            continue;
+        }
         if (errno != EEXIST)
             return -1;
+#endif
     }
     errno = EEXIST;
     return -1;
@@ -206,6 +505,7 @@ bool ReplacementFile::Create(const WriteTarget& target) {
     // A new file gets what the umask allows; an existing one is given its own mode on commit,
     // and until then nobody else may read what is being written.
     const uint32_t mode = target.exists ? 0600 : 0666;
+    RemoveLeftoverParts(target.path);
     const int fd =
         CreateUniqueFile(FolderOf(target.path), NameOf(target.path), "part", mode, path_);
     if (fd < 0)
@@ -214,7 +514,9 @@ bool ReplacementFile::Create(const WriteTarget& target) {
 #if defined(_WIN32)
     file_ = _fdopen(fd, "wb");
 #else
-    file_ = fdopen(fd, "wb");
+    // The stream is closed before the rename, and the part must not look abandoned meanwhile.
+    lock_ = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    file_ = lock_ >= 0 ? fdopen(fd, "wb") : nullptr;
 #endif
     if (!file_) {
         const int err = errno;
@@ -251,11 +553,20 @@ bool ReplacementFile::Commit(bool sync) {
                           static_cast<gid_t>(target_.group));
     }
 #endif
+#if defined(_WIN32)
+    if (ok &&
+        !RenameOpenFile(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))), target_.path))
+        ok = false, err = errno;
     if (std::fclose(file_) != 0 && ok)
         ok = false, err = errno;
     file_ = nullptr;
-    if (ok && !RenameOver(path_, target_.path))
+#else
+    if (std::fclose(file_) != 0 && ok)
         ok = false, err = errno;
+    file_ = nullptr;
+    if (ok && std::rename(path_.c_str(), target_.path.c_str()) != 0)
+        ok = false, err = errno;
+#endif
     if (!ok) {
         Discard();
         errno = err;
@@ -263,6 +574,10 @@ bool ReplacementFile::Commit(bool sync) {
     }
     UnregisterPendingFile(path_);
     path_.clear();
+#if !defined(_WIN32)
+    close(lock_);
+    lock_ = -1;
+#endif
     return true;
 }
 
@@ -276,24 +591,40 @@ void ReplacementFile::Discard() {
         UnregisterPendingFile(path_);
         path_.clear();
     }
+#if !defined(_WIN32)
+    if (lock_ >= 0) {
+        close(lock_);
+        lock_ = -1;
+    }
+#endif
 }
 
 ScratchFolder::~ScratchFolder() {
     Remove();
 }
 
-bool ScratchFolder::Create(const std::string& fileName) {
+bool ScratchFolder::Create(const std::string& fileName, const std::vector<std::string>& folders) {
     Remove();
-    std::error_code ec;
-    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-    if (!CreateUniqueFolder(ec ? std::string(".") : temp.string(), "dornel", folder_)) {
-        folder_.clear();
-        return false;
+    failure_.clear();
+    int err = ENOENT;
+    for (const std::string& parent : folders) {
+        RemoveLeftoverScratchFolders(parent);
+        if (MakeHeldFolder(parent, folder_, guard_)) {
+            failure_.clear();
+            RegisterPendingFile(folder_);
+            path_ = folder_ + "/" + fileName;
+            RegisterPendingFile(path_);
+            return true;
+        }
+        err = errno;
+        failure_ += (failure_.empty() ? "cannot create a folder in '" : "; nor in '") + parent +
+                    "': " + std::strerror(err);
     }
-    RegisterPendingFile(folder_);
-    path_ = folder_ + "/" + fileName;
-    RegisterPendingFile(path_);
-    return true;
+    if (folders.empty())
+        failure_ = "the system names no temporary folder";
+    folder_.clear();
+    errno = err;
+    return false;
 }
 
 void ScratchFolder::Remove() noexcept {
@@ -301,6 +632,8 @@ void ScratchFolder::Remove() noexcept {
         return;
     RemoveFile(RString(path_));
     UnregisterPendingFile(path_);
+    // Windows removes no folder that is held open, this process's own hold included.
+    ReleaseGuard(guard_);
     std::error_code ec;
     std::filesystem::remove(std::filesystem::path(folder_), ec);
     UnregisterPendingFile(folder_);

@@ -313,3 +313,173 @@ TEST(HostContract, APluginPathThatIsNoLibrarySaysWhatItIs) {
 }  // namespace
 }  // namespace dornel::test
 #endif
+
+// What killed processes leave behind, and where spools go when TMPDIR is no help.
+#if !defined(_WIN32)
+namespace dornel::test {
+namespace {
+
+/// Writes a CSV of the given number of lines, large enough to kill a process in the middle of it.
+const char* const kMakeCsv =
+    R"sh(awk -v n="$1" 'BEGIN { for (i = 0; i < n; i++) printf "%d,%d.5,text %d,\"q,%d\"\n", i, i, i, i }')sh";
+
+std::string MakeCsv(const std::string& lines, const std::string& file) {
+    return std::string("set -- ") + lines + "\n" + kMakeCsv + " > " + file + "\n";
+}
+
+TEST(Leftovers, PartsOfKilledExportsGoWithTheNextExportToTheTarget) {
+    TempDir dir;
+    // Each round is killed while it writes its part, after a random share of the write; the
+    // next round's export clears it, and one more export after the last leaves only the target.
+    const RunResult r = RunScript(dir.Path(""), MakeCsv("1000000", "big.csv") + R"sh(
+"$DORNEL" convert big.csv whole.txt || echo "reference failed"
+most=0
+for round in $(seq 1 10); do
+    "$DORNEL" convert big.csv out.txt & pid=$!
+    for i in $(seq 1 1000); do
+        ls -l /proc/$pid/fd 2>/dev/null | grep -q 'out\.txt\.[0-9a-z]\{8\}\.part' && break
+        sleep 0.005
+    done
+    sleep "0.$(printf %03d $((RANDOM % 200)))"
+    kill -9 $pid; wait $pid 2>/dev/null
+    left=$(ls | grep -c '^out\.txt\.[0-9a-z]\{8\}\.part$')
+    [ "$left" -gt "$most" ] && most=$left
+done
+echo "left=$left most=$most"
+"$DORNEL" convert big.csv out.txt || echo "final export failed"
+ls
+cmp -s out.txt whole.txt || echo "out.txt is not whole"
+)sh");
+    EXPECT_EQ(r.out, "left=1 most=1\nbig.csv\nout.txt\nwhole.txt\n") << r.err;
+}
+
+TEST(Leftovers, ExportsToOneTargetAtOnceAllSucceedAndLeaveItWhole) {
+    TempDir dir;
+    // Every export clears the parts whose writers are gone as it begins: the nine others' must
+    // be seen to live, so that each can take the target's place in turn.
+    const RunResult r = RunScript(dir.Path(""), MakeCsv("200000", "mid.csv") + R"sh(
+"$DORNEL" convert mid.csv whole.txt || echo "reference failed"
+failed=0
+for round in 1 2; do
+    pids=()
+    for i in $(seq 1 10); do
+        "$DORNEL" convert mid.csv out.txt 2>>errors.txt & pids+=($!)
+    done
+    for p in "${pids[@]}"; do wait "$p" || failed=$((failed + 1)); done
+    cmp -s out.txt whole.txt || echo "round $round: out.txt is not whole"
+done
+echo "failed=$failed"
+ls
+)sh");
+    EXPECT_EQ(r.out, "failed=0\nerrors.txt\nmid.csv\nout.txt\nwhole.txt\n")
+        << r.err << ReadBytes(dir.Path("errors.txt"));
+}
+
+TEST(Leftovers, AStoreSaveClearsWhatKilledSavesLeftBesideTheStoreAndNothingElse) {
+    TempDir dir;
+    // What a save killed outright leaves: a part under the store's name that nobody holds.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+"$DORNEL" --store s.json options set A 1 --type int || echo "first save failed"
+printf '{"half' > s.json.k1ll3d00.part
+printf '{"half' > s.json.abcdefgh.part
+printf 'mine' > s.json.part
+printf 'other' > t.json.abcdefgh.part
+"$DORNEL" --store s.json options set B 2 --type int || echo "second save failed"
+ls | grep -v '^s\.json\.lock$'
+"$DORNEL" --store s.json options list
+)sh");
+    EXPECT_EQ(r.out, "s.json\ns.json.part\nt.json.abcdefgh.part\nA=1 (int)\nB=2 (int)\n") << r.err;
+}
+
+TEST(Leftovers, SpoolsOfKilledImportsGoWithTheNextSpoolAndALiveOneStays) {
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), MakeCsv("1000000", "big.csv") + R"sh(
+export TMPDIR="$PWD/tmp"; mkdir tmp
+# Waits until process $1 has a spool folder open.
+spooling() {
+    for i in $(seq 1 1000); do
+        ls -l /proc/$1/fd 2>/dev/null | grep -q '/tmp/dornel\.[0-9a-z]\{8\}' && return
+        sleep 0.005
+    done
+}
+most=0
+for round in $(seq 1 5); do
+    cat big.csv | "$DORNEL" import - --format none & pid=$!
+    spooling $pid
+    sleep "0.0$((RANDOM % 10))"
+    kill -9 $pid; wait $pid 2>/dev/null
+    left=$(ls tmp | wc -l)
+    [ "$left" -gt "$most" ] && most=$left
+done
+echo "left=$left most=$most"
+# A spool whose input is still coming in lives while another spool clears the dead ones.
+{ printf 'a,b\n'; sleep 1; printf '1,2\n'; } |
+    "$DORNEL" import - --kind csv --format csv > live.txt & live=$!
+spooling $live
+printf 'x\n' | "$DORNEL" import - --kind csv --format none || echo "second spool failed"
+wait $live || echo "live spool failed"
+cat live.txt
+ls -A tmp
+)sh");
+    EXPECT_EQ(r.out, "left=1 most=1\na,b\n1,2\n") << r.err;
+}
+
+TEST(Environment, ASpoolWithoutAUsableTmpdirGoesUnderTmpNeverTheWorkingFolder) {
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+mkdir work; echo x > file
+for tmpdir in "$PWD/nosuch" "$PWD/file" ""; do
+    (
+        cd work
+        { printf 'a,b\n'; sleep 0.3; printf '1,2\n'; } |
+            TMPDIR="$tmpdir" "$DORNEL" import - --kind csv --format none & pid=$!
+        where=
+        for i in $(seq 1 200); do
+            where=$(ls -l /proc/$pid/fd 2>/dev/null | grep -o '/[^ ]*/dornel\.[0-9a-z]\{8\}' | head -1)
+            [ -n "$where" ] && break
+            sleep 0.005
+        done
+        echo "'$tmpdir' spools in ${where%/dornel.*}; the working folder holds '$(ls -A)'"
+        wait $pid || echo "the import failed"
+    )
+done
+)sh");
+    const std::string base = dir.Path("");
+    EXPECT_EQ(r.out, "'" + base + "nosuch' spools in /tmp; the working folder holds ''\n'" + base +
+                         "file' spools in /tmp; the working folder holds ''\n"
+                         "'' spools in /tmp; the working folder holds ''\n")
+        << r.err;
+}
+
+TEST(Environment, WithNoTemporaryFolderToWriteInTheMessageNamesEachFolderTried) {
+    TempDir dir;
+    // A read-only folder for root: a read-only mount, in a mount namespace of the test's own.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+unshare -m true 2>/dev/null || { echo "no mount namespace"; exit 0; }
+mkdir ro
+unshare -m bash -c '
+mount -t tmpfs -o ro none "$PWD/ro" || exit 1
+printf "a,b\n" | TMPDIR="$PWD/ro" "$DORNEL" import - --kind csv --format none &&
+    echo "a read-only TMPDIR is passed over"
+mount --rbind /tmp /tmp && mount -o remount,bind,ro /tmp || exit 1
+printf "a,b\n" | TMPDIR="$PWD/ro" "$DORNEL" import - --kind csv --format none
+printf "a,b\n" | TMPDIR=/nosuch "$DORNEL" import - --kind csv --format none
+printf "a,b\n" | TMPDIR= "$DORNEL" import - --kind csv --format none
+echo "exit=$?"
+'
+)sh");
+    if (r.out == "no mount namespace\n")
+        GTEST_SKIP() << "this system lends no mount namespace to make a read-only folder";
+    EXPECT_EQ(r.out, "a read-only TMPDIR is passed over\nexit=1\n") << r.err;
+    const std::string said = "dornel: cannot read '-': no temporary folder to spool it in: ";
+    const std::string ro = dir.Path("ro");
+    EXPECT_EQ(r.err, said + "cannot create a folder in '" + ro +
+                         "': Read-only file system; nor in '/tmp': Read-only file system\n" + said +
+                         "cannot create a folder in '/nosuch': No such file or directory; nor in "
+                         "'/tmp': Read-only file system\n" +
+                         said + "cannot create a folder in '/tmp': Read-only file system\n");
+}
+
+}  // namespace
+}  // namespace dornel::test
+#endif

@@ -9,15 +9,19 @@ namespace dornel::app {
 namespace {
 
 constexpr size_t kBatchCells = 16384;
-constexpr size_t kBatchesUnderWay = 6;
+// Six on their way, one being filled, one being stored.
+constexpr size_t kBatches = 8;
 // The builder sleeps until this many batches wait: each wake-up has a cost of its own.
 constexpr size_t kBatchesPerWake = 3;
 
 }  // namespace
 
-SheetBuilder::SheetBuilder(Worksheet& sheet, bool threaded) : sheet_(sheet) {
+SheetBuilder::SheetBuilder(Worksheet& sheet, bool threaded)
+    : sheet_(sheet), batches_(kBatches, kBatchesPerWake) {
     if (!threaded)
         return;
+    bool made;
+    batches_.Acquire(filling_, made);
     filling_.entries.resize(kBatchCells);
     try {
         thread_ = std::thread([this] { Run(); });
@@ -56,70 +60,49 @@ void SheetBuilder::Take(const qorvix::TrBase& record) {
 }
 
 void SheetBuilder::Send() {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return sent_.size() < kBatchesUnderWay || failure_; });
-    sent_.push_back(std::move(filling_));
-    if (!spare_.empty()) {
-        filling_ = std::move(spare_.back());
-        spare_.pop_back();
-    } else {
-        filling_ = Batch();
-        filling_.entries.resize(kBatchCells);
+    bool made = false;
+    if (failed_ || !batches_.Send(std::move(filling_)) || !batches_.Acquire(filling_, made)) {
+        // Storing failed; Finish tells why. One batch is kept to be filled and dropped.
+        failed_ = true;
+        made = filling_.entries.size() != kBatchCells;
     }
-    changed_.notify_all();
+    filling_.count = 0;
+    filling_.texts.clear();
+    if (made)
+        filling_.entries.resize(kBatchCells);
 }
 
 void SheetBuilder::Run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        if (sent_.empty())
-            changed_.wait(lock, [this] { return sent_.size() >= kBatchesPerWake || closing_; });
-        if (sent_.empty())
-            return;
-        Batch batch = std::move(sent_.front());
-        sent_.erase(sent_.begin());
-        const bool failed = failure_ != nullptr;
-        lock.unlock();
-        std::exception_ptr failure;
+    Batch batch;
+    bool failed = false;
+    while (batches_.Take(batch)) {
         try {
-            if (!failed) {
-                for (size_t i = 0; i < batch.count; ++i) {
-                    const Entry& e = batch.entries[i];
-                    const std::string_view text =
-                        e.cell.kind == Cell::Text
-                            ? std::string_view(batch.texts)
-                                  .substr(e.cell.textOffset, e.cell.textLength)
-                            : std::string_view();
-                    sheet_.Store(static_cast<size_t>(e.row), static_cast<size_t>(e.col), e.cell,
-                                 text);
-                }
+            for (size_t i = 0; i < batch.count && !failed; ++i) {
+                const Entry& e = batch.entries[i];
+                const std::string_view text =
+                    e.cell.kind == Cell::Text
+                        ? std::string_view(batch.texts).substr(e.cell.textOffset, e.cell.textLength)
+                        : std::string_view();
+                sheet_.Store(static_cast<size_t>(e.row), static_cast<size_t>(e.col), e.cell, text);
             }
         } catch (...) {
-            failure = std::current_exception();
+            failed = true;
+            batches_.Fail(std::current_exception());
+            batches_.Stop();
         }
-        batch.count = 0;
-        batch.texts.clear();
-        lock.lock();
-        if (failure && !failure_)
-            failure_ = failure;
-        spare_.push_back(std::move(batch));
-        changed_.notify_all();
+        batches_.GiveBack(std::move(batch));
     }
 }
 
 void SheetBuilder::Finish() {
     if (thread_.joinable()) {
-        if (filling_.count > 0)
-            Send();
-        {
-            std::lock_guard lock(mutex_);
-            closing_ = true;
-        }
-        changed_.notify_all();
+        if (filling_.count > 0 && !failed_)
+            batches_.Send(std::move(filling_));
+        batches_.Close();
         thread_.join();
+        if (const std::exception_ptr failure = batches_.Failure())
+            std::rethrow_exception(failure);
     }
-    if (failure_)
-        std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 }  // namespace dornel::app

@@ -1,15 +1,13 @@
 // Fills the host's worksheet on a thread of its own while an import goes on.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <exception>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Worksheet.h"
+#include "host/brisko/BatchQueue.h"
 
 namespace dornel::app {
 
@@ -54,12 +52,8 @@ class SheetBuilder : public RecordSink {
     Worksheet& sheet_;
     CellReader reader_;
     Batch filling_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Batch> sent_;   // waiting for the builder, oldest first
-    std::vector<Batch> spare_;  // stored, kept for their buffers
-    bool closing_ = false;
-    std::exception_ptr failure_;
+    bool failed_ = false;  // storing failed: the cells that follow are dropped
+    brisko::BatchQueue<Batch> batches_;
     std::thread thread_;
 };
 

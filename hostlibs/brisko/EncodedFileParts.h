@@ -3,15 +3,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <exception>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "host/brisko/BatchQueue.h"
 #include "host/brisko/EncodedBufferedFile.h"
 #include "host/brisko/Exception.h"
 #include "host/brisko/ReplacementFile.h"
@@ -20,8 +18,7 @@
 namespace brisko {
 
 extern std::atomic<size_t> defaultBlockSize;
-// Blocks decoded ahead of the reader. The thread sleeps until half of them are free again, so
-// that it is woken once per several blocks: a wake-up costs more than decoding a small block.
+// Blocks decoded ahead of the reader.
 constexpr size_t kBlocksAhead = 8;
 // Output: encoded into a block of kOutCapacity bytes, written out once kOutFlushAt are there.
 // A piece of kOutPieceUnits units always fits in what is left.
@@ -54,8 +51,6 @@ class CEncodedBufferedFile::Output {
 class CEncodedBufferedFile::ReadAhead {
   public:
     explicit ReadAhead(CEncodedBufferedFile& file) : file_(file) {
-        for (size_t i = 0; i < kBlocksAhead; ++i)
-            free_.emplace_back().units.assign(file.units_.size(), 0);
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -64,12 +59,9 @@ class CEncodedBufferedFile::ReadAhead {
     /// Hands the reader the next block in exchange for its current buffer; 0 at the end.
     /// Throws what decoding the block threw.
     size_t Take(std::vector<char16_t>& units, int64_t& start, int64_t& end) {
-        if (finished_)
+        Block block;
+        if (finished_ || !blocks_.Take(block))
             return 0;
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return !ready_.empty(); });
-        Block block = std::move(ready_.front());
-        ready_.pop_front();
         const size_t count = block.count;
         if (count == 0)
             finished_ = true;
@@ -79,9 +71,7 @@ class CEncodedBufferedFile::ReadAhead {
             end = block.end;
         }
         const std::exception_ptr error = std::move(block.error);
-        free_.push_back(std::move(block));
-        lock.unlock();
-        changed_.notify_all();
+        blocks_.GiveBack(std::move(block));
         if (error)
             std::rethrow_exception(error);
         return count;
@@ -91,14 +81,11 @@ class CEncodedBufferedFile::ReadAhead {
     /// when it has taken them all.
     int64_t Stop() {
         if (thread_.joinable()) {
-            {
-                std::lock_guard lock(mutex_);
-                stop_ = true;
-            }
-            changed_.notify_all();
+            blocks_.Stop();
             thread_.join();
         }
-        return ready_.empty() ? -1 : ready_.front().start;
+        Block first;
+        return blocks_.TryTake(first) ? first.start : -1;
     }
 
   private:
@@ -111,18 +98,11 @@ class CEncodedBufferedFile::ReadAhead {
     };
 
     void Run() {
-        for (;;) {
-            Block block;
-            {
-                std::unique_lock lock(mutex_);
-                if (free_.empty())
-                    changed_.wait(lock,
-                                  [this] { return free_.size() >= kBlocksAhead / 2 || stop_; });
-                if (stop_)
-                    return;
-                block = std::move(free_.back());
-                free_.pop_back();
-            }
+        Block block;
+        bool made;
+        while (blocks_.Acquire(block, made)) {
+            if (made)
+                block.units.assign(file_.units_.size(), 0);
             block.start = file_.position_ - static_cast<int64_t>(file_.carry_);
             block.error = nullptr;
             try {
@@ -133,22 +113,15 @@ class CEncodedBufferedFile::ReadAhead {
                 block.error = std::current_exception();
             }
             const bool last = block.count == 0;
-            {
-                std::lock_guard lock(mutex_);
-                ready_.push_back(std::move(block));
-            }
-            changed_.notify_all();
-            if (last)
+            if (!blocks_.Send(std::move(block)) || last)
                 return;
         }
     }
 
     CEncodedBufferedFile& file_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Block> ready_;  // decoded, in file order
-    std::vector<Block> free_;  // buffers to decode into
-    bool stop_ = false;
+    // The thread sleeps until half the blocks are free again, so that it is woken once per
+    // several blocks: a wake-up costs more than decoding a small block.
+    BatchQueue<Block> blocks_{kBlocksAhead, 1, kBlocksAhead / 2};
     bool finished_ = false;  // the reader has taken the last block
     std::thread thread_;
 };

@@ -103,6 +103,147 @@ std::string Activity(const Settings& s, bool import, bool exportCmd, bool conver
 
 }  // namespace
 
+namespace {
+
+/// The subcommands of the command line; parsed() tells which one was given.
+struct Commands {
+    CLI::App* import;
+    CLI::App* probe;
+    CLI::App* exportCmd;
+    CLI::App* convert;
+    CLI::App* list;
+    CLI::App* get;
+    CLI::App* set;
+    CLI::App* listing;
+};
+
+/// The commands that move data: import, probe, export and convert.
+void AddDataCommands(CLI::App& app, Settings& s, Commands& c) {
+    c.import = app.add_subcommand("import", "import FILE and show the worksheet");
+    c.import->add_option("FILE", s.file, "the file to import")->required();
+    AddSessionOptions(*c.import, s);
+    c.import->add_flag("--from-memory", s.fromMemory, "import the file's bytes as a memory block");
+    c.import
+        ->add_option("--format", s.format, "table, csv, json, or none (keep the worksheet only)")
+        ->check(CLI::IsMember({"table", "csv", "json", "none"}));
+
+    c.probe = app.add_subcommand("probe", "print the answer of ProbeFile for FILE");
+    c.probe->add_option("FILE", s.file, "the file to probe")->required();
+    c.probe->add_option("--key", s.key, "the format key: dat, csv, txt, blnw or bnaw");
+    c.probe->add_option("--kind", s.kind, "the factory's kind");
+
+    c.exportCmd = app.add_subcommand("export", "export the records of a file to OUT");
+    c.exportCmd->add_option("OUT", s.output, "the file to write")->required();
+    c.exportCmd->add_option("--records", s.records, "export records, one JSON object a line")
+        ->required();
+    AddSessionOptions(*c.exportCmd, s);
+    c.exportCmd->add_flag("--to-memory", s.toMemory,
+                          "have the block delivered through TrInitWksExp and write it to OUT");
+
+    c.convert = app.add_subcommand("convert", "import IN, then export it to OUT");
+    c.convert->add_option("IN", s.file, "the file to import")->required();
+    c.convert->add_option("OUT", s.output, "the file to write")->required();
+    c.convert->add_option("--import-kind", s.importKind, "csv, txt, dat, bna or bln");
+    c.convert->add_option("--export-kind", s.exportKind, "csv, txt, dat, bna or bln");
+    c.convert->add_option("--import-options", s.importOptions, "host option string of the import")
+        ->each([&s](const std::string&) { s.importOptionsGiven = true; });
+    c.convert->add_option("--export-options", s.exportOptions, "host option string of the export")
+        ->each([&s](const std::string&) { s.exportOptionsGiven = true; });
+    c.convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
+    c.convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
+    c.convert->add_option("--cancel-progress", s.cancelProgress,
+                          "answer false to the N-th progress query");
+}
+
+/// The commands of the option store.
+void AddOptionCommands(CLI::App& app, Settings& s, Commands& c) {
+    CLI::App* options = app.add_subcommand("options", "the option store");
+    options->require_subcommand(1);
+    c.list = options->add_subcommand("list", "print the options of one scope");
+    c.list->add_flag("--all", s.allScopes, "print every scope's options, each with its scope");
+    c.get = options->add_subcommand("get", "print one option's value");
+    c.get->add_option("NAME", s.optionName)->required();
+    c.set = options->add_subcommand("set", "save an option in the store");
+    c.set->add_option("NAME", s.optionName)->required();
+    c.set->add_option("VALUE", s.optionValue)->required();
+    c.set->add_option("--type", s.optionType, "bool, int, uint or text (default: guessed)");
+    for (CLI::App* scoped : {c.list, c.get, c.set}) {
+        scoped->add_option("--direction", s.direction,
+                           "import or export: with --kind, one filter's scope");
+        scoped->add_option("--kind", s.kind,
+                           "csv, txt, dat, bna or bln (default: the shared scope)");
+    }
+    c.listing = options->add_subcommand("listing", "print a filter's option listing");
+    c.listing->add_option("--direction", s.direction, "import or export");
+    c.listing->add_option("--kind", s.kind, "csv, txt, dat, bna or bln");
+}
+
+Commands DescribeCommandLine(CLI::App& app, Settings& s) {
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.add_option("--plugin", s.plugin, "the plug-in library to load");
+    app.add_option("--store", s.store, "the option store file");
+    app.add_option("--set", s.sets, "NAME=VALUE put into the store for this run (repeatable)");
+    app.add_option("--acp", s.acp, "the system ANSI code page of the host libraries");
+    app.add_flag("--trace", s.trace, "print the JSON Lines trace instead of the view");
+    Commands c{};
+    AddDataCommands(app, s, c);
+    AddOptionCommands(app, s, c);
+    return c;
+}
+
+/// Runs the command given, with the defaults that need the environment filled in.
+int RunCommand(const Commands& c, Settings& s) {
+    if (s.store.empty())
+        s.store = DefaultStorePath();
+    if (s.plugin.empty())
+        s.plugin = PluginLibrary::DefaultPath();
+    if (s.acp >= 0)
+        brisko::SetSystemCodePage(static_cast<uint32_t>(s.acp));
+    int code = kExitUsage;
+    if (c.import->parsed())
+        code = RunImport(s);
+    else if (c.probe->parsed())
+        code = RunProbe(s);
+    else if (c.exportCmd->parsed())
+        code = RunExport(s);
+    else if (c.convert->parsed())
+        code = RunConvert(s);
+    else if (c.list->parsed())
+        code = RunOptionsList(s);
+    else if (c.get->parsed())
+        code = RunOptionsGet(s);
+    else if (c.set->parsed())
+        code = RunOptionsSet(s);
+    else if (c.listing->parsed())
+        code = RunOptionsListing(s);
+    // What is still buffered must reach its reader too, or the run did not succeed.
+    FlushOutput(stdout);
+    return code;
+}
+
+/// The plug-in's or a host library's error: in the trace when there is one, and on standard
+/// error.
+int ReportError(const brisko::Exception& e, const Settings& s) {
+    try {
+        FlushOutput(stdout);
+        if (s.trace)
+            Trace(stdout).Write(Json{{"error",
+                                      {{"source", e.File()},
+                                       {"line", e.Line()},
+                                       {"code", e.CodeName()},
+                                       {"message", AcpToUtf8(e.what())}}}});
+        FlushOutput(stdout);
+    } catch (const OutputError&) {
+        // The error itself is what matters; it goes to standard error below.
+    }
+    std::fprintf(stderr, "dornel: ERROR %s:%d: %s\n", e.File().c_str(), e.Line(),
+                 AcpToUtf8(e.what()).c_str());
+    return kExitError;
+}
+
+}  // namespace
+
 int Main(int argc, char** argv) {
 #if defined(_WIN32)
     // Output bytes go out as they are, without CR added before LF.
@@ -112,68 +253,7 @@ int Main(int argc, char** argv) {
     const bool outputClosed = GuardStandardStreams();
     Settings s;
     CLI::App app{"dornel: imports and exports text tables through the dornel plug-in"};
-    app.require_subcommand(1);
-    app.fallthrough();
-    app.add_option("--plugin", s.plugin, "the plug-in library to load");
-    app.add_option("--store", s.store, "the option store file");
-    app.add_option("--set", s.sets, "NAME=VALUE put into the store for this run (repeatable)");
-    app.add_option("--acp", s.acp, "the system ANSI code page of the host libraries");
-    app.add_flag("--trace", s.trace, "print the JSON Lines trace instead of the view");
-
-    CLI::App* import = app.add_subcommand("import", "import FILE and show the worksheet");
-    import->add_option("FILE", s.file, "the file to import")->required();
-    AddSessionOptions(*import, s);
-    import->add_flag("--from-memory", s.fromMemory, "import the file's bytes as a memory block");
-    import->add_option("--format", s.format, "table, csv, json, or none (keep the worksheet only)")
-        ->check(CLI::IsMember({"table", "csv", "json", "none"}));
-
-    CLI::App* probe = app.add_subcommand("probe", "print the answer of ProbeFile for FILE");
-    probe->add_option("FILE", s.file, "the file to probe")->required();
-    probe->add_option("--key", s.key, "the format key: dat, csv, txt, blnw or bnaw");
-    probe->add_option("--kind", s.kind, "the factory's kind");
-
-    CLI::App* exportCmd = app.add_subcommand("export", "export the records of a file to OUT");
-    exportCmd->add_option("OUT", s.output, "the file to write")->required();
-    exportCmd->add_option("--records", s.records, "export records, one JSON object a line")
-        ->required();
-    AddSessionOptions(*exportCmd, s);
-    exportCmd->add_flag("--to-memory", s.toMemory,
-                        "have the block delivered through TrInitWksExp and write it to OUT");
-
-    CLI::App* convert = app.add_subcommand("convert", "import IN, then export it to OUT");
-    convert->add_option("IN", s.file, "the file to import")->required();
-    convert->add_option("OUT", s.output, "the file to write")->required();
-    convert->add_option("--import-kind", s.importKind, "csv, txt, dat, bna or bln");
-    convert->add_option("--export-kind", s.exportKind, "csv, txt, dat, bna or bln");
-    convert->add_option("--import-options", s.importOptions, "host option string of the import")
-        ->each([&s](const std::string&) { s.importOptionsGiven = true; });
-    convert->add_option("--export-options", s.exportOptions, "host option string of the export")
-        ->each([&s](const std::string&) { s.exportOptionsGiven = true; });
-    convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
-    convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
-    convert->add_option("--cancel-progress", s.cancelProgress,
-                        "answer false to the N-th progress query");
-
-    CLI::App* options = app.add_subcommand("options", "the option store");
-    options->require_subcommand(1);
-    CLI::App* list = options->add_subcommand("list", "print the options of one scope");
-    list->add_flag("--all", s.allScopes, "print every scope's options, each with its scope");
-    CLI::App* get = options->add_subcommand("get", "print one option's value");
-    get->add_option("NAME", s.optionName)->required();
-    CLI::App* set = options->add_subcommand("set", "save an option in the store");
-    set->add_option("NAME", s.optionName)->required();
-    set->add_option("VALUE", s.optionValue)->required();
-    set->add_option("--type", s.optionType, "bool, int, uint or text (default: guessed)");
-    for (CLI::App* scoped : {list, get, set}) {
-        scoped->add_option("--direction", s.direction,
-                           "import or export: with --kind, one filter's scope");
-        scoped->add_option("--kind", s.kind,
-                           "csv, txt, dat, bna or bln (default: the shared scope)");
-    }
-    CLI::App* listing = options->add_subcommand("listing", "print a filter's option listing");
-    listing->add_option("--direction", s.direction, "import or export");
-    listing->add_option("--kind", s.kind, "csv, txt, dat, bna or bln");
-
+    const Commands c = DescribeCommandLine(app, s);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -182,41 +262,16 @@ int Main(int argc, char** argv) {
     }
 
     // A run whose output has nowhere to go fails before it changes anything.
-    const bool writesOutput = s.trace || (import->parsed() && s.format != "none") ||
-                              probe->parsed() || list->parsed() || get->parsed() ||
-                              listing->parsed();
+    const bool writesOutput = s.trace || (c.import->parsed() && s.format != "none") ||
+                              c.probe->parsed() || c.list->parsed() || c.get->parsed() ||
+                              c.listing->parsed();
     if (outputClosed && writesOutput) {
         std::fprintf(stderr, "dornel: ERROR standard output: write error: Bad file descriptor\n");
         return kExitError;
     }
 
-    Trace errorTrace(stdout);
-    int code = kExitUsage;
     try {
-        if (s.store.empty())
-            s.store = DefaultStorePath();
-        if (s.plugin.empty())
-            s.plugin = PluginLibrary::DefaultPath();
-        if (s.acp >= 0)
-            brisko::SetSystemCodePage(static_cast<uint32_t>(s.acp));
-        if (*import)
-            code = RunImport(s);
-        else if (*probe)
-            code = RunProbe(s);
-        else if (*exportCmd)
-            code = RunExport(s);
-        else if (*convert)
-            code = RunConvert(s);
-        else if (*list)
-            code = RunOptionsList(s);
-        else if (*get)
-            code = RunOptionsGet(s);
-        else if (*set)
-            code = RunOptionsSet(s);
-        else if (*listing)
-            code = RunOptionsListing(s);
-        // What is still buffered must reach its reader too, or the run did not succeed.
-        FlushOutput(stdout);
+        return RunCommand(c, s);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "dornel: %s\n", e.what());
         return kExitUsage;
@@ -224,31 +279,17 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "dornel: ERROR standard output: %s\n", e.what());
         return kExitError;
     } catch (const brisko::Exception& e) {
-        try {
-            FlushOutput(stdout);
-            if (s.trace)
-                errorTrace.Write(Json{{"error",
-                                       {{"source", e.File()},
-                                        {"line", e.Line()},
-                                        {"code", e.CodeName()},
-                                        {"message", AcpToUtf8(e.what())}}}});
-            FlushOutput(stdout);
-        } catch (const OutputError&) {
-            // The error itself is what matters; it goes to standard error below.
-        }
-        std::fprintf(stderr, "dornel: ERROR %s:%d: %s\n", e.File().c_str(), e.Line(),
-                     AcpToUtf8(e.what()).c_str());
-        return kExitError;
+        return ReportError(e, s);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "dornel: ERROR memory: out of memory while %s\n",
-                     Activity(s, import->parsed(), exportCmd->parsed(), convert->parsed()).c_str());
+        std::fprintf(
+            stderr, "dornel: ERROR memory: out of memory while %s\n",
+            Activity(s, c.import->parsed(), c.exportCmd->parsed(), c.convert->parsed()).c_str());
         return kExitError;
     } catch (const std::exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "dornel: %s\n", e.what());
         return kExitError;
     }
-    return code;
 }
 
 }  // namespace dornel::app

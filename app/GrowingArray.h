@@ -13,6 +13,7 @@
 #endif
 
 #include "ReservedMemory.h"
+#include "host/brisko/BatchQueue.h"
 
 namespace dornel::app {
 
@@ -40,18 +41,13 @@ inline void StreamEight(void* to, uint64_t value) {
 #endif
 }
 
-/// Makes the streamed stores visible to other threads before what follows.
-inline void StreamFence() {
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
-}
+using brisko::StreamFence;
 
 /// Like std::vector for trivially copyable values, for arrays of hundreds of megabytes: growing
 /// costs neither a copy nor twice the memory for a while. A small array grows through realloc;
-/// from ReservedMemory::kFrom on, it moves once into a range of address space of its own, where
-/// it grows in place on huge pages. (Huge pages in a block that realloc remaps made the import
-/// slower: each move splits them again.)
+/// from ReservedMemory::kSmallestRangedArray on, it moves once into a range of address space of its
+/// own, where it grows in place on huge pages. (Huge pages in a block that realloc remaps made the
+/// import slower: each move splits them again.)
 template <class T>
 class GrowingArray {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -219,7 +215,7 @@ class GrowingArray {
         if (capacity > SIZE_MAX / sizeof(T))
             throw std::bad_alloc();
         const size_t bytes = capacity * sizeof(T);
-        if (bytes >= ReservedMemory::kFrom && GrowInRange(bytes))
+        if (bytes >= ReservedMemory::kSmallestRangedArray && GrowInRange(bytes))
             return;
         if (range_.data()) {
             // The system gave no larger range: back to the heap, at the cost of one copy.
@@ -260,7 +256,8 @@ class GrowingArray {
     T* data_ = nullptr;
     size_t size_ = 0;
     size_t capacity_ = 0;
-    ReservedMemory range_;  // where data_ lies from kFrom bytes on; empty while on the heap
+    ReservedMemory
+        range_;  // where data_ lies from kSmallestRangedArray bytes on; empty while on the heap
 };
 
 }  // namespace dornel::app

@@ -34,25 +34,25 @@ int64_t WholeNumber(const Json& v, const std::string& what, int64_t low, int64_t
     if (!v.is_number())
         throw std::runtime_error(what + " must be a number, not " + NumberText(v));
     bool inRange;
-    int64_t whole = 0;
+    int64_t number = 0;
     if (v.is_number_unsigned()) {
         const uint64_t u = v.get<uint64_t>();
         inRange = u <= static_cast<uint64_t>(high);
-        whole = inRange ? static_cast<int64_t>(u) : 0;
+        number = inRange ? static_cast<int64_t>(u) : 0;
     } else if (v.is_number_integer()) {
-        whole = v.get<int64_t>();
-        inRange = whole >= low && whole <= high;
+        number = v.get<int64_t>();
+        inRange = number >= low && number <= high;
     } else {
         const double d = v.get<double>();
         if (!std::isfinite(d) || std::floor(d) != d)
             throw std::runtime_error(what + " " + NumberText(v) + " is not a whole number");
         inRange = d >= static_cast<double>(low) && d <= static_cast<double>(high);
-        whole = inRange ? static_cast<int64_t>(d) : 0;
+        number = inRange ? static_cast<int64_t>(d) : 0;
     }
     if (!inRange)
         throw std::runtime_error(what + " " + NumberText(v) + " is outside " + std::to_string(low) +
                                  " to " + std::to_string(high));
-    return whole;
+    return number;
 }
 
 template <class T>

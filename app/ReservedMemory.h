@@ -22,7 +22,7 @@ namespace dornel::app {
 class ReservedMemory {
   public:
     /// Arrays from this size on are worth a range of their own.
-    static constexpr size_t kFrom = size_t{2} << 20;
+    static constexpr size_t kSmallestRangedArray = size_t{2} << 20;
 
     ReservedMemory() = default;
     ReservedMemory(const ReservedMemory&) = delete;

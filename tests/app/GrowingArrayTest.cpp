@@ -87,11 +87,11 @@ TEST(GrowingArray, StreamedValuesAreTheValuesGiven) {
 
 TEST(GrowingArray, MovesOnceOutOfTheHeapAndThenGrowsInPlaceKeepingEveryValue) {
     GrowingArray<uint64_t> values;
-    const size_t count = 6 * ReservedMemory::kFrom / sizeof(uint64_t);
+    const size_t count = 6 * ReservedMemory::kSmallestRangedArray / sizeof(uint64_t);
     [[maybe_unused]] const uint64_t* settled = nullptr;  // where the array lies in its range
     for (uint64_t i = 0; i < count; ++i) {
         values.push_back(i * 0x9E3779B97F4A7C15ull);
-        if (i == 2 * ReservedMemory::kFrom / sizeof(uint64_t))
+        if (i == 2 * ReservedMemory::kSmallestRangedArray / sizeof(uint64_t))
             settled = values.data();
     }
     ASSERT_EQ(values.size(), count);
@@ -108,9 +108,9 @@ TEST(GrowingArray, MovesOnceOutOfTheHeapAndThenGrowsInPlaceKeepingEveryValue) {
 }
 
 TEST(GrowingArray, OutgrowsItsRangeIntoALargerOneKeepingEveryValue) {
-    ReservedMemory::SetRange(2 * ReservedMemory::kFrom);
+    ReservedMemory::SetRange(2 * ReservedMemory::kSmallestRangedArray);
     GrowingArray<uint64_t> values;
-    const size_t count = 40 * ReservedMemory::kFrom / sizeof(uint64_t);
+    const size_t count = 40 * ReservedMemory::kSmallestRangedArray / sizeof(uint64_t);
     for (uint64_t i = 0; i < count; ++i)
         values.push_back(i ^ 0x5555);
     ReservedMemory::SetRange(size_t{64} << 30);

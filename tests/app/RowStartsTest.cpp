@@ -10,7 +10,7 @@
 namespace dornel::app {
 namespace {
 
-constexpr size_t kBillions = size_t{1} << 32;
+constexpr size_t kPastFourBytes = size_t{1} << 32;
 
 /// A step of building the list: a new row at a place, or the rows from one on moved.
 struct Step {
@@ -40,33 +40,33 @@ TEST(RowStarts, PlacesReadBackAsGivenAndAsMovedOnBothSidesOfFourBillion) {
          {{Step::Push, 0, 0}, {Step::Push, 3, 0}, {Step::Push, 3, 0}, {Step::Push, 70000, 0}}},
         {"rows across the first boundary",
          {{Step::Push, 0, 0},
-          {Step::Push, kBillions - 1, 0},
-          {Step::Push, kBillions, 0},
-          {Step::Push, kBillions + 5, 0}}},
+          {Step::Push, kPastFourBytes - 1, 0},
+          {Step::Push, kPastFourBytes, 0},
+          {Step::Push, kPastFourBytes + 5, 0}}},
         {"a row that jumps two boundaries",
          {{Step::Push, 7, 0},
-          {Step::Push, 3 * kBillions + 2, 0},
-          {Step::Push, 3 * kBillions + 9, 0}}},
+          {Step::Push, 3 * kPastFourBytes + 2, 0},
+          {Step::Push, 3 * kPastFourBytes + 9, 0}}},
         {"a move that carries later rows across a boundary",
          {{Step::Push, 0, 0},
           {Step::Push, 10, 0},
-          {Step::Push, kBillions - 4, 0},
-          {Step::Push, kBillions - 1, 0},
+          {Step::Push, kPastFourBytes - 4, 0},
+          {Step::Push, kPastFourBytes - 1, 0},
           {Step::Move, 6, 2}}},
         {"a move that leaves the earlier rows below a boundary",
          {{Step::Push, 0, 0},
-          {Step::Push, kBillions - 2, 0},
-          {Step::Push, kBillions + 1, 0},
-          {Step::Push, 2 * kBillions - 1, 0},
-          {Step::Move, kBillions, 3}}},
+          {Step::Push, kPastFourBytes - 2, 0},
+          {Step::Push, kPastFourBytes + 1, 0},
+          {Step::Push, 2 * kPastFourBytes - 1, 0},
+          {Step::Move, kPastFourBytes, 3}}},
         {"a move from past the last row, and a move of nothing",
          {{Step::Push, 0, 0}, {Step::Push, 4, 0}, {Step::Move, 9, 2}, {Step::Move, 0, 1}}},
         {"rows after a move",
          {{Step::Push, 0, 0},
-          {Step::Push, kBillions - 1, 0},
+          {Step::Push, kPastFourBytes - 1, 0},
           {Step::Move, 2, 1},
-          {Step::Push, kBillions + 1, 0},
-          {Step::Push, 2 * kBillions, 0}}},
+          {Step::Push, kPastFourBytes + 1, 0},
+          {Step::Push, 2 * kPastFourBytes, 0}}},
     };
     for (const Case& c : cases) {
         RowStarts starts;

@@ -174,7 +174,7 @@ TEST(OptionStore, ALinkedStoreIsWrittenThroughAndAStoreKeepsItsMode) {
 }
 #endif
 
-TEST(OptionStore, WritersShareTheFileAndNoneLosesAnotherswrites) {
+TEST(OptionStore, WritersShareTheFileAndNoneLosesAnothersWrites) {
     TempDir dir;
     const std::string path = dir.Path("options.json");
     OptionStore first(path), second(path);

@@ -97,6 +97,15 @@ TEST(OptionStore, ADamagedStoreIsNamedAndLeftAloneWhileReadsGoOn) {
         "]}",
         "{\"format\":\"dornel-options\",\"options\":[{\"type\":\"int\",\"value\":1}]}",
         std::string("\xFF\xFE\0\0", 4),
+        // A negative number would wrap round to a huge unsigned one; an int past its range
+        // would be cut; a scope must be a text.
+        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"uint\",\"value\":-"
+        "1}"
+        "]}",
+        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"int\",\"value\":"
+        "2147483648}]}",
+        "{\"format\":\"dornel-options\",\"options\":[{\"name\":\"A\",\"type\":\"int\",\"value\":1,"
+        "\"scope\":7}]}",
     };
     for (const std::string& content : damaged) {
         SCOPED_TRACE(content);
@@ -116,6 +125,22 @@ TEST(OptionStore, ADamagedStoreIsNamedAndLeftAloneWhileReadsGoOn) {
         EXPECT_THROW(store.Set(kShared, "C", OptionValue::Int(2), true), brisko::Exception);
         EXPECT_EQ(ReadBytes(path), content);
     }
+}
+
+TEST(OptionStore, OnlyTheValueTheFileHoldsCountsAsSaved) {
+    TempDir dir;
+    const std::string path = dir.Path("options.json");
+    OptionStore(path).Set("import/txt", "StartRow", OptionValue::Int(2), true);
+    OptionStore store(path);
+    EXPECT_TRUE(store.IsSaved("import/txt", "StartRow"));
+    // The same name in another scope, or a value of this session alone, is not what was saved.
+    EXPECT_FALSE(store.IsSaved(kShared, "StartRow"));
+    store.Set("import/txt", "StartRow", OptionValue::Int(3), false);
+    EXPECT_FALSE(store.IsSaved("import/txt", "StartRow"));
+    store.Set("import/txt", "StartRow", OptionValue::UInt(2), false);
+    EXPECT_FALSE(store.IsSaved("import/txt", "StartRow"));
+    store.Set("import/txt", "StartRow", OptionValue::Int(2), false);
+    EXPECT_TRUE(store.IsSaved("import/txt", "StartRow"));
 }
 
 TEST(OptionStore, AnEmptyFileIsAnEmptyStoreAndAFolderIsNamedAsOne) {

@@ -261,6 +261,12 @@ TEST(Records, NumbersOutsideTheirTypeAreErrorsWithFileAndLine) {
          "the uint32 element -1 is outside"},
         {R"({"record":"TrPoints","coordType":"int16","points":[[1.5,1,2]]})",
          "the int16 element 1.5 is not a whole"},
+        {R"({"record":"TrPoints","coordType":"float","points":[[1e39,1,2]]})",
+         "is outside the range of a float"},
+        {R"({"record":"TrPoints","points":[[1,2,3],[4,5]]})",
+         "all rows of an array must have the same length"},
+        {R"({"record":"TrPoints","points":[[1,2,3]],"attributes":[[1,2],[3,4]]})",
+         "attributes need one row per point"},
     };
     for (const auto& c : cases) {
         const std::string records =

@@ -67,6 +67,27 @@ TEST(ReservedMemory, GivesWholeHugePagesFromItsStartAndNothingPastItsRange) {
     EXPECT_EQ(range.data(), nullptr);
 }
 
+TEST(ReservedMemory, FillsItsWholeRangeExactlyAndKeepsNothingOnceReleased) {
+    ReservedMemory::SetRange(4 * kHugePage);
+    ReservedMemory range;
+    ASSERT_TRUE(range.Reserve(kHugePage));
+    // The last byte of the range is the array's too; one more is refused.
+    ASSERT_EQ(range.Extend(4 * kHugePage), 4 * kHugePage);
+    range.data()[4 * kHugePage - 1] = 'z';
+    EXPECT_EQ(range.Extend(4 * kHugePage + 1), 0u);
+    EXPECT_EQ(range.data()[4 * kHugePage - 1], 'z');
+
+    ReservedMemory moved(std::move(range));
+    EXPECT_EQ(range.usable(), 0u);
+    EXPECT_EQ(moved.usable(), 4 * kHugePage);
+    moved.Release();
+    EXPECT_EQ(moved.data(), nullptr);
+    EXPECT_EQ(moved.usable(), 0u);
+    // Nothing of the released range is left to extend into.
+    EXPECT_EQ(moved.Extend(1), 0u);
+    ReservedMemory::SetRange(size_t{64} << 30);
+}
+
 #endif
 
 }  // namespace

@@ -68,8 +68,10 @@ RunResult RunScript(const std::string& dir, const std::string& script) {
     const std::string out = scratch.Path("out.txt");
     const std::string err = scratch.Path("err.txt");
     const std::string command = "cd '" + dir +
-                                "' && DORNEL='" DORNEL_TEST_BIN_DIR "/dornel' bash '" + file +
-                                "' </dev/null >'" + out + "' 2>'" + err + "'";
+                                "' && DORNEL='" DORNEL_TEST_BIN_DIR
+                                "/dornel' FAULTLIB='" DORNEL_TEST_BIN_DIR
+                                "/libdornel_faults.so' bash '" +
+                                file + "' </dev/null >'" + out + "' 2>'" + err + "'";
     return RunCommand(command, out, err);
 }
 

@@ -18,8 +18,13 @@ RunResult RunDornel(const std::vector<std::string>& args);
 RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::string>& args);
 
 /// Runs a bash script with $DORNEL naming build/bin/dornel, in dir as the working folder; the
-/// script's own exit status, standard output and standard error.
+/// script's own exit status, standard output and standard error. $FAULTLIB names the library that
+/// makes chosen calls fail (support/FaultInjection.cpp); kFaulty defines "faulty SPEC COMMAND…".
 RunResult RunScript(const std::string& dir, const std::string& script);
+/// A shell function for such scripts: runs a command with the faults of SPEC (DORNEL_FAULTS).
+inline constexpr const char* kFaulty =
+    "faulty() { LD_PRELOAD=\"$FAULTLIB\" DORNEL_FAULTS=\"$1\" "
+    "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0\" \"${@:2}\"; }\n";
 
 /// The lines of a text, without their line ends.
 std::vector<std::string> Lines(const std::string& text);

@@ -172,6 +172,21 @@ cmp -s s.json before.json && echo unchanged
     }
 }
 
+TEST(StoreLock, ASaveThatCannotSyncOrRenameLeavesTheStoreAsItWas) {
+    TempDir dir;
+    for (const char* fault : {"fsync:1:EIO", "rename:1:EIO", "flock:1:ENOSPC"}) {
+        const RunResult r = RunScript(dir.Path(""), std::string(kFaulty) + R"sh(
+rm -f s.json; "$DORNEL" --store s.json options set Kept 1; cp s.json before.json
+faulty )sh" + fault + R"sh( "$DORNEL" --store s.json options set A 2; echo "set=$?"
+cmp -s s.json before.json && echo unchanged
+ls | grep -c part
+)sh");
+        EXPECT_EQ(r.out, "set=1\nunchanged\n0\n") << fault << r.err;
+        EXPECT_NE(r.err.find("cannot save the option store 's.json'"), std::string::npos)
+            << fault << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace dornel::test
 

@@ -123,6 +123,58 @@ grep -c 'device that gives binary data' err.txt
     EXPECT_EQ(r.out, "file=0\npipe=0\nfifo=0\nsame\ndevice=1\nstdin=1\n2\n") << r.err;
 }
 
+TEST(Targets, ATargetThatCannotTakeTheNewFilesPlaceStaysAsItWas) {
+    TempDir dir;
+    dir.Write("in.csv", "a,b\n1,2\n");
+    dir.Write("r.jsonl",
+              "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"number\",\"value\":1}\n");
+    const RunResult r = RunScript(dir.Path(""), std::string(kFaulty) + R"sh(
+echo old > o.csv; echo old > e.csv
+faulty rename:1:EXDEV "$DORNEL" --store s.json convert in.csv o.csv 2> convert.txt; echo "convert=$?"
+faulty rename:1:EIO "$DORNEL" --store s.json export e.csv --records r.jsonl 2> export.txt; echo "export=$?"
+cat o.csv e.csv; ls | grep -c part
+)sh");
+    EXPECT_EQ(r.out, "convert=1\nexport=1\nold\nold\n0\n") << r.err;
+    EXPECT_NE(
+        ReadBytes(dir.Path("convert.txt")).find("cannot write 'o.csv': Invalid cross-device link"),
+        std::string::npos)
+        << ReadBytes(dir.Path("convert.txt"));
+    EXPECT_NE(ReadBytes(dir.Path("export.txt")).find("Input/output error"), std::string::npos);
+}
+
+TEST(Inputs, AStreamThatFailsToBeReadIsAnErrorNotAShortImport) {
+    TempDir dir;
+    // The second read of standard input fails: what came before it must not pass for the whole.
+    const RunResult r = RunScript(dir.Path(""), std::string(kFaulty) + R"sh(
+awk 'BEGIN { for (i = 0; i < 50000; i++) print i "," i }' > many.csv
+faulty read0:2:EIO "$DORNEL" --store s.json import - --format csv < many.csv > out.csv 2> err.txt; echo "import=$?"
+wc -c < out.csv
+faulty read0:2:EIO "$DORNEL" --store s.json convert - o.csv < many.csv 2>> err.txt; echo "convert=$?"
+ls o.csv 2>/dev/null
+cat err.txt
+)sh");
+    EXPECT_EQ(r.out,
+              "import=1\n0\nconvert=1\ndornel: cannot read '-': Input/output error\n"
+              "dornel: cannot read '-': Input/output error\n")
+        << r.err;
+}
+
+TEST(OutputErrors, AReaderThatGoesAwayEndsEveryViewQuietly) {
+    TempDir dir;
+    // As a reader going away ends a pipeline's writers: by the broken pipe's signal, no message.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+awk 'BEGIN { for (i = 0; i < 200000; i++) print i "," i }' > many.csv
+for format in csv json table; do
+    "$DORNEL" --store s.json import many.csv --format $format 2>> err.txt | head -c 10 > /dev/null
+    echo "$format=${PIPESTATUS[0]}"
+done
+"$DORNEL" --store s.json --trace import many.csv 2>> err.txt | head -c 10 > /dev/null
+echo "trace=${PIPESTATUS[0]}"
+wc -c < err.txt
+)sh");
+    EXPECT_EQ(r.out, "csv=141\njson=141\ntable=141\ntrace=141\n0\n") << r.err;
+}
+
 }  // namespace
 }  // namespace dornel::test
 

@@ -79,6 +79,22 @@ TEST(ReplacementFile, PendingFilesAndFoldersGoOnASignal) {
     EXPECT_TRUE(fs::exists(kept));
 }
 
+TEST(ReplacementFile, ASlotTakenAgainHoldsOnlyItsNewPath) {
+    TempDir dir;
+    // Slots are reused: a short path in the place of a long one must not keep the long one's
+    // tail, or the signal would leave the short one's file behind.
+    const std::string longer = dir.Write("a-rather-long-name-of-a-temporary-file.part", "x");
+    const std::string shorter = dir.Write("b.part", "y");
+    for (int round = 0; round < 3; ++round) {
+        brisko::RegisterPendingFile(longer);
+        brisko::UnregisterPendingFile(longer);
+    }
+    brisko::RegisterPendingFile(shorter);
+    brisko::RemovePendingFiles();
+    EXPECT_FALSE(fs::exists(shorter));
+    EXPECT_TRUE(fs::exists(longer));
+}
+
 #if !defined(_WIN32)
 TEST(WriteTarget, FollowsLinksAndTellsDevicesAndReadOnlyFiles) {
     TempDir dir;

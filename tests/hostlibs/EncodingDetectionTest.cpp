@@ -166,6 +166,45 @@ TEST(DetectedEncoding, TheSampleReachesPastTheFirstBlockAndACutSequenceIsNoFault
         brisko::IsValidUtf8(reinterpret_cast<const uint8_t*>("ab\xC3"), 3, true, multiByte));
 }
 
+TEST(DetectedEncoding, ASequenceAcrossTheFirstBlocksEndIsReadWhole) {
+    // A file longer than a block: its first block is no whole file, and a letter cut by the
+    // block's end is still UTF-8.
+    for (const size_t block : {size_t{4096}, size_t{64} * 1024}) {
+        BlockSize blocks(block);
+        TempDir dir;
+        std::string text(block - 1, 'c');
+        text += "\xC3\xA9\n";
+        CEncodedBufferedFile file(brisko::RString(dir.Write("cut.csv", text)), "r", 3,
+                                  brisko::TE_ANY, 0, false, false);
+        EXPECT_EQ(file.GetDecision().form, brisko::FORM_UTF8) << block;
+        for (size_t i = 0; i + 1 < block; ++i)
+            ASSERT_EQ(file.Getc(), u'c');
+        EXPECT_EQ(file.Getc(), u'\u00E9') << block;
+    }
+}
+
+TEST(Utf8, OnlyShortestFormsOfScalarValuesAreValid) {
+    const struct {
+        const char* bytes;
+        bool valid;
+    } cases[] = {
+        {"\xC2\xA9", true},      {"\xE2\x82\xAC", true},      {"\xF0\x9F\x98\x80", true},
+        {"\xED\x9F\xBF", true},  {"\xEE\x80\x80", true},      {"\xF4\x8F\xBF\xBF", true},
+        {"\xC0\x80", false},     {"\xC1\xBF", false},         {"\xE0\x80\x80", false},
+        {"\xE0\x9F\xBF", false}, {"\xF0\x8F\xBF\xBF", false}, {"\xED\xA0\x80", false},
+        {"\xED\xBF\xBF", false}, {"\xF4\x90\x80\x80", false}, {"\xF5\x80\x80\x80", false},
+        {"\x80", false},         {"\xC3\x28", false},
+    };
+    for (const auto& c : cases) {
+        bool multiByte = false;
+        const std::string text = std::string("a") + c.bytes + "z";
+        EXPECT_EQ(brisko::IsValidUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                                      true, multiByte),
+                  c.valid)
+            << text;
+    }
+}
+
 TEST(DetectedEncoding, ImposedEncodingsAndGivenPagesStayAsTheyAre) {
     TempDir dir;
     const std::string path = dir.Write("f.csv", "Fran\xE7ois\n");

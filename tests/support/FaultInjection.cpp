@@ -85,6 +85,12 @@ F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
+/// An open, whose mode comes only with the flags that create a file.
+int Open(int (*next)(const char*, int, ...), const char* path, int flags, va_list args) {
+    const mode_t mode = flags & (O_CREAT | O_TMPFILE) ? static_cast<mode_t>(va_arg(args, int)) : 0;
+    return Fails(kOpen) ? -1 : next(path, flags, mode);
+}
+
 }  // namespace
 
 extern "C" {
@@ -116,26 +122,20 @@ ssize_t read(int fd, void* buffer, size_t size) {
 
 int open(const char* path, int flags, ...) {
     static auto next = Next<int (*)(const char*, int, ...)>("open");
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, int));
-        va_end(args);
-    }
-    return Fails(kOpen) ? -1 : next(path, flags, mode);
+    va_list args;
+    va_start(args, flags);
+    const int fd = Open(next, path, flags, args);
+    va_end(args);
+    return fd;
 }
 
 int open64(const char* path, int flags, ...) {
     static auto next = Next<int (*)(const char*, int, ...)>("open64");
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, int));
-        va_end(args);
-    }
-    return Fails(kOpen) ? -1 : next(path, flags, mode);
+    va_list args;
+    va_start(args, flags);
+    const int fd = Open(next, path, flags, args);
+    va_end(args);
+    return fd;
 }
 
 }  // extern "C"

@@ -237,8 +237,9 @@ int ReportError(const brisko::Exception& e, const Settings& s) {
     } catch (const OutputError&) {
         // The error itself is what matters; it goes to standard error below.
     }
-    std::fprintf(stderr, "dornel: ERROR %s:%d: %s\n", e.File().c_str(), e.Line(),
-                 AcpToUtf8(e.what()).c_str());
+    // The message first: it is what the user reads; where it was raised is for a report.
+    std::fprintf(stderr, "dornel: error: %s (%s:%d)\n", AcpToUtf8(e.what()).c_str(),
+                 e.File().c_str(), e.Line());
     return kExitError;
 }
 
@@ -266,7 +267,7 @@ int Main(int argc, char** argv) {
                               c.probe->parsed() || c.list->parsed() || c.get->parsed() ||
                               c.listing->parsed();
     if (outputClosed && writesOutput) {
-        std::fprintf(stderr, "dornel: ERROR standard output: write error: Bad file descriptor\n");
+        std::fprintf(stderr, "dornel: error: standard output: write error: Bad file descriptor\n");
         return kExitError;
     }
 
@@ -276,18 +277,18 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "dornel: %s\n", e.what());
         return kExitUsage;
     } catch (const OutputError& e) {
-        std::fprintf(stderr, "dornel: ERROR standard output: %s\n", e.what());
+        std::fprintf(stderr, "dornel: error: standard output: %s\n", e.what());
         return kExitError;
     } catch (const brisko::Exception& e) {
         return ReportError(e, s);
     } catch (const std::bad_alloc&) {
         std::fprintf(
-            stderr, "dornel: ERROR memory: out of memory while %s\n",
+            stderr, "dornel: error: out of memory while %s\n",
             Activity(s, c.import->parsed(), c.exportCmd->parsed(), c.convert->parsed()).c_str());
         return kExitError;
     } catch (const std::exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "dornel: %s\n", e.what());
+        std::fprintf(stderr, "dornel: error: %s\n", e.what());
         return kExitError;
     }
 }

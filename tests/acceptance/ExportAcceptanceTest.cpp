@@ -101,7 +101,8 @@ TEST(ExportAcceptance, StatusesAndFailures) {
                    "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"number\",\"value\":1}\n"
                    "{\"record\":\"TrPoints\",\"points\":[[1,2,3]]}\n")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.rfind("dornel: ERROR DatExportFilter:610: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("dornel: error: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" (DatExportFilter:610)\n"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.Path("two.csv")));
     // A folder that does not exist.
     r = RunDornel(

@@ -214,7 +214,7 @@ TEST(ImportAcceptance, FilesThatCannotBeImportedAreClearErrors) {
     for (const std::string& path : {dir.Path("missing.csv"), dir.Path("")}) {
         const RunResult r = RunDornel({"--store", store, "import", path});
         EXPECT_EQ(r.exitCode, 1) << path;
-        EXPECT_EQ(r.err.rfind("dornel: ERROR ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.rfind("dornel: error: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
     }
     const RunResult trace = RunDornel({"--store", store, "import", "--trace", dir.Path("no.csv")});

@@ -208,7 +208,7 @@ TEST(OutputErrors, AFullDiskOrASizeLimitIsAnErrorAndAClosedPipeIsQuiet) {
         const RunResult r = RunScript(
             dir.Path(""), std::string("\"$DORNEL\" import good.csv ") + view + " > /dev/full");
         EXPECT_EQ(r.exitCode, 1) << view;
-        EXPECT_EQ(r.err, "dornel: ERROR standard output: write error: No space left on device\n")
+        EXPECT_EQ(r.err, "dornel: error: standard output: write error: No space left on device\n")
             << view;
     }
     RunResult r = RunScript(dir.Path(""), R"sh(
@@ -223,7 +223,7 @@ ulimit -f 1
 "$DORNEL" import good.csv >&-; echo "closed=$?"
 )sh");
     EXPECT_EQ(r.out, "0,0\nclosed=1\n");
-    EXPECT_EQ(r.err, "dornel: ERROR standard output: write error: Bad file descriptor\n");
+    EXPECT_EQ(r.err, "dornel: error: standard output: write error: Bad file descriptor\n");
 }
 
 TEST(OutputErrors, MemoryRunningOutIsNamed) {
@@ -237,7 +237,7 @@ ulimit -v 200000
 "$DORNEL" import big.csv --format none
 )sh");
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "dornel: ERROR memory: out of memory while importing 'big.csv'\n");
+    EXPECT_EQ(r.err, "dornel: error: out of memory while importing 'big.csv'\n");
 #endif
 }
 
@@ -477,7 +477,7 @@ echo "exit=$?"
     if (r.out == "no mount namespace\n")
         GTEST_SKIP() << "this system lends no mount namespace to make a read-only folder";
     EXPECT_EQ(r.out, "a read-only TMPDIR is passed over\nexit=1\n") << r.err;
-    const std::string said = "dornel: cannot read '-': no temporary folder to spool it in: ";
+    const std::string said = "dornel: error: cannot read '-': no temporary folder to spool it in: ";
     const std::string ro = dir.Path("ro");
     EXPECT_EQ(r.err, said + "cannot create a folder in '" + ro +
                          "': Read-only file system; nor in '/tmp': Read-only file system\n" + said +

@@ -154,8 +154,8 @@ ls o.csv 2>/dev/null
 cat err.txt
 )sh");
     EXPECT_EQ(r.out,
-              "import=1\n0\nconvert=1\ndornel: cannot read '-': Input/output error\n"
-              "dornel: cannot read '-': Input/output error\n")
+              "import=1\n0\nconvert=1\ndornel: error: cannot read '-': Input/output error\n"
+              "dornel: error: cannot read '-': Input/output error\n")
         << r.err;
 }
 

@@ -55,7 +55,10 @@ class ExportSession {
 
     /// A session whose option string comes later, through ApplyOptions.
     ExportSession(const Settings& s, int kind, Trace* trace)
-        : trace_(trace), manager_(MakeManager(s, trace, "export", kind)), plugin_(s.plugin) {
+        : trace_(trace),
+          manager_(MakeManager(s, trace, "export", kind)),
+          plugin_(s.plugin),
+          save_(s.save) {
         filter_.reset(plugin_.Export(kind)(*manager_));
         if (!filter_)
             throw std::runtime_error(std::string(kExportFactoryNames[kind]) + " made no filter");
@@ -64,8 +67,7 @@ class ExportSession {
     /// Hands the host option string, if any, to the filter.
     void ApplyOptions(const std::string* options) {
         if (options) {
-            manager_->Call(
-                [&] { filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(*options))); });
+            ApplyOptionString(*manager_, *filter_, *options, save_);
             Note(Json{{"call", "ApplyStringOptions"}});
             WarnUnusedEntries(*options, *manager_);
         }
@@ -133,6 +135,7 @@ class ExportSession {
     std::unique_ptr<HostManager> manager_;
     PluginLibrary plugin_;
     std::unique_ptr<IoExportFilter> filter_;
+    bool save_;
     HGLOBAL block_ = nullptr;
     uint32_t blockSize_ = 0;
 };
@@ -265,8 +268,7 @@ class ConvertImport {
         if (!filter_)
             throw std::runtime_error(std::string(kImportFactoryNames[kind_]) + " made no filter");
         if (s.importOptionsGiven) {
-            manager_->Call(
-                [&] { filter_->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.importOptions))); });
+            ApplyOptionString(*manager_, *filter_, s.importOptions, s.save);
             WarnUnusedEntries(s.importOptions, *manager_);
         }
     }

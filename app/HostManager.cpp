@@ -112,22 +112,22 @@ bool HostManager::GetOption(const char* name, brisko::RString& value, bool persi
 
 void HostManager::SetOption(const char* name, bool value, bool persistent) {
     TraceOption("SetOption", name, "bool", persistent, true, value);
-    IoManager::SetOption(name, value, persistent);
+    IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::SetOption(const char* name, int value, bool persistent) {
     TraceOption("SetOption", name, "int", persistent, true, value);
-    IoManager::SetOption(name, value, persistent);
+    IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::SetOption(const char* name, unsigned int value, bool persistent) {
     TraceOption("SetOption", name, "uint", persistent, true, value);
-    IoManager::SetOption(name, value, persistent);
+    IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::SetOption(const char* name, const char* value, bool persistent) {
     TraceOption("SetOption", name, "text", persistent, true, AcpToUtf8(value ? value : ""));
-    IoManager::SetOption(name, value, persistent);
+    IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::NoteLookup(const char* name) {

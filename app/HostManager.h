@@ -61,6 +61,10 @@ class HostManager : public qorvix::IoManager {
     /// Sets an option as the host itself does (--set): not traced, never saved.
     void HostSetOption(const std::string& name, const std::string& value);
 
+    /// While set, the filter's persistent writes last this run only: an option string given on
+    /// the command line is for one run unless the user asks to save it.
+    void SetOneOff(bool oneOff) { oneOff_ = oneOff; }
+
     void SetSink(RecordSink* sink) { sink_ = sink; }
     void SetRefuse(long n) { refuseAt_ = n; }
     void SetCancelProgress(long n) { cancelAt_ = n; }
@@ -92,6 +96,7 @@ class HostManager : public qorvix::IoManager {
     long records_ = 0;
     long progressQueries_ = 0;
     int warningAnswer_ = 6;
+    bool oneOff_ = false;
     std::set<std::string> lookedUp_;
     std::set<std::string> readOptions_;  // options the filter read and found
     int calls_ = 0;

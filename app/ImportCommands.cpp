@@ -44,7 +44,7 @@ int RunImport(const Settings& s) {
         throw std::runtime_error(std::string(kImportFactoryNames[kind]) + " made no filter");
     std::unique_ptr<qorvix::IoImportFilter> owner(filter);
     if (s.optionsGiven) {
-        manager->Call([&] { filter->ApplyStringOptions(brisko::RString(Utf8ToAcp(s.options))); });
+        ApplyOptionString(*manager, *filter, s.options, s.save);
         if (t)
             t->Write(Json{{"call", "ApplyStringOptions"}});
         WarnUnusedEntries(s.options, *manager);

@@ -28,6 +28,7 @@ struct Settings {
     std::string kind;
     std::string options;
     bool optionsGiven = false;  // an empty option string is still one
+    bool save = false;          // option strings are kept in the store, not used for one run
     bool interactive = false;
     bool fromMemory = false;
     std::string format = "table";
@@ -74,6 +75,19 @@ int KindFor(const std::string& given, const std::string& path);
 /// or "export") and kind.
 std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace,
                                          const std::string& direction, int kind);
+/// Hands an option string to a filter: for this run only, unless the settings say --save.
+template <class Filter>
+void ApplyOptionString(HostManager& manager, Filter& filter, const std::string& options,
+                       bool save) {
+    manager.SetOneOff(!save);
+    try {
+        manager.Call([&] { filter.ApplyStringOptions(brisko::RString(Utf8ToAcp(options))); });
+    } catch (...) {
+        manager.SetOneOff(false);
+        throw;
+    }
+    manager.SetOneOff(false);
+}
 /// Option-string entries that the plug-in never asked for were ignored: say so.
 void WarnUnusedEntries(const std::string& options, const HostManager& manager);
 int StatusExit(int status);

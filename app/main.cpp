@@ -29,8 +29,9 @@ namespace {
 
 void AddSessionOptions(CLI::App& cmd, Settings& s) {
     cmd.add_option("--kind", s.kind, "csv, txt, dat, bna or bln (default: from the extension)");
-    cmd.add_option("--options", s.options, "host option string NAME=VALUE;...")
+    cmd.add_option("--options", s.options, "host option string NAME=VALUE;..., for this run")
         ->each([&s](const std::string&) { s.optionsGiven = true; });
+    cmd.add_flag("--save", s.save, "keep the option string's values in the option store");
     cmd.add_flag("--interactive", s.interactive,
                  "show the dialogs where a window system is present");
     cmd.add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
@@ -150,6 +151,7 @@ void AddDataCommands(CLI::App& app, Settings& s, Commands& c) {
     c.convert->add_option("--export-options", s.exportOptions, "host option string of the export")
         ->each([&s](const std::string&) { s.exportOptionsGiven = true; });
     c.convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
+    c.convert->add_flag("--save", s.save, "keep the option strings' values in the option store");
     c.convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
     c.convert->add_option("--cancel-progress", s.cancelProgress,
                           "answer false to the N-th progress query");

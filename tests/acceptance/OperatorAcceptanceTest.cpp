@@ -32,7 +32,7 @@ for round in 1 2 3 4 5 6 7 8 9 10; do
         "$DORNEL" --store s.json options set "Name_$i" "$round" --type int 2>>errors.txt &
         pids+=($!)
         if [ "$round" -gt 5 ] && [ $((i % 4)) -eq 0 ]; then
-            "$DORNEL" --store s.json import t.txt --options "StartRow=1;MaxColumn=$i" \
+            "$DORNEL" --store s.json import t.txt --options "StartRow=1;MaxColumn=$i" --save \
                 --format none 2>>errors.txt &
             pids+=($!)
         fi
@@ -57,13 +57,13 @@ TEST(SharedStore, OneImportSavesItsOptionsOnce) {
     const std::string store = dir.Path("s.json");
     dir.Write("t.txt", "a;b\n1;2\n");
     const RunResult r = RunDornel({"--store", store, "import", dir.Path("t.txt"), "--options",
-                                   "Delimiter=semicolon;StartRow=1", "--trace"});
+                                   "Delimiter=semicolon;StartRow=1", "--save", "--trace"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // The filter writes several persistent options during one call; the file changed once.
     EXPECT_GT(LinesStartingWith(r.out, "{\"host\":\"SetOption\"").size(), 1u);
     const RunResult again = RunScript(dir.Path(""), R"sh(
 ino=$(stat -c %i s.json)
-"$DORNEL" --store s.json import t.txt --options 'Delimiter=semicolon;StartRow=1' --format none
+"$DORNEL" --store s.json import t.txt --options 'Delimiter=semicolon;StartRow=1' --save --format none
 [ "$(stat -c %i s.json)" != "$ino" ] && echo replaced
 )sh");
     EXPECT_EQ(again.out, "replaced\n") << again.err;
@@ -74,7 +74,7 @@ TEST(SharedStore, AValueThatCannotWorkNamesItsOptionAndStore) {
     const std::string store = dir.Path("s.json");
     const std::string in = dir.Write("in.csv", "a,b\n1,2\n");
     RunResult r = RunDornel({"--store", store, "convert", in, dir.Path("o.txt"), "--export-options",
-                             "ExportCodepage=99999"});
+                             "ExportCodepage=99999", "--save"});
     EXPECT_EQ(r.exitCode, 1);
     // A later export without the option string fails the same way and says where to repair.
     r = RunDornel({"--store", store, "convert", in, dir.Path("o2.txt")});

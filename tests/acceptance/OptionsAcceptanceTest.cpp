@@ -57,7 +57,7 @@ TEST(OptionsAcceptance, AStoreThatCannotBeSavedKeepsItsLastGoodContent) {
     EXPECT_NE(r.err.find("cannot save the option store"), std::string::npos) << r.err;
     // An import given options it cannot save still runs with them, and says so once.
     r = RunDornel({"--store", store, "import", dir.Write("a.txt", "1\n"), "--options", "StartRow=0",
-                   "--format", "csv"});
+                   "--save", "--format", "csv"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "1\n");
     EXPECT_EQ(Count(r.err, "cannot save the option store '" + store + "'"), 1u) << r.err;

@@ -24,14 +24,14 @@ TEST(Scopes, AnExportsOptionsNeverChangeHowTheInputIsRead) {
     const std::string store = dir.Path("s.json");
     const std::string in = dir.Write("stations.txt", kStations);
     RunResult r = RunDornel({"--store", store, "convert", in, dir.Path("o.csv"), "--export-options",
-                             "Delimiter=comma"});
+                             "Delimiter=comma", "--save"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadBytes(dir.Path("o.csv")), "\"name\",\"x\",\"lon\"\n\"A\",\"1,5\",2\n\"B\",3,4\n");
     // The same holds for the runs after it, and for an export of the import's own kind.
     r = RunDornel({"--store", store, "import", in, "--kind", "txt", "--format", "csv"});
     EXPECT_EQ(r.out, kStationsView) << r.err;
     r = RunDornel({"--store", store, "convert", in, dir.Path("o.txt"), "--export-options",
-                   "Delimiter=semicolon"});
+                   "Delimiter=semicolon", "--save"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadBytes(dir.Path("o.txt")), "name;x;lon\nA;1,5;2\nB;3;4\n");
     r = RunDornel({"--store", store, "import", in, "--format", "csv"});
@@ -77,6 +77,26 @@ TEST(Scopes, AFiltersScopeComesFirstThenTheSharedOne) {
               2);
 }
 
+TEST(Scopes, AnOptionStringLastsOneRunUnlessSaved) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    const std::string in = dir.Write("stations.txt", kStations);
+    auto view = [&] { return RunDornel({"--store", store, "import", in, "--format", "csv"}).out; };
+    // A string given to a CSV import that reads none of it, then to the TXT import itself.
+    RunDornel({"--store", store, "import", dir.Write("r.csv", "a\n"), "--options", "StartRow=3"});
+    EXPECT_EQ(view(), kStationsView);
+    RunDornel({"--store", store, "import", in, "--options", "StartRow=1", "--format", "none"});
+    EXPECT_EQ(view(), kStationsView);
+    RunDornel({"--store", store, "convert", in, dir.Path("o.csv"), "--import-options", "StartRow=1",
+               "--export-options", "Delimiter=semicolon"});
+    EXPECT_EQ(view(), kStationsView);
+    EXPECT_FALSE(std::filesystem::exists(store));
+    // Saved, it stays.
+    RunDornel(
+        {"--store", store, "import", in, "--options", "StartRow=1", "--save", "--format", "none"});
+    EXPECT_EQ(view(), "A,\"1,5\",2\nB,3,4\n");
+}
+
 TEST(Scopes, AStoreWrittenBeforeScopesIsReadAsTheSharedScope) {
     TempDir dir;
     const std::string store = dir.Write(
@@ -115,7 +135,7 @@ TEST(Homeless, AStoreThatCannotBeSavedLetsTheImportRunAndSaysWhy) {
     // all; the third run has a HOME whose .config it may not write.
     const RunResult r = RunScriptAsOthers(dir, R"sh(
 printf 'a;b\n1;2\n' > x.txt; mkdir -p home/.config; chmod 755 home home/.config
-run() { as "$1" env -u XDG_CONFIG_HOME "${@:2}" "$DORNEL" import x.txt --options Delimiter=semicolon --format csv; echo "exit=$?"; }
+run() { as "$1" env -u XDG_CONFIG_HOME "${@:2}" "$DORNEL" import x.txt --options Delimiter=semicolon --save --format csv; echo "exit=$?"; }
 run 65534 -u HOME 2> e1.txt
 run 54321 -u HOME 2> e2.txt
 run 65534 HOME="$PWD/home" 2> e3.txt
@@ -158,7 +178,7 @@ flock s.json.lock sleep 60 & holder=$!
 sleep 0.5
 export DORNEL_LOCK_TIMEOUT=5
 "$DORNEL" --store s.json options set A 2 2> set.txt & setter=$!
-"$DORNEL" --store s.json import x.txt --options Delimiter=semicolon --format csv 2> import.txt; echo "import=$?"
+"$DORNEL" --store s.json import x.txt --options Delimiter=semicolon --save --format csv 2> import.txt; echo "import=$?"
 wait $setter; echo "set=$?"
 kill $holder
 cmp -s s.json before.json && echo unchanged

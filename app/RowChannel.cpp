@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "ReservedMemory.h"
+
 namespace dornel::app {
 
 namespace {
@@ -22,6 +24,9 @@ constexpr size_t kBatchesUnderWay = 16;
     if (cell.kind == Cell::Text) {
         cell.textOffset = filling_.texts.StreamAppend(text.data(), text.size());
         cell.textLength = static_cast<uint32_t>(text.size());
+        // Checked here rather than before every cell: the next cell then cuts the row.
+        if (filling_.texts.size() >= pieces_.textBytes) [[unlikely]]
+            cutAt_ = 0;
     }
     return cell;
 }
@@ -30,6 +35,23 @@ constexpr size_t kBatchesUnderWay = 16;
     cell = WithText(cell, text);
     filling_.cells.StreamBack(CellHead(cell), CellBody(cell));
 }
+
+RowChannel::PieceBound RowChannel::DefaultPieces() {
+    // A piece's texts stay below the size from which an array moves onto huge pages: the last
+    // huge page of each batch under way would be resident whole, and with pieces of 2 MB of texts
+    // one long line of long fields took 88 MB.
+    return {2 * kBatchCells, ReservedMemory::kFrom / 2};
+}
+
+RowChannel::RowChannel(bool strict, PieceBound pieces)
+    : strict_(strict),
+      pieces_(strict ? PieceBound{SIZE_MAX, SIZE_MAX}
+                     : PieceBound{std::max<size_t>(pieces.cells, 1),
+                                  std::max<size_t>(pieces.textBytes, 1)}),
+      // A batch that is not cut ends at half a piece, so that a row below that is never cut.
+      batch_(strict ? PieceBound{kBatchCells, kBatchTextBytes}
+                    : PieceBound{pieces_.cells / 2, pieces_.textBytes / 2}),
+      cutAt_(pieces_.cells) {}
 
 void RowChannel::Take(const qorvix::TrBase& record) {
     int32_t row = 0, col = 0;
@@ -46,13 +68,14 @@ void RowChannel::Take(const qorvix::TrBase& record) {
         }
         if (currentRow_ >= 0)
             EndRow();
-        currentRow_ = row;
-        rowStart_ = filling_.cells.size();
+        StartRow(row);
         Place(static_cast<size_t>(col), cell, text);
         return;
     }
     // The next cell of the row, as imports hand them.
-    if (rowStart_ + static_cast<size_t>(col) == filling_.cells.size()) [[likely]] {
+    if (rowOrigin_ + static_cast<size_t>(col) == filling_.cells.size()) [[likely]] {
+        if (Full()) [[unlikely]]
+            Cut();
         Append(cell, text);
         return;
     }
@@ -60,24 +83,48 @@ void RowChannel::Take(const qorvix::TrBase& record) {
 }
 
 void RowChannel::Place(size_t col, Cell cell, std::string_view text) {
-    // Cells between are empty, as in a worksheet; a cell given again replaces the first.
-    const size_t at = rowStart_ + col;
-    while (filling_.cells.size() < at)
-        Append(Cell(), {});
-    if (at == filling_.cells.size()) {
-        Append(cell, text);
-        return;
+    if (col < rowStart_ - rowOrigin_) {
+        // The column went out in an earlier piece and cannot be stored over.
+        EndRow();
+        StartRow(currentRow_);
     }
-    filling_.cells[at] = WithText(cell, text);
+    // Cells between are empty, as in a worksheet; a cell given again replaces the first.
+    while (rowOrigin_ + col >= filling_.cells.size()) {
+        if (Full())
+            Cut();
+        if (rowOrigin_ + col == filling_.cells.size()) {
+            Append(cell, text);
+            return;
+        }
+        Append(Cell(), {});
+    }
+    filling_.cells[rowOrigin_ + col] = WithText(cell, text);
+}
+
+void RowChannel::StartRow(int32_t row) {
+    currentRow_ = row;
+    rowStart_ = rowOrigin_ = filling_.cells.size();
 }
 
 void RowChannel::EndRow() {
-    filling_.rows.StreamBack(static_cast<uint64_t>(int64_t{currentRow_}), filling_.cells.size());
-    if (filling_.cells.size() >= kBatchCells || filling_.texts.size() >= kBatchTextBytes)
+    filling_.rows.StreamBack(static_cast<uint32_t>(currentRow_), filling_.cells.size());
+    if (filling_.cells.size() >= batch_.cells || filling_.texts.size() >= batch_.textBytes)
         Send();
 }
 
+void RowChannel::Cut() {
+    const size_t sent = filling_.cells.size() - rowOrigin_;
+    // A batch filled by whole rows before the row's first cell goes as it is.
+    if (filling_.cells.size() > rowStart_)
+        filling_.rows.StreamBack(static_cast<uint32_t>(currentRow_) | kGoesOn,
+                                 filling_.cells.size());
+    Send();
+    rowStart_ = filling_.cells.size();
+    rowOrigin_ = rowStart_ - sent;
+}
+
 void RowChannel::Send() {
+    cutAt_ = pieces_.cells;
     StreamFence();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return sent_.size() < kBatchesUnderWay || stopped_; });
@@ -116,7 +163,8 @@ bool RowChannel::Next(Row& row, bool& finished, bool wait) {
         if (haveTaken_ && takenRow_ < taken_.rows.size()) {
             const size_t begin = takenRow_ == 0 ? 0 : taken_.rows[takenRow_ - 1].end;
             const RowEnd& end = taken_.rows[takenRow_++];
-            row.number = static_cast<int32_t>(end.number);
+            row.number = static_cast<int32_t>(static_cast<uint32_t>(end.head));
+            row.ends = (end.head & kGoesOn) == 0;
             row.cells = std::span<const Cell>(taken_.cells.data() + begin, end.end - begin);
             row.texts = std::string_view(taken_.texts.data(), taken_.texts.size());
             // The import stored the batch around the caches: asking for the rows after this one

@@ -24,14 +24,28 @@ namespace dornel::app {
 /// exported this way: a strict channel then says so (Diverged), and the convert is done again
 /// the plain way, through a whole worksheet. A channel that is not strict, as the views use,
 /// starts a new row there, numbered as the cell says, as a view written row by row would.
+///
+/// A channel that is not strict also hands a row over in pieces once the row outgrows a
+/// bound, so that one line of hundreds of megabytes is never held whole; a cell that comes back
+/// to a column of a piece already sent starts a new row there, as a row that comes back does.
 class RowChannel : public RecordSink {
   public:
-    explicit RowChannel(bool strict = true) : strict_(strict) {}
-    /// One complete row: its number, its cells, their texts.
+    /// How much of a row the batch being filled may hold before the row goes on in a piece of
+    /// its own: cells, and bytes of their texts.
+    struct PieceBound {
+        size_t cells;
+        size_t textBytes;
+    };
+    /// The bound the views use.
+    static PieceBound DefaultPieces();
+    explicit RowChannel(bool strict = true, PieceBound pieces = DefaultPieces());
+    /// A row, or a piece of one: its number, its cells, their texts.
     struct Row {
         int32_t number;
         std::span<const Cell> cells;
         std::string_view texts;  // a text cell's offset counts from here
+        /// False when the row goes on in the next piece; a strict channel sends rows whole.
+        bool ends;
     };
 
     // The import's side.
@@ -49,11 +63,13 @@ class RowChannel : public RecordSink {
     void Stop();
 
   private:
-    /// Where a row ends in its batch's cells.
+    /// Where a row, or a piece of one, ends in its batch's cells. head holds the row's number
+    /// in its low half and kGoesOn above.
     struct RowEnd {
-        int64_t number;
+        uint64_t head;
         uint64_t end;
     };
+    static constexpr uint64_t kGoesOn = uint64_t{1} << 32;
     /// What the import writes here goes around the caches (GrowingArray::StreamBack): a batch
     /// comes back to be filled again from the core that read it.
     struct Batch {
@@ -68,7 +84,12 @@ class RowChannel : public RecordSink {
     void Append(Cell cell, std::string_view text);
     /// A cell at a column of the current row other than the next.
     void Place(size_t col, Cell cell, std::string_view text);
+    void StartRow(int32_t row);
     void EndRow();
+    /// True when the row under way must go on in a piece of its own before its next cell.
+    bool Full() const { return filling_.cells.size() >= cutAt_; }
+    /// Sends the batch with the row under way unfinished.
+    void Cut();
     void Send();
 
     // Each thread's own members on cache lines of their own, apart from those both touch: a
@@ -76,10 +97,17 @@ class RowChannel : public RecordSink {
     // between the cores, which costs most where they share no cache.
     // The import's own.
     alignas(64) const bool strict_;
+    const PieceBound pieces_;  // never reached in a strict channel
+    const PieceBound batch_;   // where a batch goes once its row ends
+    // The cells at which the batch is full: pieces_.cells, or none once its texts reach theirs.
+    size_t cutAt_;
     CellReader reader_;
     Batch filling_;
     int32_t currentRow_ = -1;
-    size_t rowStart_ = 0;  // where the current row begins in filling_.cells
+    size_t rowStart_ = 0;  // where the current row's piece begins in filling_.cells
+    // Where the current row's column 0 would lie in filling_.cells: rowStart_ less the columns
+    // sent in earlier pieces, modulo 2^64.
+    size_t rowOrigin_ = 0;
     bool diverged_ = false;
 
     // The export's own.

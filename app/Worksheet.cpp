@@ -6,7 +6,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <system_error>
 #include <utility>
 #if defined(__SSE2__)
@@ -331,20 +330,6 @@ void Worksheet::WriteTable(std::FILE* out) const {
     }
 }
 
-static void AppendJsonRow(std::string& line, std::span<const Cell> cells,
-                          const std::function<std::string_view(size_t)>& text) {
-    Json row = Json::array();
-    for (size_t c = 0; c < cells.size(); ++c) {
-        if (cells[c].kind == Cell::Number)
-            row.push_back(NumberJson(cells[c].number));
-        else if (cells[c].kind == Cell::Text)
-            row.push_back(std::string(text(c)));
-        else
-            row.push_back(nullptr);
-    }
-    line += row.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
-
 size_t CsvFieldRoom(const Cell& cell, std::string_view text) {
     // A text may be quoted and have each of its bytes doubled.
     return cell.kind == Cell::Text ? 2 * text.size() + 2 : kNumberRoom;
@@ -379,7 +364,8 @@ void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) 
     line.resize(static_cast<size_t>(WriteCsvField(line.data() + at, cell, text) - line.data()));
 }
 
-RowStream::RowStream(std::FILE* out, Format format) : out_(out), format_(format) {
+RowStream::RowStream(std::FILE* out, Format format, RowChannel::PieceBound pieces)
+    : channel_(false, pieces), out_(out), format_(format) {
     try {
         writer_ = std::thread([this] {
             try {
@@ -397,7 +383,8 @@ RowStream::RowStream(std::FILE* out, Format format) : out_(out), format_(format)
 
 RowStream::~RowStream() {
     if (writer_.joinable()) {
-        // An import that failed still shows the rows it completed, as Finish would have.
+        // An import that failed still shows the rows it completed, as Finish would have, and
+        // the pieces of a long row under way that went out already, without the row's end.
         channel_.Close(false);
         writer_.join();
     } else {
@@ -422,40 +409,112 @@ void RowStream::WriteRows(bool wait) {
     bool finished = false;
     while (channel_.Next(row, finished, wait)) {
         // Rows without cells are empty rows.
-        while (writtenRows_ < row.number)
-            WriteRow({}, {});
-        WriteRow(row.cells, row.texts);
+        if (!inRow_)
+            while (writtenRows_ < row.number)
+                WritePiece({}, {}, true);
+        WritePiece(row.cells, row.texts, row.ends);
     }
 }
 
-void RowStream::WriteRow(std::span<const Cell> cells, std::string_view texts) {
-    auto text = [&](size_t c) {
-        return cells[c].kind == Cell::Text ? texts.substr(cells[c].textOffset, cells[c].textLength)
-                                           : std::string_view();
-    };
-    if (format_ == Csv) {
-        // Room for the whole line first, then written with no check per piece.
-        size_t room = cells.size() + 1;
-        for (size_t c = 0; c < cells.size(); ++c)
-            room += CsvFieldRoom(cells[c], text(c));
-        char* const line = pending_.Spare(room);
-        char* p = line;
-        for (size_t c = 0; c < cells.size(); ++c) {
-            if (c > 0)
-                *p++ = ',';
-            p = WriteCsvField(p, cells[c], text(c));
-        }
-        *p++ = '\n';
-        pending_.Commit(static_cast<size_t>(p - line));
-    } else {
-        json_ = writtenRows_ == 0 ? "[" : ",";
-        AppendJsonRow(json_, cells, text);
-        pending_.append(json_.data(), json_.size());
+namespace {
+
+/// Inline, as the views' loops over cells: a call for every cell cost more than its work.
+[[gnu::always_inline]] inline std::string_view CellText(const Cell& cell, std::string_view texts) {
+    return cell.kind == Cell::Text
+               ? std::string_view(texts.data() + cell.textOffset, cell.textLength)
+               : std::string_view();
+}
+
+/// Where a slice of cells that begins at begin ends, taking at least one cell and adding its
+/// CSV's room to room until that reaches limit.
+[[gnu::always_inline]] inline size_t SliceEnd(std::span<const Cell> cells, std::string_view texts,
+                                              size_t begin, size_t& room, size_t limit) {
+    size_t end = begin;
+    while (end < cells.size() && room < limit) {
+        room += CsvFieldRoom(cells[end], CellText(cells[end], texts)) + 1;  // and a separator
+        ++end;
     }
-    ++writtenRows_;
+    return end;
+}
+
+/// The cells as a JSON array.
+void DumpJsonArray(std::string& out, std::span<const Cell> cells, std::string_view texts) {
+    Json array = Json::array();
+    for (const Cell& cell : cells) {
+        if (cell.kind == Cell::Number)
+            array.push_back(NumberJson(cell.number));
+        else if (cell.kind == Cell::Text)
+            array.push_back(std::string(CellText(cell, texts)));
+        else
+            array.push_back(nullptr);
+    }
+    out = array.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
+void RowStream::WritePiece(std::span<const Cell> cells, std::string_view texts, bool ends) {
+    if (format_ == Csv) {
+        WriteCsv(cells, texts, ends);
+    } else {
+        if (!inRow_) {
+            const std::string_view opening = writtenRows_ == 0 ? "[[" : ",[";
+            pending_.append(opening.data(), opening.size());
+        }
+        WriteJson(cells, texts);
+        if (ends)
+            pending_.push_back(']');
+    }
+    inRow_ = !ends;
+    writtenRows_ += ends ? 1 : 0;
     // Written in pieces of some size: a write per row costs more than making the row.
     if (pending_.size() >= kWriteAt)
         WritePending();
+}
+
+void RowStream::WriteCsv(std::span<const Cell> cells, std::string_view texts, bool ends) {
+    // A piece that goes on a row begins with the separator after the row's cells so far.
+    const bool continues = inRow_;
+    size_t c = 0;
+    for (;;) {
+        // Room for a slice of the row first, then written with no check per field; a row of
+        // usual length is one slice.
+        size_t room = 1;  // the line's end
+        const size_t end = SliceEnd(cells, texts, c, room, kSliceRoom);
+        char* const line = pending_.Spare(room);
+        char* p = line;
+        if (c == 0 && continues && end > 0)
+            *p++ = ',';
+        for (; c < end; ++c) {
+            if (c > 0)
+                *p++ = ',';
+            p = WriteCsvField(p, cells[c], CellText(cells[c], texts));
+        }
+        if (c == cells.size()) {
+            if (ends)
+                *p++ = '\n';
+            pending_.Commit(static_cast<size_t>(p - line));
+            return;
+        }
+        pending_.Commit(static_cast<size_t>(p - line));
+        if (pending_.size() >= kWriteAt)
+            WritePending();
+    }
+}
+
+void RowStream::WriteJson(std::span<const Cell> cells, std::string_view texts) {
+    for (size_t c = 0; c < cells.size();) {
+        size_t room = 0;
+        const size_t end = SliceEnd(cells, texts, c, room, kSliceRoom);
+        DumpJsonArray(json_, cells.subspan(c, end - c), texts);
+        // The slice's cells, without the brackets of the array they were dumped as.
+        if (c > 0 || inRow_)
+            pending_.push_back(',');
+        pending_.append(json_.data() + 1, json_.size() - 2);
+        c = end;
+        if (pending_.size() >= kWriteAt)
+            WritePending();
+    }
 }
 
 void RowStream::WritePending() {

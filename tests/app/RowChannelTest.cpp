@@ -2,6 +2,7 @@
 // as a whole worksheet does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <thread>
@@ -108,6 +109,97 @@ TEST(RowChannel, GivesTheExportWhatAWholeWorksheetGives) {
         EXPECT_TRUE(finished);
         EXPECT_FALSE(diverged);
     }
+}
+
+TEST(RowChannel, AStrictChannelHandsARowWholeHoweverLong) {
+    // A convert's export takes rows whole: more cells and texts than any piece a view gets.
+    std::vector<std::unique_ptr<qorvix::TrBase>> records;
+    for (int32_t c = 0; c < 100000; ++c) {
+        if (c % 2)
+            records.push_back(
+                std::make_unique<TrCell>(1, c, brisko::RString(std::string(40, 'x'))));
+        else
+            records.push_back(std::make_unique<TrCell>(1, c, 0.5 * c));
+    }
+    records.push_back(std::make_unique<TrCell>(2, 0, 1.0));
+    bool finished = false, diverged = true;
+    EXPECT_EQ(ThroughChannel(records, finished, diverged), ThroughWorksheet(records));
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(diverged);
+}
+
+TEST(RowChannel, AViewsChannelHandsLongRowsInPiecesOfBoundedSize) {
+    // Pieces of at most 64 cells and 1 KB of texts; rows 1 and 2 are far longer, by their texts
+    // and by their cells.
+    const RowChannel::PieceBound bound{64, 1024};
+    RowChannel channel(false, bound);
+    struct Piece {
+        int32_t number;
+        bool ends;
+        std::vector<std::string> cells;  // texts as they are, numbers as "#"
+    };
+    std::vector<Piece> pieces;
+    size_t mostTexts = 0, mostCells = 0;
+    std::thread exporter([&] {
+        RowChannel::Row row;
+        bool finished = false;
+        size_t batchCells = 0;
+        const Cell* batchEnd = nullptr;
+        while (channel.Next(row, finished)) {
+            // The rows and pieces of a batch lie one after another in its cells.
+            batchCells =
+                row.cells.data() == batchEnd ? batchCells + row.cells.size() : row.cells.size();
+            batchEnd = row.cells.data() + row.cells.size();
+            mostTexts = std::max(mostTexts, row.texts.size());
+            mostCells = std::max(mostCells, batchCells);
+            Piece piece{row.number, row.ends, {}};
+            for (const Cell& cell : row.cells)
+                piece.cells.push_back(
+                    cell.kind == Cell::Text
+                        ? std::string(row.texts.substr(cell.textOffset, cell.textLength))
+                        : "#");
+            pieces.push_back(std::move(piece));
+        }
+    });
+    const auto text = [](int c) { return std::to_string(c) + std::string(90, 'x'); };
+    TrCell first(0, 0, 1.0);
+    channel.Take(first);
+    for (int32_t c = 0; c < 1000; ++c) {
+        TrCell cell(1, c, brisko::RString(text(c)));
+        channel.Take(cell);
+    }
+    for (int32_t c = 0; c < 1000; ++c) {
+        TrCell cell(2, c, 1.0 * c);
+        channel.Take(cell);
+    }
+    TrCell last(3, 0, brisko::RString("end"));
+    channel.Take(last);
+    channel.Close(true);
+    exporter.join();
+
+    // No batch holds more than the bound and one cell with its text (padded to sixteen bytes).
+    EXPECT_LE(mostCells, bound.cells + 1);
+    EXPECT_LE(mostTexts, bound.textBytes + 112);
+    // Each row comes out whole and in order, ending once, with its last piece.
+    std::vector<std::vector<std::string>> rows(4);
+    std::vector<int> piecesOf(4, 0);
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const Piece& p = pieces[i];
+        ASSERT_LT(p.number, 4);
+        ++piecesOf[p.number];
+        rows[p.number].insert(rows[p.number].end(), p.cells.begin(), p.cells.end());
+        const bool lastOfRow = i + 1 == pieces.size() || pieces[i + 1].number != p.number;
+        EXPECT_EQ(p.ends, lastOfRow) << "piece " << i << " of row " << p.number;
+    }
+    EXPECT_EQ(piecesOf[0], 1);
+    EXPECT_GT(piecesOf[1], 10);
+    EXPECT_GT(piecesOf[2], 10);
+    EXPECT_EQ(piecesOf[3], 1);
+    ASSERT_EQ(rows[1].size(), 1000u);
+    for (int c = 0; c < 1000; ++c)
+        EXPECT_EQ(rows[1][c], text(c));
+    EXPECT_EQ(rows[2], std::vector<std::string>(1000, "#"));
+    EXPECT_EQ(rows[3], std::vector<std::string>{"end"});
 }
 
 TEST(RowChannel, ACellBackInAnEarlierRowEndsTheRowsUnfinished) {

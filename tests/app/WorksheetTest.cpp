@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <limits>
+#include <memory>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -25,7 +26,7 @@ using qorvix::TrCell;
 struct Placed {
     int32_t row;
     int32_t col;
-    const char* text;  // null: the number row * 10 + col
+    const char* text = nullptr;  // null: the number row * 10 + col
 };
 
 /// Hands the cell a Placed describes to a sink.
@@ -270,6 +271,100 @@ TEST(RowStream, WritesEachViewAsTheRowsArrive) {
             });
             EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
         }
+    }
+}
+
+TEST(RowStream, ARowLongerThanAPieceReadsAsIfWrittenWhole) {
+    // Pieces of four cells or 64 bytes of texts; numbers are row * 10 + col.
+    const RowChannel::PieceBound small{4, 64};
+    const std::string a40(40, 'a'), b40(40, 'b'), c40(40, 'c');
+    struct Case {
+        const char* name;
+        std::vector<Placed> cells;
+        std::string csv;
+        std::string json;
+    } cases[] = {
+        {"Numbers",
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {0, 8}, {0, 9}},
+         "0,1,2,3,4,5,6,7,8,9\n",
+         "[[0.0,1.0,2.0,3.0,4.0,5.0,6.0,7.0,8.0,9.0]]\n"},
+        {"Texts",
+         {{0, 0, a40.c_str()}, {0, 1, "x,y"}, {0, 2, b40.c_str()}, {0, 3, c40.c_str()}},
+         a40 + ",\"x,y\"," + b40 + "," + c40 + "\n",
+         "[[\"" + a40 + "\",\"x,y\",\"" + b40 + "\",\"" + c40 + "\"]]\n"},
+        {"EmptyCellsAcrossPieces",
+         {{1, 0, "x"}, {1, 11}},
+         "\nx,,,,,,,,,,,21\n",
+         "[[],[\"x\",null,null,null,null,null,null,null,null,null,null,21.0]]\n"},
+        {"RowsAroundALongOne",
+         {{0, 0, "a"}, {1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {3, 0, "z"}},
+         "a\n10,11,12,13,14,15\n\nz\n",
+         "[[\"a\"],[10.0,11.0,12.0,13.0,14.0,15.0],[],[\"z\"]]\n"},
+        // A cell given again replaces the first while the row's piece is held; once that
+        // column went out, it starts a new row, as a row that comes back does.
+        {"ACellAgainInThePieceHeld",
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 4, "again"}},
+         "0,1,2,3,again,5\n",
+         "[[0.0,1.0,2.0,3.0,\"again\",5.0]]\n"},
+        {"ACellAgainInAPieceSent",
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 1, "back"}},
+         "0,1,2,3,4,5\n,back\n",
+         "[[0.0,1.0,2.0,3.0,4.0,5.0],[null,\"back\"]]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto format : {RowStream::Csv, RowStream::Json}) {
+            const std::string out = Captured([&](std::FILE* f) {
+                RowStream stream(f, format, small);
+                for (const Placed& p : c.cells)
+                    Feed(stream, p);
+                stream.Finish();
+            });
+            EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
+        }
+    }
+}
+
+TEST(RowStream, ThePieceBoundNeverChangesTheView) {
+    // Rows as imports hand them, cell after cell with columns skipped now and then, some far
+    // longer than the pieces, with texts that need quoting or escaping.
+    std::mt19937 rng(31);
+    const char letters[] = {'a', 'b', ',', '"', ' ', '\n', '\\', '\x01', 'z'};
+    std::vector<std::unique_ptr<qorvix::TrBase>> records;
+    int32_t row = 0;
+    for (int r = 0; r < 300; ++r) {
+        const int cells =
+            rng() % 10 == 0 ? static_cast<int>(rng() % 400) : static_cast<int>(rng() % 6);
+        int32_t col = 0;
+        for (int k = 0; k < cells; ++k) {
+            col += rng() % 8 == 0 ? static_cast<int32_t>(rng() % 5) : 0;
+            if (rng() % 2) {
+                std::string text(rng() % 90, 'a');
+                for (char& ch : text)
+                    ch = letters[rng() % std::size(letters)];
+                records.push_back(std::make_unique<TrCell>(row, col, brisko::RString(text)));
+            } else {
+                records.push_back(std::make_unique<TrCell>(row, col, (rng() % 100000) / 16.0));
+            }
+            ++col;
+        }
+        row += 1 + (rng() % 10 == 0 ? static_cast<int32_t>(rng() % 3) : 0);
+    }
+    for (const auto format : {RowStream::Csv, RowStream::Json}) {
+        const auto view = [&](RowChannel::PieceBound pieces) {
+            return Captured([&](std::FILE* f) {
+                RowStream stream(f, format, pieces);
+                for (const auto& record : records)
+                    stream.Take(*record);
+                stream.Finish();
+            });
+        };
+        const std::string whole = view(RowChannel::DefaultPieces());
+        for (const RowChannel::PieceBound pieces :
+             {RowChannel::PieceBound{1, 1}, RowChannel::PieceBound{3, 100},
+              RowChannel::PieceBound{50, 16}, RowChannel::PieceBound{64, 2000}})
+            EXPECT_EQ(view(pieces), whole)
+                << format << " " << pieces.cells << " " << pieces.textBytes;
     }
 }
 

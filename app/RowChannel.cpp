@@ -40,7 +40,7 @@ RowChannel::PieceBound RowChannel::DefaultPieces() {
     // A piece's texts stay below the size from which an array moves onto huge pages: the last
     // huge page of each batch under way would be resident whole, and with pieces of 2 MB of texts
     // one long line of long fields took 88 MB.
-    return {2 * kBatchCells, ReservedMemory::kFrom / 2};
+    return {2 * kBatchCells, ReservedMemory::kSmallestRangedArray / 2};
 }
 
 RowChannel::RowChannel(bool strict, PieceBound pieces)

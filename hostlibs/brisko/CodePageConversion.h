@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "Utf8.h"
 #include "host/brisko/CodePage.h"
 
 #if !defined(_WIN32)
@@ -14,8 +15,6 @@
 #endif
 
 namespace brisko {
-
-constexpr char16_t kReplacement = 0xFFFD;
 
 [[noreturn]] void ThrowCodePage(uint32_t page);
 bool IsDoubleBytePage(uint32_t page);

@@ -27,7 +27,6 @@ constexpr size_t kOutFlushAt = 64 * 1024;
 constexpr size_t kOutCapacity = kOutFlushAt + kOutPieceUnits * kUtf8BytesPerUnit;
 // Shorter files are read on the reader's own thread: a thread would cost more than it saves.
 constexpr int64_t kReadAheadBlocks = 4;
-constexpr char16_t kReplacement = 0xFFFD;
 
 [[noreturn]] inline void ThrowFileError(int line, int code, const RString& path, const char* what,
                                         int err) {

@@ -5,6 +5,9 @@
 
 namespace brisko {
 
+/// What stands for a character that cannot be decoded.
+constexpr char16_t kReplacement = 0xFFFD;
+
 /// The most bytes one UTF-16 unit can take in UTF-8 (a surrogate pair takes four for two).
 constexpr size_t kUtf8BytesPerUnit = 3;
 

@@ -13,9 +13,9 @@ namespace {
 constexpr size_t kBatchCells = 16384;
 /// A batch of long texts goes sooner: sixteen batches under way stay within some 16 MB of texts.
 constexpr size_t kBatchTextBytes = 1 << 20;
-/// Batches sent ahead of the export: with three threads on two cores, room for a few batches
-/// made the import wait whenever the export was descheduled.
-constexpr size_t kBatchesUnderWay = 16;
+/// Batches sent ahead of the export, and the one each side holds: with three threads on two
+/// cores, room for a few batches made the import wait whenever the export was descheduled.
+constexpr size_t kBatches = 16 + 2;
 
 }  // namespace
 
@@ -51,7 +51,8 @@ RowChannel::RowChannel(bool strict, PieceBound pieces)
       // A batch that is not cut ends at half a piece, so that a row below that is never cut.
       batch_(strict ? PieceBound{kBatchCells, kBatchTextBytes}
                     : PieceBound{pieces_.cells / 2, pieces_.textBytes / 2}),
-      cutAt_(pieces_.cells) {}
+      cutAt_(pieces_.cells),
+      batches_(kBatches) {}
 
 void RowChannel::Take(const qorvix::TrBase& record) {
     int32_t row = 0, col = 0;
@@ -125,23 +126,14 @@ void RowChannel::Cut() {
 
 void RowChannel::Send() {
     cutAt_ = pieces_.cells;
-    StreamFence();
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return sent_.size() < kBatchesUnderWay || stopped_; });
-    if (stopped_) {
-        filling_.cells.clear();
-        filling_.rows.clear();
-        filling_.texts.clear();
+    bool made;
+    if (!stopped_ && batches_.Send(std::move(filling_)) && batches_.Acquire(filling_, made))
         return;
-    }
-    sent_.push_back(std::move(filling_));
-    filling_ = Batch();
-    if (!spare_.empty()) {
-        filling_ = std::move(spare_.back());
-        spare_.pop_back();
-    }
-    lock.unlock();
-    changed_.notify_all();
+    // The export takes no more: one batch is kept to be filled and dropped.
+    stopped_ = true;
+    filling_.cells.clear();
+    filling_.rows.clear();
+    filling_.texts.clear();
 }
 
 void RowChannel::Close(bool finished) {
@@ -150,12 +142,7 @@ void RowChannel::Close(bool finished) {
         EndRow();
     if (!diverged_ && !filling_.rows.empty())
         Send();
-    {
-        std::lock_guard lock(mutex_);
-        closed_ = true;
-        finished_ = finished && !diverged_;
-    }
-    changed_.notify_all();
+    batches_.Close(finished && !diverged_);
 }
 
 bool RowChannel::Next(Row& row, bool& finished, bool wait) {
@@ -175,36 +162,24 @@ bool RowChannel::Next(Row& row, bool& finished, bool wait) {
             __builtin_prefetch(&end + 4);
             return true;
         }
-        std::unique_lock lock(mutex_);
         if (haveTaken_) {
             taken_.cells.clear();
             taken_.rows.clear();
             taken_.texts.clear();
-            spare_.push_back(std::move(taken_));
+            batches_.GiveBack(std::move(taken_));
             haveTaken_ = false;
-            changed_.notify_all();
         }
-        if (wait)
-            changed_.wait(lock, [this] { return !sent_.empty() || closed_; });
-        if (sent_.empty()) {
-            finished = finished_;
+        if (!(wait ? batches_.Take(taken_) : batches_.TryTake(taken_))) {
+            finished = batches_.Finished();
             return false;
         }
-        taken_ = std::move(sent_.front());
-        sent_.pop_front();
         takenRow_ = 0;
         haveTaken_ = true;
-        changed_.notify_all();
     }
 }
 
 void RowChannel::Stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopped_ = true;
-        sent_.clear();
-    }
-    changed_.notify_all();
+    batches_.Stop();
 }
 
 }  // namespace dornel::app

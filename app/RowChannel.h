@@ -1,17 +1,15 @@
 // The rows of an import handed, as each completes, to an export on another thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "Cell.h"
 #include "GrowingArray.h"
-#include "HostManager.h"
+#include "RecordSink.h"
+#include "host/brisko/BatchQueue.h"
 
 namespace dornel::app {
 
@@ -97,6 +95,7 @@ class RowChannel : public RecordSink {
     // between the cores, which costs most where they share no cache.
     // The import's own.
     alignas(64) const bool strict_;
+    bool stopped_ = false;     // the export takes no more: the import's rows are dropped
     const PieceBound pieces_;  // never reached in a strict channel
     const PieceBound batch_;   // where a batch goes once its row ends
     // The cells at which the batch is full: pieces_.cells, or none once its texts reach theirs.
@@ -115,13 +114,7 @@ class RowChannel : public RecordSink {
     size_t takenRow_ = 0;
     bool haveTaken_ = false;
 
-    alignas(64) std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Batch> sent_;
-    std::vector<Batch> spare_;
-    bool closed_ = false;
-    bool finished_ = false;
-    bool stopped_ = false;
+    alignas(64) brisko::BatchQueue<Batch> batches_;
 };
 
 }  // namespace dornel::app

@@ -13,7 +13,7 @@
 
 #include "GrowingArray.h"
 #include "Cell.h"
-#include "HostManager.h"
+#include "RecordSink.h"
 #include "RowChannel.h"
 #include "RowStarts.h"
 #include "host/brisko/TypeInfo.h"

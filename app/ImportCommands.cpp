@@ -13,6 +13,8 @@
 #include "SheetBuilder.h"
 #include "Trace.h"
 #include "WholeFile.h"
+#include "RowStream.h"
+#include "TableView.h"
 #include "Worksheet.h"
 #include "host/brisko/EncodingDetection.h"
 #include "host/brisko/Exception.h"
@@ -75,7 +77,7 @@ int RunImport(const Settings& s) {
         if (streamed)
             stream.Finish();
         else if (s.format == "table")
-            sheet.WriteTable(stdout);
+            WriteTable(sheet, stdout);
         if (status == 1)
             std::fprintf(stderr, "dornel: the import stopped early\n");
         else if (status == 2)

@@ -13,6 +13,7 @@
 #include "host/brisko/EncodedBufferedFile.h"
 #include "import/BlockSplitter.h"
 #include "import/DatImportFilter.h"
+#include "RowStream.h"
 #include "Worksheet.h"
 
 namespace {

@@ -1,0 +1,147 @@
+// Numbers as the shortest text that reads back to the same double.
+#include "ShortestNumber.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <system_error>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace dornel::app {
+
+namespace {
+
+/// The fifteen digits of n (from 10^14 to below 10^15) at out[1] to out[15], and how many of
+/// them at the end are zeros.
+inline int FifteenDigits(uint64_t n, char* out) {
+#if defined(__SSE2__)
+    // Each quarter of n (four digits) fills four lanes with four times itself; two high
+    // multiplications make them n / 1000, n / 100, n / 10 and n, and each lane less ten times
+    // the lane before it is one digit. No loop: one that ends at a different place for every
+    // number mispredicts its end.
+    const auto lanes = [](uint32_t eight) {
+        const __m128i x = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(eight / 10000 * 4)),
+                                             _mm_set1_epi16(static_cast<short>(eight % 10000 * 4)));
+        const __m128i divisors =
+            _mm_setr_epi16(8389, 5243, 13108, -32768, 8389, 5243, 13108, -32768);
+        const __m128i scales =
+            _mm_setr_epi16(1 << 7, 1 << 11, 1 << 13, -32768, 1 << 7, 1 << 11, 1 << 13, -32768);
+        const __m128i q = _mm_mulhi_epu16(_mm_mulhi_epu16(x, divisors), scales);
+        return _mm_sub_epi16(q, _mm_slli_epi64(_mm_mullo_epi16(q, _mm_set1_epi16(10)), 16));
+    };
+    const __m128i digits =
+        _mm_add_epi8(_mm_packus_epi16(lanes(static_cast<uint32_t>(n / 100000000)),
+                                      lanes(static_cast<uint32_t>(n % 100000000))),
+                     _mm_set1_epi8('0'));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), digits);
+    // A bit a digit, the last highest: the leading ones are the trailing zeros.
+    const auto zeros =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(digits, _mm_set1_epi8('0'))));
+    return std::countl_one(zeros << 16);
+#else
+    for (int i = 15; i >= 0; --i, n /= 10)
+        out[i] = static_cast<char>('0' + n % 10);
+    int zeros = 0;
+    while (out[15 - zeros] == '0')
+        ++zeros;
+    return zeros;
+#endif
+}
+
+/// Writes at out (room for kNumberRoom bytes) the shortest text of a number with a fraction and at
+/// most 15 digits, in the form the general writer gives it, and returns its end; null where that
+/// writer must decide. With e the value's decimal exponent, the value times 10^(14-e), rounded, is
+/// a whole number t of 15 digits, and both operands of t / 10^(14-e) are exact, so the quotient is
+/// the double that decimal reads as. Decimals of 15 digits lie at least 1E-15 of the value apart,
+/// more than a double's step, so at most one of them reads back: if t does, it is the value rounded
+/// to 15 digits, and that with its trailing zeros dropped is the shortest text, since any shorter
+/// decimal that reads back would be that rounding too. An exponent found one too high puts the
+/// product below 1E+14, and the general writer decides. The general writer takes the exponent form
+/// where it is shorter.
+char* WriteShortDecimal(char* out, double value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                         1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                         1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+    static constexpr double kDecades[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,
+                                          1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                                          1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    constexpr int kFirstDecade = -6;
+    const double a = std::fabs(value);
+    // Whole numbers have no fraction to shorten.
+    if (!(a >= 1e-5 && a < 1e15) || a == std::floor(a))
+        return nullptr;
+    // log10(2) is about 78913/2^18; the estimate is the exponent or one below it.
+    const int binary = static_cast<int>(std::bit_cast<uint64_t>(a) >> 52) - 1023;
+    const int guess = (binary * 78913) >> 18;
+    const int e = guess + (a >= kDecades[guess + 1 - kFirstDecade] ? 1 : 0);
+    const int scale = 14 - e;
+    const double y = a * kPowers[scale];
+    const auto t = static_cast<int64_t>(y + 0.5);
+    if (!(y >= 1e14 && t < 1000000000000000) || static_cast<double>(t) / kPowers[scale] != a)
+        return nullptr;
+    // Room after the digits: pieces are copied sixteen bytes at a time, whatever their length.
+    char buffer[40] = {};
+    const int zeros = FifteenDigits(static_cast<uint64_t>(t), buffer);
+    const char* const digits = buffer + 1;
+    const int total = 15 - zeros;
+    // Digits after the point: at least one, as the value is not whole.
+    const int k = scale - zeros;
+    const int whole = total > k ? total - k : 0;
+    const int exponent = total - k - 1;
+    const int fixedLength = (whole > 0 ? whole : 1) + 1 + k;
+    const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
+    if (fixedLength > exponentLength)
+        return nullptr;
+    char* p = out;
+    *p = '-';
+    p += value < 0 ? 1 : 0;
+    constexpr size_t kPiece = 16;
+    if (whole > 0) {
+        std::memcpy(p, digits, kPiece);
+        p += whole;
+        *p++ = '.';
+        std::memcpy(p, digits + whole, kPiece);
+        p += k;
+    } else {
+        *p++ = '0';
+        *p++ = '.';
+        std::memset(p, '0', kPiece);
+        p += k - total;
+        std::memcpy(p, digits, kPiece);
+        p += total;
+    }
+    return p;
+}
+
+}  // namespace
+
+/// Writes at out (room for kNumberRoom bytes) the shortest text that reads back as value, NaN
+/// and the infinities by name, and returns its end.
+char* WriteShortestNumber(char* out, double value) {
+    // A whole number below 1e15 that does not end in 0 is its digits: its exponent form is
+    // always longer, so the general writer would choose the same. Most numbers in data are such.
+    if (std::fabs(value) < 1e15) {
+        const auto whole = static_cast<int64_t>(value);
+        if (static_cast<double>(whole) == value && whole % 10 != 0)
+            return std::to_chars(out, out + kNumberRoom, whole).ptr;
+    }
+    if (char* const end = WriteShortDecimal(out, value))
+        return end;
+    if (std::isnan(value))
+        return std::copy_n("NaN", 3, out);
+    if (std::isinf(value))
+        return value > 0 ? std::copy_n("Infinity", 8, out) : std::copy_n("-Infinity", 9, out);
+    return std::to_chars(out, out + kNumberRoom, value).ptr;
+}
+
+std::string ShortestNumber(double value) {
+    char text[kNumberRoom];
+    return std::string(text, WriteShortestNumber(text, value));
+}
+
+}  // namespace dornel::app

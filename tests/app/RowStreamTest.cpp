@@ -1,0 +1,272 @@
+// Tests of the CSV and JSON views written as rows arrive, and of their fields.
+#include "RowStream.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Output.h"
+#include "app/PlacedCells.h"
+#include "host/qorvix/Records.h"
+
+namespace dornel::app {
+namespace {
+
+using qorvix::TrCell;
+
+/// What a view wrote to a file, read back.
+template <class Write>
+std::string Captured(Write write) {
+    std::FILE* f = std::tmpfile();
+    write(f);
+    std::rewind(f);
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out.append(buffer, n);
+    std::fclose(f);
+    return out;
+}
+
+TEST(RowStream, WritesEachViewAsTheRowsArrive) {
+    struct Case {
+        const char* name;
+        std::vector<Placed> cells;
+        const char* csv;
+        const char* json;
+    } cases[] = {
+        {"Nothing", {}, "", "[]\n"},
+        {"TwoRows",
+         {{0, 0, "a"}, {0, 1, nullptr}, {1, 0, nullptr}},
+         "a,1\n10\n",
+         "[[\"a\",1.0],[10.0]]\n"},
+        // Rows without cells are empty rows; a row that starts late has empty cells before.
+        {"Gaps",
+         {{0, 0, "x,y"}, {2, 1, nullptr}},
+         "\"x,y\"\n\n,21\n",
+         "[[\"x,y\"],[],[null,21.0]]\n"},
+        {"QuotesInText",
+         {{1, 0, "say \"hi\""}},
+         "\n\"say \"\"hi\"\"\"\n",
+         "[[],[\"say \\\"hi\\\"\"]]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto format : {RowStream::Csv, RowStream::Json}) {
+            const std::string out = Captured([&](std::FILE* f) {
+                RowStream stream(f, format);
+                for (const Placed& p : c.cells)
+                    Feed(stream, p);
+                stream.Finish();
+            });
+            EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
+        }
+    }
+}
+
+TEST(RowStream, ARowLongerThanAPieceReadsAsIfWrittenWhole) {
+    // Pieces of four cells or 64 bytes of texts; numbers are row * 10 + col.
+    const RowChannel::PieceBound small{4, 64};
+    const std::string a40(40, 'a'), b40(40, 'b'), c40(40, 'c');
+    struct Case {
+        const char* name;
+        std::vector<Placed> cells;
+        std::string csv;
+        std::string json;
+    } cases[] = {
+        {"Numbers",
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 6}, {0, 7}, {0, 8}, {0, 9}},
+         "0,1,2,3,4,5,6,7,8,9\n",
+         "[[0.0,1.0,2.0,3.0,4.0,5.0,6.0,7.0,8.0,9.0]]\n"},
+        {"Texts",
+         {{0, 0, a40.c_str()}, {0, 1, "x,y"}, {0, 2, b40.c_str()}, {0, 3, c40.c_str()}},
+         a40 + ",\"x,y\"," + b40 + "," + c40 + "\n",
+         "[[\"" + a40 + "\",\"x,y\",\"" + b40 + "\",\"" + c40 + "\"]]\n"},
+        {"EmptyCellsAcrossPieces",
+         {{1, 0, "x"}, {1, 11}},
+         "\nx,,,,,,,,,,,21\n",
+         "[[],[\"x\",null,null,null,null,null,null,null,null,null,null,21.0]]\n"},
+        {"RowsAroundALongOne",
+         {{0, 0, "a"}, {1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {3, 0, "z"}},
+         "a\n10,11,12,13,14,15\n\nz\n",
+         "[[\"a\"],[10.0,11.0,12.0,13.0,14.0,15.0],[],[\"z\"]]\n"},
+        // A cell given again replaces the first while the row's piece is held; once that
+        // column went out, it starts a new row, as a row that comes back does.
+        {"ACellAgainInThePieceHeld",
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 4, "again"}},
+         "0,1,2,3,again,5\n",
+         "[[0.0,1.0,2.0,3.0,\"again\",5.0]]\n"},
+        {"ACellAgainInAPieceSent",
+         {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 5}, {0, 1, "back"}},
+         "0,1,2,3,4,5\n,back\n",
+         "[[0.0,1.0,2.0,3.0,4.0,5.0],[null,\"back\"]]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto format : {RowStream::Csv, RowStream::Json}) {
+            const std::string out = Captured([&](std::FILE* f) {
+                RowStream stream(f, format, small);
+                for (const Placed& p : c.cells)
+                    Feed(stream, p);
+                stream.Finish();
+            });
+            EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
+        }
+    }
+}
+
+TEST(RowStream, ThePieceBoundNeverChangesTheView) {
+    // Rows as imports hand them, cell after cell with columns skipped now and then, some far
+    // longer than the pieces, with texts that need quoting or escaping.
+    std::mt19937 rng(31);
+    const char letters[] = {'a', 'b', ',', '"', ' ', '\n', '\\', '\x01', 'z'};
+    std::vector<std::unique_ptr<qorvix::TrBase>> records;
+    int32_t row = 0;
+    for (int r = 0; r < 300; ++r) {
+        const int cells =
+            rng() % 10 == 0 ? static_cast<int>(rng() % 400) : static_cast<int>(rng() % 6);
+        int32_t col = 0;
+        for (int k = 0; k < cells; ++k) {
+            col += rng() % 8 == 0 ? static_cast<int32_t>(rng() % 5) : 0;
+            if (rng() % 2) {
+                std::string text(rng() % 90, 'a');
+                for (char& ch : text)
+                    ch = letters[rng() % std::size(letters)];
+                records.push_back(std::make_unique<TrCell>(row, col, brisko::RString(text)));
+            } else {
+                records.push_back(std::make_unique<TrCell>(row, col, (rng() % 100000) / 16.0));
+            }
+            ++col;
+        }
+        row += 1 + (rng() % 10 == 0 ? static_cast<int32_t>(rng() % 3) : 0);
+    }
+    for (const auto format : {RowStream::Csv, RowStream::Json}) {
+        const auto view = [&](RowChannel::PieceBound pieces) {
+            return Captured([&](std::FILE* f) {
+                RowStream stream(f, format, pieces);
+                for (const auto& record : records)
+                    stream.Take(*record);
+                stream.Finish();
+            });
+        };
+        const std::string whole = view(RowChannel::DefaultPieces());
+        for (const RowChannel::PieceBound pieces :
+             {RowChannel::PieceBound{1, 1}, RowChannel::PieceBound{3, 100},
+              RowChannel::PieceBound{50, 16}, RowChannel::PieceBound{64, 2000}})
+            EXPECT_EQ(view(pieces), whole)
+                << format << " " << pieces.cells << " " << pieces.textBytes;
+    }
+}
+
+TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "no full device on this system";
+#else
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    {
+        // The rows may wait in the stream; the failure comes at the latest when it finishes.
+        RowStream stream(full, RowStream::Csv);
+        TrCell first(0, 0, 1.0), second(1, 0, 2.0);
+        try {
+            stream.Take(first);
+            stream.Take(second);
+            stream.Finish();
+            ADD_FAILURE() << "the write to a full device succeeded";
+        } catch (const OutputError& e) {
+            EXPECT_EQ(e.Error(), ENOSPC);
+        }
+    }
+    std::fclose(full);
+#endif
+}
+
+TEST(CsvView, ATextIsQuotedWhereItHoldsASeparatorAQuoteALineEndOrOuterBlanks) {
+    std::mt19937 rng(23);
+    const char pieces[] = {',', '"', '\r', '\n', ' ', 'a', '-', '+', '\t', ';'};
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const size_t n = rng() % 8;
+        for (size_t k = 0; k < n; ++k)
+            text += pieces[rng() % std::size(pieces)];
+        const bool quoted = text.find_first_of(",\"\r\n") != std::string::npos ||
+                            (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+        std::string expected = text;
+        if (quoted) {
+            expected.clear();
+            for (const char ch : text)
+                expected += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            expected = '"' + expected + '"';
+        }
+        Cell cell;
+        cell.kind = Cell::Text;
+        std::string line;
+        AppendCsvField(line, cell, text);
+        ASSERT_EQ(line, expected) << text;
+    }
+}
+
+TEST(CsvView, ANumberReadsAsTheShortestTextThatGivesItBack) {
+    // The view's quick ways with whole numbers and short decimals against the general writer,
+    // on the numbers where the two could part: whole numbers ending in 0, numbers near 1e15 and
+    // 1e-5, where the exponent form is as short or shorter, negative ones, zero of either sign.
+    std::mt19937_64 rng(11);
+    std::vector<double> values = {0.0001,
+                                  0.001,
+                                  -0.00012,
+                                  1e-5,
+                                  1.5e-5,
+                                  123.456,
+                                  0.1,
+                                  99999999999999.9,
+                                  0.0,
+                                  -0.0,
+                                  1,
+                                  -1,
+                                  10,
+                                  100000,
+                                  123456789012345,
+                                  1e15,
+                                  999999999999999,
+                                  -999999999999999,
+                                  1e15 + 1,
+                                  0.5,
+                                  -2.5e-7,
+                                  1e300,
+                                  4503599627370497.0};
+    for (int i = 0; i < 100000; ++i) {
+        const int64_t whole = static_cast<int64_t>(rng() % 2000000000000000) - 1000000000000000;
+        values.push_back(static_cast<double>(whole));
+        values.push_back(static_cast<double>(whole) / 1000);
+        // Short decimals of every size, as data files hold them.
+        values.push_back(static_cast<double>(whole % 100000000) /
+                         std::pow(10.0, static_cast<int>(rng() % 24)));
+        double bits;
+        const uint64_t r = rng();
+        std::memcpy(&bits, &r, sizeof bits);
+        if (std::isfinite(bits))
+            values.push_back(bits);
+    }
+    for (const double v : values) {
+        Cell cell;
+        cell.kind = Cell::Number;
+        cell.number = v;
+        std::string line;
+        AppendCsvField(line, cell, {});
+        char buf[64];
+        ASSERT_EQ(line, std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr)) << v;
+    }
+}
+
+}  // namespace
+}  // namespace dornel::app

@@ -54,6 +54,10 @@ TEST(RowStream, WritesEachViewAsTheRowsArrive) {
          {{0, 0, "x,y"}, {2, 1, nullptr}},
          "\"x,y\"\n\n,21\n",
          "[[\"x,y\"],[],[null,21.0]]\n"},
+        {"GapOfSeveralRows",
+         {{0, 0, "a"}, {4, 0, nullptr}},
+         "a\n\n\n\n40\n",
+         "[[\"a\"],[],[],[],[40.0]]\n"},
         {"QuotesInText",
          {{1, 0, "say \"hi\""}},
          "\n\"say \"\"hi\"\"\"\n",
@@ -164,6 +168,19 @@ TEST(RowStream, ThePieceBoundNeverChangesTheView) {
               RowChannel::PieceBound{50, 16}, RowChannel::PieceBound{64, 2000}})
             EXPECT_EQ(view(pieces), whole)
                 << format << " " << pieces.cells << " " << pieces.textBytes;
+    }
+}
+
+TEST(RowStream, AnImportThatFailsStillShowsTheRowsItCompleted) {
+    // The stream goes without Finish, as when the import throws: the rows that were complete
+    // are written, the row under way is not.
+    for (const auto format : {RowStream::Csv, RowStream::Json}) {
+        const std::string out = Captured([&](std::FILE* f) {
+            RowStream stream(f, format);
+            for (const Placed& p : {Placed{0, 0, "a"}, Placed{1, 0, "b"}, Placed{2, 0, "c"}})
+                Feed(stream, p);
+        });
+        EXPECT_EQ(out, format == RowStream::Csv ? "a\nb\n" : "[[\"a\"],[\"b\"]") << out;
     }
 }
 

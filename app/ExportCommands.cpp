@@ -172,9 +172,9 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     std::optional<ScratchFile> scratch;
     if (toMemory)
         scratch.emplace();
-    std::error_code ec;
-    const bool existed = !toMemory && std::filesystem::exists(std::filesystem::u8path(out), ec);
-    int status = session.Begin(toMemory ? scratch->Path() : out, s.interactive);
+    const brisko::WriteTarget target = brisko::WriteTarget::Resolve(OutputPath(out));
+    const bool existed = !toMemory && target.exists && !target.inPlace;
+    int status = session.Begin(toMemory ? scratch->Path() : OutputPath(out), s.interactive);
     if (status != 0) {
         tell("the export was cancelled");
         return kExitStatus;
@@ -214,7 +214,7 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
     if (s.trace)
         FlushOutput(stdout);
     status = session.End();
-    if (toMemory && !session.DeliverBlock(out))
+    if (toMemory && !session.DeliverBlock(OutputPath(out)))
         tell("no memory block was delivered");
     if (status == 1 && existed)
         tell(("nothing was exported; '" + out + "' was kept as it was").c_str());
@@ -235,7 +235,19 @@ int RunRecordsAndTell(ExportSession& session, const Settings& s, const std::stri
 
 }  // namespace
 
+namespace {
+
+/// The trace and an output to standard output cannot share it.
+void CheckOutputBesideTrace(const Settings& s) {
+    if (s.trace && (s.output == "-" || s.output == "/dev/stdout"))
+        throw UsageError("--trace and the output '" + s.output +
+                         "' would both go to standard output; write the output to a file");
+}
+
+}  // namespace
+
 int RunExport(const Settings& s) {
+    CheckOutputBesideTrace(s);
     std::vector<OwnedRecord> records;
     try {
         records = ReadRecordsFile(s.records);
@@ -243,7 +255,8 @@ int RunExport(const Settings& s) {
         throw UsageError(e.what());
     }
     Trace trace(stdout);
-    ExportSession session(s, KindFor(s.kind, s.output), s.optionsGiven ? &s.options : nullptr,
+    ExportSession session(s, OutputKindFor(s.kind, s.output, 0),
+                          s.optionsGiven ? &s.options : nullptr,
                           s.trace ? &trace : nullptr);
     return RunRecordsAndTell(session, s, s.output, [&](auto& visit) {
         for (OwnedRecord& r : records)
@@ -314,7 +327,7 @@ int ConvertInTurn(const Settings& s, const InputFile& input) {
             return kExitStatus;
         }
     }
-    ExportSession session(s, KindFor(s.exportKind, s.output),
+    ExportSession session(s, OutputKindFor(s.exportKind, s.output, KindFor(s.importKind, s.file)),
                           s.exportOptionsGiven ? &s.exportOptions : nullptr, t);
     return RunRecordsAndTell(session, s, s.output,
                              [&](auto& visit) { VisitWorksheet(sheet, visit); });
@@ -331,7 +344,8 @@ struct RowsEndedEarly {};
 std::optional<int> ConvertOverlapped(const Settings& s, const InputFile& input) {
     RowChannel channel;
     ConvertImport import(s, input, channel, nullptr);
-    ExportSession session(s, KindFor(s.exportKind, s.output), nullptr);
+    ExportSession session(s, OutputKindFor(s.exportKind, s.output, KindFor(s.importKind, s.file)),
+                          nullptr);
     int exportExit = kExitOk;
     std::string notice;
     std::exception_ptr exportFailure;
@@ -397,6 +411,7 @@ std::optional<int> ConvertOverlapped(const Settings& s, const InputFile& input) 
 }  // namespace
 
 int RunConvert(const Settings& s) {
+    CheckOutputBesideTrace(s);
     const InputFile input(s.file);
     if (!s.trace && !s.interactive && !s.toMemory)
         if (const std::optional<int> exit = ConvertOverlapped(s, input))

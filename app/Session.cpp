@@ -61,6 +61,30 @@ int KindFor(const std::string& given, const std::string& path) {
     return 1;
 }
 
+int OutputKindFor(const std::string& given, const std::string& path, int fallback) {
+    if (!given.empty())
+        return KindFromName(given);
+    std::string ext = brisko::CPath(brisko::RString(path)).GetExtension().str();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (int k = 0; k < 5; ++k)
+        if (ext == std::string(".") + kKindNames[k])
+            return k;
+    if (path == "-" || path.rfind("/dev/", 0) == 0)
+        return fallback;
+    throw UsageError("cannot tell which kind to write '" + path + "' as from its extension" +
+                     (ext.empty() ? std::string() : " '" + ext + "'") +
+                     "; name it with --export-kind (csv, txt, dat, bna or bln)");
+}
+
+std::string OutputPath(const std::string& given) {
+#if defined(_WIN32)
+    return given == "-" ? std::string("CON") : given;
+#else
+    return given == "-" ? std::string("/dev/stdout") : given;
+#endif
+}
+
 std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace,
                                          const std::string& direction, int kind) {
     if (s.store.empty()) {

@@ -71,6 +71,12 @@ std::string NoStoreReason();
 int KindFromName(const std::string& name);
 /// The kind named on the command line, else the file's extension, else txt.
 int KindFor(const std::string& given, const std::string& path);
+/// The kind an output is written as: the one named, else its extension's. Standard output and
+/// devices, which have none, take fallback; any other unknown extension is a usage error, since
+/// writing tab-separated text into "out.json" is never what was meant.
+int OutputKindFor(const std::string& given, const std::string& path, int fallback);
+/// The path the plug-in writes for an output as the user named it: "-" is standard output.
+std::string OutputPath(const std::string& given);
 /// The session's manager, made from the settings, serving the filter of one direction ("import"
 /// or "export") and kind.
 std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace,

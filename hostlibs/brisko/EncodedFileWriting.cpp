@@ -2,12 +2,38 @@
 #include "host/brisko/EncodedBufferedFile.h"
 
 #include <cerrno>
+#include <cstdlib>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 #include "EncodedFileParts.h"
 #include "UntouchedTargets.h"
 #include "host/brisko/File.h"
 
 namespace brisko {
+
+namespace {
+
+/// The descriptor a name such as /proc/self/fd/1 stands for, written through a copy of it: a
+/// new opening of the name would write from an offset of its own, and the bytes the shell then
+/// writes after ours, as "{ …; } > out" does, would land on top of them.
+std::FILE* OpenDescriptor(const std::string& path) {
+#if defined(_WIN32)
+    return OpenFile(RString(path), "wb");
+#else
+    const int fd = std::atoi(path.c_str() + path.find_last_of('/') + 1);
+    const int copy = dup(fd);
+    if (copy < 0)
+        return nullptr;
+    std::FILE* file = fdopen(copy, "wb");
+    if (!file)
+        close(copy);
+    return file;
+#endif
+}
+
+}  // namespace
 
 void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
     encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE ? encoding : TE_ANSI;
@@ -22,7 +48,8 @@ void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
     if (output->target.exists && output->target.readOnly)
         ThrowFileError(__LINE__, SHARED_ERR_OPEN, path_, "cannot open", EACCES);
     if (output->target.inPlace) {
-        file_ = OpenFile(RString(output->target.path), "wb");
+        file_ = output->target.descriptor ? OpenDescriptor(output->target.path)
+                                          : OpenFile(RString(output->target.path), "wb");
     } else {
         // The text goes to a file beside the target and takes the target's place only when it
         // is complete, so that a failed or abandoned export never leaves a truncated file there.

@@ -3,6 +3,7 @@
 
 #include "FileOffsets.h"
 #include "UntouchedTargets.h"
+#include "host/brisko/ReplacementFile.h"
 
 #include <sys/stat.h>
 
@@ -204,13 +205,14 @@ bool RemoveFile(const RString& path) {
 #if defined(_WIN32)
     return _wremove(WidePath(path).c_str()) == 0;
 #else
-    // A device, FIFO or socket that was written in place is no file of ours to delete.
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    // What a writer made is the file a link names, not the user's link; a device, FIFO, socket
+    // or open descriptor that was written in place is no file of ours to delete.
+    const WriteTarget target = WriteTarget::Resolve(path.str());
+    if (target.exists && (target.inPlace || target.directory)) {
         errno = EPERM;
         return false;
     }
-    return std::remove(path.c_str()) == 0;
+    return std::remove(target.path.c_str()) == 0;
 #endif
 }
 

@@ -89,7 +89,11 @@ WriteTarget WriteTarget::Resolve(const std::string& path) {
 #else
     // A chain of links ends at the file the user means; a loop stops after 40 steps, and the
     // open then fails with the system's own word for it.
-    for (int step = 0; step < 40; ++step) {
+    const auto namesDescriptor = [](const std::string& p) {
+        return p.rfind("/dev/fd/", 0) == 0 || p.rfind("/proc/self/fd/", 0) == 0 ||
+               p.rfind("/proc/thread-self/fd/", 0) == 0;
+    };
+    for (int step = 0; step < 40 && !namesDescriptor(t.path); ++step) {
         struct stat ls;
         if (lstat(t.path.c_str(), &ls) != 0 || !S_ISLNK(ls.st_mode))
             break;
@@ -110,7 +114,8 @@ WriteTarget WriteTarget::Resolve(const std::string& path) {
         return t;
     t.exists = true;
     t.directory = S_ISDIR(st.st_mode);
-    t.inPlace = S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+    t.descriptor = namesDescriptor(t.path);
+    t.inPlace = t.descriptor || S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
     t.mode = st.st_mode & 07777;
     t.owner = st.st_uid;
     t.group = st.st_gid;

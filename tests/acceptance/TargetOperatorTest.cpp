@@ -86,6 +86,29 @@ cat o1.csv o2.csv o3.csv o4.csv
     EXPECT_EQ(Count(r.err, "write error: Bad file descriptor"), 2u) << r.err;
 }
 
+TEST(Targets, StandardOutputIsATargetByItsNameOrByDash) {
+    TempDir dir;
+    dir.Write("in.csv", "a,b\n1,2\n");
+    dir.Write("empty.csv", "");
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+d() { "$DORNEL" --store s.json "$@"; }
+# Written through the descriptor the shell gave: what comes before and after stays in order.
+{ echo head; d convert in.csv -; d convert in.csv /dev/stdout --export-kind txt; echo tail; } > f.txt
+cat f.txt
+d convert in.csv - | cat; echo "pipe=${PIPESTATUS[0]}"
+# Nothing to export: the descriptor, and the name it goes by, are no files to remove.
+d convert empty.csv - > g.txt; echo "empty=$?"; [ -L /dev/stdout ] && echo "link kept"
+d convert in.csv out.json; echo "json=$?"; [ -e out.json ] || echo "no out.json"
+d convert in.csv out.json --export-kind csv; echo "named=$?"; cat out.json
+d --trace convert in.csv -; echo "trace=$?"
+)sh");
+    EXPECT_EQ(r.out,
+              "head\n\"a\",\"b\"\n1,2\na\tb\n1\t2\ntail\n\"a\",\"b\"\n1,2\npipe=0\nempty=3\n"
+              "link kept\njson=2\nno out.json\nnamed=0\n\"a\",\"b\"\n1,2\ntrace=2\n")
+        << r.err;
+    EXPECT_NE(r.err.find("name it with --export-kind"), std::string::npos) << r.err;
+}
+
 TEST(PseudoFiles, FilesThatSayTheyAreEmptyAreReadToTheirEnd) {
     // The kernel's files say 0 bytes (or a page) and give something else: they must read as
     // the same bytes read through a pipe do.

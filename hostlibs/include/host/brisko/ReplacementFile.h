@@ -41,6 +41,10 @@ struct BRISKO_API WriteTarget {
     std::string path;      ///< the file that is written or replaced
     bool exists = false;   ///< whether path exists now
     bool inPlace = false;  ///< a device, FIFO or socket: opened and written as it is
+    /// A name of a descriptor this process has open (/dev/stdout, /dev/fd/N, /proc/self/fd/N):
+    /// written in place from where it stands, whatever it is, so that "> out" and ">> out" on
+    /// the command line keep their meaning.
+    bool descriptor = false;
     bool directory = false;
     bool readOnly = false;  ///< exists, and this process may not or should not write it
     uint32_t mode = 0;      ///< permission bits of an existing file

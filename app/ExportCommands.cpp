@@ -256,8 +256,7 @@ int RunExport(const Settings& s) {
     }
     Trace trace(stdout);
     ExportSession session(s, OutputKindFor(s.kind, s.output, 0),
-                          s.optionsGiven ? &s.options : nullptr,
-                          s.trace ? &trace : nullptr);
+                          s.optionsGiven ? &s.options : nullptr, s.trace ? &trace : nullptr);
     return RunRecordsAndTell(session, s, s.output, [&](auto& visit) {
         for (OwnedRecord& r : records)
             if (!visit(*r.record))

@@ -3,6 +3,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "HostManager.h"
 #include "Output.h"
@@ -94,6 +96,40 @@ int RunOptionsSet(const Settings& s) {
     }
     qorvix::OptionStore store(s.store);
     store.Set(scope, Utf8ToAcp(s.optionName), value, true);
+    return kExitOk;
+}
+
+int RunOptionsUnset(const Settings& s) {
+    RequireStore(s);
+    const std::string scope = ScopeOf(s);
+    qorvix::OptionStore store(s.store);
+    store.Load();
+    if (!store.Remove(scope, Utf8ToAcp(s.optionName), true)) {
+        std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s' (%s scope)\n",
+                     s.optionName.c_str(), s.store.c_str(), ScopeLabel(scope).c_str());
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+int RunOptionsReset(const Settings& s) {
+    RequireStore(s);
+    qorvix::OptionStore store(s.store);
+    store.Load();
+    // Everything a scope holds goes in one save.
+    std::vector<std::pair<std::string, std::string>> doomed;
+    if (s.allScopes) {
+        for (const qorvix::StoredOption& o : store.All())
+            doomed.emplace_back(o.scope, o.name);
+    } else {
+        const std::string scope = ScopeOf(s);
+        for (const auto& [name, value] : store.List(scope))
+            doomed.emplace_back(scope, name);
+    }
+    store.BeginBatch();
+    for (const auto& [scope, name] : doomed)
+        store.Remove(scope, name, true);
+    store.EndBatch();
     return kExitOk;
 }
 

@@ -106,5 +106,7 @@ int RunOptionsList(const Settings& s);
 int RunOptionsGet(const Settings& s);
 int RunOptionsSet(const Settings& s);
 int RunOptionsListing(const Settings& s);
+int RunOptionsUnset(const Settings& s);
+int RunOptionsReset(const Settings& s);
 
 }  // namespace dornel::app

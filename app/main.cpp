@@ -1,10 +1,12 @@
 // The host program dornel: parses the command line and runs the command it names.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "Output.h"
 #include "PluginLibrary.h"
@@ -106,6 +108,67 @@ std::string Activity(const Settings& s, bool import, bool exportCmd, bool conver
 
 namespace {
 
+/// How many letters must change to turn a into b.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+/// A word where a command was expected that names none: the message says which was meant.
+std::string UnknownCommand(const std::string& word, std::initializer_list<const char*> known) {
+    std::string best;
+    size_t bestDistance = 3;
+    std::string all;
+    for (const char* name : known) {
+        const size_t d = EditDistance(word, name);
+        if (d < bestDistance)
+            bestDistance = d, best = name;
+        all += all.empty() ? "" : ", ";
+        all += name;
+    }
+    return "unknown command '" + word + "'; " +
+           (best.empty() ? "the commands are " + all : "did you mean '" + best + "'?");
+}
+
+/// The first word of the command line that is no option nor an option's value, and the one after
+/// it; a mistyped command is told before the parser calls it missing.
+void CheckCommandWords(int argc, char** argv) {
+    static const char* const kWithValue[] = {"--plugin", "--store", "--set", "--acp"};
+    std::vector<std::string> words;
+    for (int i = 1; i < argc && words.size() < 2; ++i) {
+        const std::string arg = argv[i];
+        bool takesValue = false;
+        for (const char* o : kWithValue)
+            takesValue = takesValue || arg == o;
+        if (takesValue)
+            ++i;
+        else if (arg.empty() || arg[0] != '-')
+            words.push_back(arg);
+        else if (!words.empty())
+            break;
+    }
+    if (words.empty())
+        return;
+    const auto commands = {"import", "probe", "export", "convert", "options"};
+    if (std::find(commands.begin(), commands.end(), words[0]) == commands.end())
+        throw UsageError(UnknownCommand(words[0], commands));
+    const auto optionCommands = {"list", "get", "set", "unset", "reset", "listing"};
+    if (words[0] == "options" && words.size() > 1 &&
+        std::find(optionCommands.begin(), optionCommands.end(), words[1]) == optionCommands.end())
+        throw UsageError(UnknownCommand(words[1], optionCommands));
+}
+
 /// The subcommands of the command line; parsed() tells which one was given.
 struct Commands {
     CLI::App* import;
@@ -116,6 +179,8 @@ struct Commands {
     CLI::App* get;
     CLI::App* set;
     CLI::App* listing;
+    CLI::App* unset;
+    CLI::App* reset;
 };
 
 /// The commands that move data: import, probe, export and convert.
@@ -169,7 +234,11 @@ void AddOptionCommands(CLI::App& app, Settings& s, Commands& c) {
     c.set->add_option("NAME", s.optionName)->required();
     c.set->add_option("VALUE", s.optionValue)->required();
     c.set->add_option("--type", s.optionType, "bool, int, uint or text (default: guessed)");
-    for (CLI::App* scoped : {c.list, c.get, c.set}) {
+    c.unset = options->add_subcommand("unset", "remove an option from the store");
+    c.unset->add_option("NAME", s.optionName)->required();
+    c.reset = options->add_subcommand("reset", "remove every option of one scope");
+    c.reset->add_flag("--all", s.allScopes, "remove every option of every scope");
+    for (CLI::App* scoped : {c.list, c.get, c.set, c.unset, c.reset}) {
         scoped->add_option("--direction", s.direction,
                            "import or export: with --kind, one filter's scope");
         scoped->add_option("--kind", s.kind,
@@ -219,6 +288,10 @@ int RunCommand(const Commands& c, Settings& s) {
         code = RunOptionsSet(s);
     else if (c.listing->parsed())
         code = RunOptionsListing(s);
+    else if (c.unset->parsed())
+        code = RunOptionsUnset(s);
+    else if (c.reset->parsed())
+        code = RunOptionsReset(s);
     // What is still buffered must reach its reader too, or the run did not succeed.
     FlushOutput(stdout);
     return code;
@@ -257,6 +330,12 @@ int Main(int argc, char** argv) {
     Settings s;
     CLI::App app{"dornel: imports and exports text tables through the dornel plug-in"};
     const Commands c = DescribeCommandLine(app, s);
+    try {
+        CheckCommandWords(argc, argv);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "dornel: %s\n", e.what());
+        return kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -117,5 +117,23 @@ TEST(OptionsAcceptance, BadNamesValuesAndStoresAreClearMessages) {
     EXPECT_EQ(RunDornel({"--store", empty, "options", "get", "A"}).out, "1\n");
 }
 
+TEST(OptionsAcceptance, AMistypedCommandSaysWhichWasMeant) {
+    const struct {
+        std::vector<std::string> args;
+        const char* said;
+    } cases[] = {
+        {{"imprt", "f.csv"}, "dornel: unknown command 'imprt'; did you mean 'import'?\n"},
+        {{"--trace", "covnert", "a", "b"}, "did you mean 'convert'?"},
+        {{"options", "lst"}, "did you mean 'list'?"},
+        {{"options", "unst", "A"}, "did you mean 'unset'?"},
+        {{"frobnicate"}, "the commands are import, probe, export, convert, options"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunDornel(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args[0];
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace dornel::test

@@ -97,6 +97,26 @@ TEST(Scopes, AnOptionStringLastsOneRunUnlessSaved) {
     EXPECT_EQ(view(), "A,\"1,5\",2\nB,3,4\n");
 }
 
+TEST(Scopes, AnOptionOrAWholeScopeIsUndoneAndTheOthersStay) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    auto d = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--store", store, "options"});
+        return RunDornel(args);
+    };
+    d({"set", "A", "1"});
+    d({"set", "B", "2"});
+    d({"set", "A", "3", "--kind", "txt"});
+    d({"set", "C", "4", "--kind", "txt"});
+    d({"set", "D", "5", "--kind", "csv", "--direction", "export"});
+    EXPECT_EQ(d({"unset", "A"}).exitCode, 0);
+    EXPECT_EQ(d({"unset", "A"}).exitCode, 1);
+    EXPECT_EQ(d({"reset", "--kind", "txt"}).exitCode, 0);
+    EXPECT_EQ(d({"list", "--all"}).out, "shared B=2 (int)\nexport/csv D=5 (int)\n");
+    EXPECT_EQ(d({"reset", "--all"}).exitCode, 0);
+    EXPECT_EQ(d({"list", "--all"}).out, "");
+}
+
 TEST(Scopes, AStoreWrittenBeforeScopesIsReadAsTheSharedScope) {
     TempDir dir;
     const std::string store = dir.Write(

@@ -102,7 +102,13 @@ int RunProbe(const Settings& s) {
         trace.Write(Json{{"call", "ProbeFile"}, {"status", answer}});
     } else {
         WriteOutput(stdout, std::to_string(answer) + "\n");
-        // Standard output stays the answer alone; how the file would be read goes beside it.
+        // Standard output stays the answer alone; what it means, and how the file would be read,
+        // go beside it.
+        const std::string key = s.key.empty() ? kFormatKeys[kind] : s.key;
+        const std::string meaning = answer == 1   ? "is a file of the format '" + key + "'"
+                                    : answer == 2 ? "can be imported as plain text"
+                                                  : "is not a file of the format '" + key + "'";
+        std::fprintf(stderr, "dornel: %d: '%s' %s\n", answer, s.file.c_str(), meaning.c_str());
         brisko::EncodingDecision decision;
         if (brisko::DecideFileEncoding(brisko::RString(Utf8ToAcp(input.Path())), decision))
             std::fprintf(stderr, "dornel: '%s' reads as %s, %s\n", s.file.c_str(),

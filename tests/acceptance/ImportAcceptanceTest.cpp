@@ -255,12 +255,26 @@ TEST(ImportAcceptance, BadCommandLinesAreUsageErrors) {
     EXPECT_NE(r.err.find("'junk' has no '='"), std::string::npos) << r.err;
 }
 
-TEST(ProbeAcceptance, PrintsTheAnswerForAKey) {
+TEST(ProbeAcceptance, PrintsTheAnswerForAKeyAndSaysWhatItMeans) {
     TempDir dir;
-    const std::string bln = dir.Write("m.bln", "1,2\n");
-    EXPECT_EQ(RunDornel({"probe", bln, "--key", "blnw"}).out, "1\n");
-    EXPECT_EQ(RunDornel({"probe", dir.Write("x.log", "a\n"), "--key", "txt"}).out, "2\n");
-    EXPECT_EQ(RunDornel({"probe", dir.Path("none.csv"), "--key", "csv"}).out, "0\n");
+    const struct {
+        std::string path;
+        const char* key;
+        const char* answer;
+        const char* meaning;
+    } cases[] = {
+        {dir.Write("m.bln", "1,2\n"), "blnw", "1\n", "is a file of the format 'blnw'"},
+        {dir.Write("x.log", "a\n"), "txt", "2\n", "can be imported as plain text"},
+        {dir.Path("none.csv"), "csv", "0\n", "is not a file of the format 'csv'"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunDornel({"probe", c.path, "--key", c.key});
+        EXPECT_EQ(r.out, c.answer);
+        EXPECT_NE(
+            r.err.find(std::string("dornel: ") + c.answer[0] + ": '" + c.path + "' " + c.meaning),
+            std::string::npos)
+            << r.err;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "host/brisko/Exception.h"
 #include "host/brisko/PrimData.h"
 #include "host/qorvix/Records.h"
+#include "host/tembla/StringOption.h"
 
 namespace dornel::app {
 
@@ -134,10 +135,18 @@ void HostManager::NoteLookup(const char* name) {
     lookedUp_.insert(Lower(name));
 }
 
+void HostManager::NoteUnparsed(const brisko::RString& options, const char* name, const char* type) {
+    brisko::RString text;
+    if (tembla::CommonGetStringOption(options, name, ';', text))
+        unparsed_[Lower(name)] = type;
+}
+
 bool HostManager::GetStringOption(const brisko::RString& options, const char* name, bool& value) {
     NoteLookup(name);
     const bool found = IoManager::GetStringOption(options, name, value);
     TraceOption("GetStringOption", name, "bool", false, found, value);
+    if (!found)
+        NoteUnparsed(options, name, "bool");
     return found;
 }
 
@@ -145,6 +154,8 @@ bool HostManager::GetStringOption(const brisko::RString& options, const char* na
     NoteLookup(name);
     const bool found = IoManager::GetStringOption(options, name, value);
     TraceOption("GetStringOption", name, "int", false, found, value);
+    if (!found)
+        NoteUnparsed(options, name, "int");
     return found;
 }
 
@@ -153,6 +164,8 @@ bool HostManager::GetStringOption(const brisko::RString& options, const char* na
     NoteLookup(name);
     const bool found = IoManager::GetStringOption(options, name, value);
     TraceOption("GetStringOption", name, "uint", false, found, value);
+    if (!found)
+        NoteUnparsed(options, name, "uint");
     return found;
 }
 

@@ -2,6 +2,7 @@
 // every call the plug-in makes, and the switches that refuse records or cancel progress.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -71,6 +72,8 @@ class HostManager : public qorvix::IoManager {
     void SetWarningAnswer(int answer) { warningAnswer_ = answer; }
     /// Option-string entries the plug-in looked up, lower-cased.
     const std::set<std::string>& LookedUp() const { return lookedUp_; }
+    /// Entries looked up as a bool, int or uint whose text is none, lower-cased, with the type.
+    const std::map<std::string, std::string>& Unparsed() const { return unparsed_; }
 
   private:
     void BeginCall() {
@@ -84,6 +87,7 @@ class HostManager : public qorvix::IoManager {
     void TraceOption(const char* call, const char* name, const char* type, bool persistent,
                      bool found, const Json& value);
     void NoteLookup(const char* name);
+    void NoteUnparsed(const brisko::RString& options, const char* name, const char* type);
     bool NextProgressAnswer();
     // Out of line, so that a record not traced needs no stack frame.
     [[gnu::noinline]] void TraceRecord(const qorvix::TrBase& record, bool accepted);
@@ -98,6 +102,7 @@ class HostManager : public qorvix::IoManager {
     int warningAnswer_ = 6;
     bool oneOff_ = false;
     std::set<std::string> lookedUp_;
+    std::map<std::string, std::string> unparsed_;
     std::set<std::string> readOptions_;  // options the filter read and found
     int calls_ = 0;
     // Looked up once: every call into the filter, one per exported cell, begins and ends a batch.

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "host/brisko/File.h"
 
@@ -110,6 +112,85 @@ std::unique_ptr<HostManager> MakeManager(const Settings& s, Trace* trace,
     return manager;
 }
 
+namespace {
+
+bool IsEntrySeparator(char c) {
+    return c == ' ' || c == ',' || c == '\t';
+}
+
+/// The entries of a keyword list, split at spaces, commas and tabs, lower-cased.
+std::vector<std::string> KeywordEntries(const std::string& value) {
+    std::vector<std::string> entries;
+    std::string entry;
+    for (const char c : value + ' ') {
+        if (!IsEntrySeparator(c)) {
+            entry += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        } else if (!entry.empty()) {
+            entries.push_back(entry);
+            entry.clear();
+        }
+    }
+    return entries;
+}
+
+bool HasLetter(const std::string& text) {
+    for (const char c : text)
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+std::string CharacterOptionProblem(const std::string& lowerName, const std::string& value) {
+    if (lowerName == "delimiter") {
+        // A value with no keyword in it is taken character by character; letters there are
+        // nearly always a keyword mistyped.
+        static const char* const kKeywords[] = {"tab", "space", "comma", "semicolon", "equals"};
+        std::string lower;
+        for (const char c : value)
+            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        bool keyword = false;
+        for (const char* k : kKeywords)
+            keyword = keyword || lower.find(k) != std::string::npos;
+        if (!keyword)
+            return HasLetter(value) ? "is no keyword (tab, space, comma, semicolon, equals): each "
+                                      "of its characters was taken as a delimiter"
+                                    : "";
+        for (const std::string& entry : KeywordEntries(value)) {
+            bool known = false;
+            for (const char* k : kKeywords)
+                known = known || entry == k;
+            if (!known && entry.size() > 1)
+                return "holds '" + entry +
+                       "', no keyword (tab, space, comma, semicolon, equals): each of its "
+                       "characters was taken as a delimiter";
+        }
+        return "";
+    }
+    if (lowerName == "textqualifier") {
+        const std::vector<std::string> entries = KeywordEntries(value);
+        bool keyword = false;
+        for (const std::string& entry : entries)
+            keyword =
+                keyword || entry == "doublequote" || entry == "singlequote" || entry == "none";
+        if (keyword) {
+            for (const std::string& entry : entries)
+                if (entry != "doublequote" && entry != "singlequote" && entry != "none")
+                    return "holds '" + entry +
+                           "', no keyword (doublequote, singlequote, none): it was skipped";
+        } else if (HasLetter(value)) {
+            return "is no keyword (doublequote, singlequote, none): each of its characters was "
+                   "taken as a qualifier";
+        }
+        return "";
+    }
+    if (lowerName == "decimalsymbol" && value != "." && value != "," && value != "period" &&
+        value != "comma")
+        return "is none of '.', ',', period and comma; it was taken as it is";
+    return "";
+}
+
 void WarnUnusedEntries(const std::string& options, const HostManager& manager) {
     std::stringstream in(options);
     std::string entry;
@@ -130,11 +211,23 @@ void WarnUnusedEntries(const std::string& options, const HostManager& manager) {
         std::string lower = name;
         for (char& c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (!manager.LookedUp().count(lower))
+        if (!manager.LookedUp().count(lower)) {
             std::fprintf(stderr,
                          "dornel: warning: option '%s' is not used by this filter and was "
                          "ignored\n",
                          name.c_str());
+            continue;
+        }
+        const std::string value = entry.substr(eq + 1);
+        if (auto it = manager.Unparsed().find(lower); it != manager.Unparsed().end())
+            std::fprintf(stderr, "dornel: warning: option '%s=%s' is not %s; it was ignored\n",
+                         name.c_str(), value.c_str(),
+                         it->second == "bool"  ? "true or false"
+                         : it->second == "int" ? "a whole number"
+                                               : "a whole number from 0 up");
+        else if (const std::string why = CharacterOptionProblem(lower, value); !why.empty())
+            std::fprintf(stderr, "dornel: warning: option '%s=%s' %s\n", name.c_str(),
+                         value.c_str(), why.c_str());
     }
 }
 

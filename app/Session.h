@@ -94,7 +94,11 @@ void ApplyOptionString(HostManager& manager, Filter& filter, const std::string& 
     }
     manager.SetOneOff(false);
 }
-/// Option-string entries that the plug-in never asked for were ignored: say so.
+/// What is wrong with the value of a Delimiter, TextQualifier or DecimalSymbol entry (lower-cased
+/// name) and what was done with it; empty when nothing is.
+std::string CharacterOptionProblem(const std::string& lowerName, const std::string& value);
+/// Option-string entries that the plug-in never asked for were ignored, values that are no
+/// value of their option were ignored or taken otherwise than meant: say so, one line each.
 void WarnUnusedEntries(const std::string& options, const HostManager& manager);
 int StatusExit(int status);
 

@@ -135,5 +135,33 @@ TEST(OptionsAcceptance, AMistypedCommandSaysWhichWasMeant) {
     }
 }
 
+TEST(OptionsAcceptance, AValueThatIsNoneOfItsOptionIsNamedWithWhatWasDone) {
+    TempDir dir;
+    const std::string file = dir.Write("p.txt", "a|b\n1|2\n");
+    const struct {
+        const char* options;
+        const char* said;  // empty: nothing to say
+    } cases[] = {
+        {"StartRow=abc", "'StartRow=abc' is not a whole number; it was ignored"},
+        {"UseFixedWidth=ture", "'UseFixedWidth=ture' is not true or false; it was ignored"},
+        {"ImportCodePage=-5", "'ImportCodePage=-5' is not a whole number from 0 up"},
+        {"Delimiter=pipe", "'Delimiter=pipe' is no keyword"},
+        {"Delimiter=comma pipe", "holds 'pipe', no keyword"},
+        {"DecimalSymbol=dot", "'DecimalSymbol=dot' is none of '.', ',', period and comma"},
+        {"TextQualifier=doublequote dq", "holds 'dq', no keyword"},
+        {"StartRow=1;Delimiter=|;Delimiter=semicolon,tab;DecimalSymbol=comma", ""},
+        {"TextQualifier=none;UseFixedWidth=true;ColumnBreaks=1", ""},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunDornel({"--store", dir.Path("s.json"), "import", file, "--kind",
+                                       "txt", "--options", c.options, "--format", "none"});
+        EXPECT_EQ(r.exitCode, 0) << c.options;
+        if (*c.said)
+            EXPECT_EQ(Count(r.err, c.said), 1u) << c.options << ": " << r.err;
+        else
+            EXPECT_EQ(r.err, "") << c.options;
+    }
+}
+
 }  // namespace
 }  // namespace dornel::test

@@ -18,9 +18,59 @@
 #include "Worksheet.h"
 #include "host/brisko/EncodingDetection.h"
 #include "host/brisko/Exception.h"
+#include "host/brisko/File.h"
 #include "host/qorvix/IoFilter.h"
 
 namespace dornel::app {
+
+namespace {
+
+/// For a CSV file read as one column: a line that says which other delimiter stands on every
+/// line the start of the file holds, and how to read it by that; empty when there is none.
+std::string OneColumnHint(const std::string& path) {
+    std::FILE* f = brisko::OpenFile(brisko::RString(Utf8ToAcp(path)), "rb");
+    if (!f)
+        return {};
+    std::string sample(64 * 1024, '\0');
+    sample.resize(std::fread(sample.data(), 1, sample.size(), f));
+    std::fclose(f);
+    const struct {
+        char c;
+        const char* shown;
+        const char* keyword;
+    } others[] = {{';', ";", "semicolon"}, {'\t', "tab", "tab"}, {'|', "|", "|"}};
+    for (const auto& other : others) {
+        size_t lines = 0, count = 0;
+        bool same = true;
+        size_t start = 0;
+        // The last line of a sample that was cut short is left out.
+        while (same && lines < 50) {
+            const size_t end = sample.find('\n', start);
+            if (end == std::string::npos)
+                break;
+            size_t n = 0, commas = 0;
+            bool quoted = false;
+            for (size_t i = start; i < end; ++i) {
+                quoted = quoted != (sample[i] == '"');
+                n += !quoted && sample[i] == other.c;
+                commas += !quoted && sample[i] == ',';
+            }
+            if (end > start + (sample[end - 1] == '\r')) {
+                same = commas == 0 && n > 0 && (lines == 0 || n == count);
+                count = n;
+                ++lines;
+            }
+            start = end + 1;
+        }
+        if (same && lines >= 2)
+            return "each line has " + std::to_string(count) + " '" + other.shown +
+                   "' and no ',', and a CSV is read at commas; to read it at '" + other.shown +
+                   "': --kind txt --options Delimiter=" + other.keyword;
+    }
+    return {};
+}
+
+}  // namespace
 
 int RunImport(const Settings& s) {
     Trace trace(stdout);
@@ -78,6 +128,9 @@ int RunImport(const Settings& s) {
             stream.Finish();
         else if (s.format == "table")
             WriteTable(sheet, stdout);
+        if (kind == 0 && status == 0)
+            if (const std::string hint = OneColumnHint(input.Path()); !hint.empty())
+                std::fprintf(stderr, "dornel: hint: %s\n", hint.c_str());
         if (status == 1)
             std::fprintf(stderr, "dornel: the import stopped early\n");
         else if (status == 2)

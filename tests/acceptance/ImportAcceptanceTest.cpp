@@ -277,5 +277,28 @@ TEST(ProbeAcceptance, PrintsTheAnswerForAKeyAndSaysWhatItMeans) {
     }
 }
 
+TEST(ImportAcceptance, ACsvReadAsOneColumnGetsAHintWhereAnotherDelimiterStandsOnEveryLine) {
+    TempDir dir;
+    const struct {
+        const char* content;
+        const char* hint;  // empty: none
+    } cases[] = {
+        {"a;b;c\n1;2;3\n4;5;6\n", "each line has 2 ';' and no ','"},
+        {"a;b\r\n\"x;y\";2\r\n", "--kind txt --options Delimiter=semicolon"},
+        {"a\tb\n1\t2\n", "--kind txt --options Delimiter=tab"},
+        {"a,b;c\n1,2;3\n", ""},
+        {"a;b\n1;2;3\n", ""},
+        {"just one line;\n", ""},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunDornel({"--store", dir.Path("s.json"), "import",
+                                       dir.Write("f.csv", c.content), "--format", "none"});
+        EXPECT_EQ(r.exitCode, 0);
+        const bool hinted = r.err.find("dornel: hint: ") != std::string::npos &&
+                            r.err.find(c.hint) != std::string::npos;
+        EXPECT_EQ(hinted, *c.hint != '\0') << c.content << ": " << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace dornel::test

@@ -3,6 +3,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "host/qorvix/OptionStore.h"
 #include "host/brisko/Exception.h"
@@ -82,7 +84,7 @@ void HostManager::TraceOption(const char* call, const char* name, const char* ty
 bool HostManager::GetOption(const char* name, bool& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
     if (found)
-        readOptions_.insert(name);
+        NoteRead(name);
     TraceOption("GetOption", name, "bool", persistent, found, value);
     return found;
 }
@@ -90,7 +92,7 @@ bool HostManager::GetOption(const char* name, bool& value, bool persistent) {
 bool HostManager::GetOption(const char* name, int& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
     if (found)
-        readOptions_.insert(name);
+        NoteRead(name);
     TraceOption("GetOption", name, "int", persistent, found, value);
     return found;
 }
@@ -98,7 +100,7 @@ bool HostManager::GetOption(const char* name, int& value, bool persistent) {
 bool HostManager::GetOption(const char* name, unsigned int& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
     if (found)
-        readOptions_.insert(name);
+        NoteRead(name);
     TraceOption("GetOption", name, "uint", persistent, found, value);
     return found;
 }
@@ -106,29 +108,75 @@ bool HostManager::GetOption(const char* name, unsigned int& value, bool persiste
 bool HostManager::GetOption(const char* name, brisko::RString& value, bool persistent) {
     const bool found = IoManager::GetOption(name, value, persistent);
     if (found)
-        readOptions_.insert(name);
+        NoteRead(name);
     TraceOption("GetOption", name, "text", persistent, found, AcpToUtf8(value.str()));
     return found;
 }
 
 void HostManager::SetOption(const char* name, bool value, bool persistent) {
     TraceOption("SetOption", name, "bool", persistent, true, value);
+    written_.insert(GetOptionScope() + "|" + Lower(name));
     IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::SetOption(const char* name, int value, bool persistent) {
     TraceOption("SetOption", name, "int", persistent, true, value);
+    written_.insert(GetOptionScope() + "|" + Lower(name));
     IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::SetOption(const char* name, unsigned int value, bool persistent) {
     TraceOption("SetOption", name, "uint", persistent, true, value);
+    written_.insert(GetOptionScope() + "|" + Lower(name));
     IoManager::SetOption(name, value, persistent && !oneOff_);
 }
 
 void HostManager::SetOption(const char* name, const char* value, bool persistent) {
     TraceOption("SetOption", name, "text", persistent, true, AcpToUtf8(value ? value : ""));
+    written_.insert(GetOptionScope() + "|" + Lower(name));
     IoManager::SetOption(name, value, persistent && !oneOff_);
+}
+
+void HostManager::NoteRead(const char* name) {
+    readOptions_.insert(name);
+    // A value the filter reads from the store file, and nobody set in this run, changes what the
+    // run does unseen: it is said once.
+    const std::string lower = Lower(name);
+    if (!tellStored_ || toldStored_.count(lower))
+        return;
+    std::string scope = GetOptionScope();
+    OptionValue value;
+    if (!store_.Get(scope, name, value))
+        scope = kSharedScope;
+    if (written_.count(scope + "|" + lower) || !store_.Get(scope, name, value) ||
+        !store_.IsSaved(scope, name))
+        return;
+    toldStored_.insert(lower);
+    std::string shown = AcpToUtf8(value.ToText());
+    if (lower == "delimiter" || lower == "textqualifier") {
+        std::string keywords;
+        for (const char c : shown) {
+            keywords += keywords.empty() ? "" : ",";
+            keywords += c == '\t'   ? "tab"
+                        : c == ' '  ? "space"
+                        : c == ','  ? "comma"
+                        : c == ';'  ? "semicolon"
+                        : c == '"'  ? "doublequote"
+                        : c == '\'' ? "singlequote"
+                                    : std::string(1, c);
+        }
+        shown = keywords;
+    }
+    std::string path = store_.Path();
+    if (const char* home = std::getenv("HOME");
+        home && *home && path.rfind(home, 0) == 0 && path.size() > std::strlen(home))
+        path = "~" + path.substr(std::strlen(home));
+    const size_t slash = scope.find('/');
+    const std::string where = slash == std::string::npos
+                                  ? "shared"
+                                  : scope.substr(0, slash) + ", " + scope.substr(slash + 1);
+    std::fprintf(stderr, "dornel: using stored %s=%s (%s) from %s\n", name, shown.c_str(),
+                 where.c_str(), path.c_str());
 }
 
 void HostManager::NoteLookup(const char* name) {
@@ -339,6 +387,7 @@ void HostManager::HostSetOption(const std::string& name, const std::string& valu
         else
             v = OptionValue::Text(Utf8ToAcp(value));
     }
+    written_.insert(std::string(kSharedScope) + "|" + Lower(name.c_str()));
     store_.Set(kSharedScope, Utf8ToAcp(name), v, false);
 }
 

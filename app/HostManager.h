@@ -65,6 +65,8 @@ class HostManager : public qorvix::IoManager {
     /// While set, the filter's persistent writes last this run only: an option string given on
     /// the command line is for one run unless the user asks to save it.
     void SetOneOff(bool oneOff) { oneOff_ = oneOff; }
+    /// Whether a stored value the filter reads is said on standard error (the default).
+    void SetTellStored(bool tell) { tellStored_ = tell; }
 
     void SetSink(RecordSink* sink) { sink_ = sink; }
     void SetRefuse(long n) { refuseAt_ = n; }
@@ -87,6 +89,7 @@ class HostManager : public qorvix::IoManager {
     void TraceOption(const char* call, const char* name, const char* type, bool persistent,
                      bool found, const Json& value);
     void NoteLookup(const char* name);
+    void NoteRead(const char* name);
     void NoteUnparsed(const brisko::RString& options, const char* name, const char* type);
     bool NextProgressAnswer();
     // Out of line, so that a record not traced needs no stack frame.
@@ -103,6 +106,9 @@ class HostManager : public qorvix::IoManager {
     bool oneOff_ = false;
     std::set<std::string> lookedUp_;
     std::map<std::string, std::string> unparsed_;
+    std::set<std::string> written_;     // options set in this run, lower-cased
+    std::set<std::string> toldStored_;  // stored values said to be used
+    bool tellStored_ = true;
     std::set<std::string> readOptions_;  // options the filter read and found
     int calls_ = 0;
     // Looked up once: every call into the filter, one per exported cell, begins and ends a batch.

@@ -117,6 +117,24 @@ TEST(Scopes, AnOptionOrAWholeScopeIsUndoneAndTheOthersStay) {
     EXPECT_EQ(d({"list", "--all"}).out, "");
 }
 
+TEST(Scopes, AStoredValueThatChangesARunIsSaidOnce) {
+    TempDir dir;
+    const std::string store = dir.Path("s.json");
+    const std::string in = dir.Write("q.txt", "a;b\n1;2\n");
+    RunDornel({"--store", store, "options", "set", "Delimiter", ";", "--kind", "txt"});
+    RunResult r = RunDornel({"--store", store, "import", in, "--format", "csv"});
+    EXPECT_EQ(r.out, "a,b\n1,2\n");
+    EXPECT_EQ(r.err, "dornel: using stored Delimiter=semicolon (import, txt) from " + store + "\n");
+    // A value given for the run is not the stored one.
+    r = RunDornel(
+        {"--store", store, "import", in, "--format", "csv", "--options", "Delimiter=tab"});
+    EXPECT_EQ(r.err, "");
+    // A value set for the run in the shared scope does not hide the filter's own stored one.
+    r = RunDornel({"--store", store, "--set", "Delimiter=|", "import", in, "--format", "csv"});
+    EXPECT_EQ(r.out, "a,b\n1,2\n");
+    EXPECT_EQ(Count(r.err, "using stored Delimiter=semicolon"), 1u) << r.err;
+}
+
 TEST(Scopes, AStoreWrittenBeforeScopesIsReadAsTheSharedScope) {
     TempDir dir;
     const std::string store = dir.Write(

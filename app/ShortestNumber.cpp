@@ -136,6 +136,10 @@ char* WriteShortestNumber(char* out, double value) {
         return std::copy_n("NaN", 3, out);
     if (std::isinf(value))
         return value > 0 ? std::copy_n("Infinity", 8, out) : std::copy_n("-Infinity", 9, out);
+    // Past 2^53 a double holds only some whole numbers: all the digits of the one it holds would
+    // look exact, and are not what the file said.
+    if (std::fabs(value) > 9007199254740992.0)
+        return std::to_chars(out, out + kNumberRoom, value, std::chars_format::scientific).ptr;
     return std::to_chars(out, out + kNumberRoom, value).ptr;
 }
 

@@ -13,6 +13,7 @@
 #include "Session.h"
 #include "Trace.h"
 #include "host/brisko/CodePage.h"
+#include "host/brisko/DateTime.h"
 #include "host/brisko/Exception.h"
 #include "host/brisko/ReplacementFile.h"
 
@@ -271,6 +272,15 @@ int RunCommand(const Commands& c, Settings& s) {
         s.plugin = PluginLibrary::DefaultPath();
     if (s.acp >= 0)
         brisko::SetSystemCodePage(static_cast<uint32_t>(s.acp));
+    // One order of day and month for every date of the run: the locale's, or the one named.
+    for (const std::string& entry : s.sets) {
+        if (entry.rfind("DateOrder=", 0) != 0)
+            continue;
+        brisko::DateOrder order;
+        if (!brisko::DateOrderFromName(entry.substr(10), order))
+            throw UsageError("DateOrder is dmy, mdy or ymd, not '" + entry.substr(10) + "'");
+        brisko::SetDateOrder(order);
+    }
     int code = kExitUsage;
     if (c.import->parsed())
         code = RunImport(s);

@@ -3,9 +3,18 @@
 
 #include <date/date.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <langinfo.h>
+#include <locale.h>
+#endif
 
 #include "SerialDays.h"
 
@@ -135,14 +144,22 @@ bool ParseNumericDate(Scanner& sc, Parts& p, int& code) {
         sc.Reset(start);
         return false;
     }
-    p.year = FullYear(c, dc);
-    if (sep == '.' || a > 12) {
-        p.day = a, p.month = b;
+    const DateOrder order = sep == '.' ? DATE_ORDER_DMY : GetDateOrder();
+    if (order == DATE_ORDER_YMD) {
+        if (da != 2 || dc != 2) {
+            sc.Reset(start);
+            return false;
+        }
+        p.year = FullYear(a, da), p.month = b, p.day = c;
+        code = sep == '/' ? DF_YMD_SLASH : DF_ISO;
+    } else if (order == DATE_ORDER_DMY) {
+        p.year = FullYear(c, dc), p.day = a, p.month = b;
         code = sep == '.' ? DF_DMY_DOT : DF_DMY_SLASH;
     } else {
-        p.month = a, p.day = b;
+        p.year = FullYear(c, dc), p.month = a, p.day = b;
         code = dc == 2 ? DF_MDY_SHORT : DF_MDY_SLASH;
     }
+    // A day and month that do not fit the order leave the text a text (ValidDate says so).
     return true;
 }
 
@@ -235,7 +252,65 @@ bool ParseTime(Scanner& sc, Parts& p, int& code) {
     return true;
 }
 
+/// The locale's order of day, month and year.
+DateOrder LocaleDateOrder() {
+#if defined(_WIN32)
+    char order[4] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_IDATE, order, sizeof order) > 0)
+        return order[0] == '1' ? DATE_ORDER_DMY : order[0] == '2' ? DATE_ORDER_YMD : DATE_ORDER_MDY;
+    return DATE_ORDER_MDY;
+#else
+    // The user's date format from the environment, as other programs read it; the process's
+    // own locale is left as it is.
+    locale_t user = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    if (!user)
+        return DATE_ORDER_MDY;
+    std::string format = nl_langinfo_l(D_FMT, user);
+    freelocale(user);
+    if (format.find("%D") != std::string::npos)
+        return DATE_ORDER_MDY;
+    const size_t d = format.find("%d") != std::string::npos ? format.find("%d") : format.find("%e");
+    const size_t m = format.find("%m");
+    const size_t y = std::min(format.find("%y"), format.find("%Y"));
+    if (d == std::string::npos || m == std::string::npos)
+        return DATE_ORDER_MDY;
+    if (y < d && y < m)
+        return DATE_ORDER_YMD;
+    return d < m ? DATE_ORDER_DMY : DATE_ORDER_MDY;
+#endif
+}
+
+std::atomic<int> dateOrder{-1};
+
 }  // namespace
+
+void SetDateOrder(DateOrder order) {
+    dateOrder.store(order);
+}
+
+DateOrder GetDateOrder() {
+    int order = dateOrder.load();
+    if (order < 0) {
+        order = LocaleDateOrder();
+        dateOrder.store(order);
+    }
+    return static_cast<DateOrder>(order);
+}
+
+bool DateOrderFromName(const std::string& name, DateOrder& order) {
+    std::string lower;
+    for (const char c : name)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower == "mdy")
+        order = DATE_ORDER_MDY;
+    else if (lower == "dmy")
+        order = DATE_ORDER_DMY;
+    else if (lower == "ymd")
+        order = DATE_ORDER_YMD;
+    else
+        return false;
+    return true;
+}
 
 bool WQParseDateTimeStr(const RString& text, double& serial, int& dateFormat, int& timeFormat) {
     const std::string& s = text.str();

@@ -300,5 +300,19 @@ TEST(ImportAcceptance, ACsvReadAsOneColumnGetsAHintWhereAnotherDelimiterStandsOn
     }
 }
 
+TEST(ImportAcceptance, EveryDateOfARunIsReadInOneOrderOfDayAndMonth) {
+    TempDir dir;
+    const std::string file = dir.Write("d.csv", "d\n03/05/2024\n14/05/2024\n");
+    auto view = [&](const char* order) {
+        return RunDornel({"--store", dir.Path("s.json"), "--set", "DateTimeSupport=true", "--set",
+                          std::string("DateOrder=") + order, "import", file, "--format", "csv"});
+    };
+    // Month first, the second is no date and stays the text it was; day first, both are dates.
+    EXPECT_EQ(view("mdy").out, "d\n3/5/2024\n14/05/2024\n");
+    EXPECT_EQ(view("dmy").out, "d\n3/5/2024\n14/5/2024\n");
+    EXPECT_EQ(view("ymd").out, "d\n03/05/2024\n14/05/2024\n");
+    EXPECT_EQ(view("dm").exitCode, 2);
+}
+
 }  // namespace
 }  // namespace dornel::test

@@ -22,7 +22,6 @@ TEST(DateTime, ParsesTheCommonFormsIntoSerialDays) {
         {"2024-03-05 06:00", 45356.25, DF_ISO, TF_HM},
         {"2024/03/05", 45356, DF_YMD_SLASH, TF_NONE},
         {"3/5/2024", 45356, DF_MDY_SLASH, TF_NONE},
-        {"25/12/2023", 45285, DF_DMY_SLASH, TF_NONE},
         {"05.03.2024", 45356, DF_DMY_DOT, TF_NONE},
         {"5-Mar-2024", 45356, DF_D_MON_Y, TF_NONE},
         {"5 march 2024", 45356, DF_D_MON_Y, TF_NONE},
@@ -34,6 +33,7 @@ TEST(DateTime, ParsesTheCommonFormsIntoSerialDays) {
         {"12:00:00 am", 0, DF_NONE, TF_HMS_AMPM},
         {"00:00:01.500", 1.5 / 86400, DF_NONE, TF_HMS_MS},
     };
+    brisko::SetDateOrder(brisko::DATE_ORDER_MDY);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         double serial = -1;
@@ -43,6 +43,43 @@ TEST(DateTime, ParsesTheCommonFormsIntoSerialDays) {
         EXPECT_EQ(date, c.date);
         EXPECT_EQ(time, c.time);
     }
+}
+
+TEST(DateTime, OneOrderOfDayAndMonthServesEveryDate) {
+    struct Case {
+        brisko::DateOrder order;
+        const char* text;
+        double serial;  // -1: no date in that order
+        int date;
+    } cases[] = {
+        {brisko::DATE_ORDER_MDY, "3/5/2024", 45356, DF_MDY_SLASH},
+        {brisko::DATE_ORDER_MDY, "14/05/2024", -1, 0},
+        {brisko::DATE_ORDER_DMY, "3/5/2024", 45415, DF_DMY_SLASH},
+        {brisko::DATE_ORDER_DMY, "14/05/2024", 45426, DF_DMY_SLASH},
+        {brisko::DATE_ORDER_DMY, "05/14/2024", -1, 0},
+        {brisko::DATE_ORDER_DMY, "25-12-2023", 45285, DF_DMY_SLASH},
+        {brisko::DATE_ORDER_YMD, "24/03/05", 45356, DF_YMD_SLASH},
+        {brisko::DATE_ORDER_YMD, "3/5/2024", -1, 0},
+        // Dots are day first, and a four-digit year first is year first, in every order.
+        {brisko::DATE_ORDER_MDY, "14.05.2024", 45426, DF_DMY_DOT},
+        {brisko::DATE_ORDER_DMY, "2024/03/05", 45356, DF_YMD_SLASH},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        brisko::SetDateOrder(c.order);
+        double serial = -1;
+        int date = -1, time = -1;
+        EXPECT_EQ(WQParseDateTimeStr(RString(c.text), serial, date, time), c.serial >= 0);
+        if (c.serial >= 0) {
+            EXPECT_EQ(serial, c.serial);
+            EXPECT_EQ(date, c.date);
+        }
+    }
+    brisko::SetDateOrder(brisko::DATE_ORDER_MDY);
+    brisko::DateOrder order;
+    EXPECT_TRUE(brisko::DateOrderFromName("DMY", order));
+    EXPECT_EQ(order, brisko::DATE_ORDER_DMY);
+    EXPECT_FALSE(brisko::DateOrderFromName("dm", order));
 }
 
 TEST(DateTime, RejectsNumbersWordsAndImpossibleDates) {

@@ -1,6 +1,8 @@
 // Dates and times: serial values, format codes, spreadsheet format texts, parsing and formatting.
 #pragma once
 
+#include <string>
+
 #include <cstdint>
 
 #include "host/HostApi.h"
@@ -64,10 +66,22 @@ BRISKO_API void WQMapExcelFmtStrToFmtTypes(const char* format, int& dateFormat, 
 /// The format text of two codes into buffer (40 bytes, always terminated); empty for 0 and 0.
 BRISKO_API void WQMapFmtTypesToExcelFmtStr(int dateFormat, int timeFormat, char buffer[40]);
 
+/// The order of day, month and year in numeric dates that do not start with a four-digit year.
+enum DateOrder : int { DATE_ORDER_MDY, DATE_ORDER_DMY, DATE_ORDER_YMD };
+/// The order the process reads dates in; one for every date, so that a column never mixes
+/// "03/05/2024" read as 5 March with "14/05/2024" read as 14 May. Until set: the user's
+/// locale's (its date format on Linux, its short date order on Windows), month first where the
+/// locale says nothing.
+BRISKO_API void SetDateOrder(DateOrder order);
+BRISKO_API DateOrder GetDateOrder();
+/// "mdy", "dmy" or "ymd" (any case); false for anything else.
+BRISKO_API bool DateOrderFromName(const std::string& name, DateOrder& order);
+
 /// Reads a date, a time, or a date and time: ISO 8601 ("2024-03-05", "2024-03-05T14:30:00",
-/// "2024-03-05 14:30"), numeric dates with '/', '-' or '.' (year first, or day and month in
-/// either order: "5/3/2024" is read month first unless the first number is above 12, "05.03.2024"
-/// day first), dates with month names ("5-Mar-2024", "March 5, 2024", "5 Mar 2024"), two-digit
+/// "2024-03-05 14:30"), numeric dates with '/', '-' or '.' (a four-digit year first, or day,
+/// month and a year of two or four digits in the process's DateOrder: a date that does not fit
+/// it, such as "14/05/2024" month first, is no date; "05.03.2024", with dots, is always day
+/// first), dates with month names ("5-Mar-2024", "March 5, 2024", "5 Mar 2024"), two-digit
 /// years (00-29 are 2000-2029, 30-99 1930-1999), and 12- and 24-hour times ("14:30", "2:30 PM",
 /// "14:30:15.250"). Leading and trailing blanks are allowed; anything else makes it false, and
 /// then the outputs are left unchanged.

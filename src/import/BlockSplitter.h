@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "import/DatImportFilter.h"
+#include "import/FieldReader.h"
 
 namespace dornel {
 
@@ -20,25 +20,26 @@ namespace dornel {
 /// else. Anything else (a qualifier within the field, a doubled one, a line end inside quotes,
 /// a field that runs on past the mask, spaces to eat, a CR at the block's end) it leaves unread
 /// for ReadField, which reads it as always. What it takes, it takes as ReadField would: the field's
-/// units and a terminating zero in the field buffer, the terminator (CR LF as one LF), the filter's
-/// last terminator, and the reader's position after it.
+/// units and a terminating zero in the field buffer, the terminator (CR LF as one LF), the
+/// reading's last terminator, and the reader's position after it.
 ///
 /// The mask holds while the reader stays in its block; after ReadField, Forget.
 class BlockSplitter {
   public:
-    explicit BlockSplitter(DatImportFilter& filter)
-        : filter_(filter), in_(*filter.reader), classes_(filter.charClass.data()) {
+    explicit BlockSplitter(FieldReader& reading)
+        : reading_(reading), in_(*reading.reader), classes_(reading.charClass.data()) {
 #if defined(__SSE2__)
-        active_ = filter.fastPaths && !filter.useFixedWidth && !filter.skipExtraDelimiters &&
-                  filter.specialCount > 0;
-        eight_ = filter.specialCount > 4;
+        const ReadingRules& rules = reading.Rules();
+        active_ = rules.fastPaths && !rules.useFixedWidth && !rules.skipExtraDelimiters &&
+                  reading.specialCount > 0;
+        eight_ = reading.specialCount > 4;
         for (int k = 0; k < 8; ++k)
-            lanes_[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(filter.specialLanes[k]));
+            lanes_[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(reading.specialLanes[k]));
 #endif
         Forget();
     }
 
-    /// Reads the next field into the filter's field buffer and gives its terminator; false,
+    /// Reads the next field into the reading's field buffer and gives its terminator; false,
     /// with nothing read, when the field is not simple. Inline in the reading loop, where the
     /// mask stays in a register; MaskAt makes the mask once for many fields.
     [[gnu::always_inline]] bool Next(char16_t& terminator) {
@@ -59,8 +60,8 @@ class BlockSplitter {
                 return false;
         }
         // Spaces to eat at the field's start are ReadField's.
-        if (filter_.eatWhitespace &&
-            (*p == u' ' || (classes_[*p] == CLASS_DELIMITER && filter_.lastTerminator == u' ')))
+        if (reading_.Rules().eatWhitespace &&
+            (*p == u' ' || (classes_[*p] == CLASS_DELIMITER && reading_.lastTerminator == u' ')))
             return false;
         int length = std::countr_zero(bits);
         const char16_t* text = p;
@@ -84,9 +85,9 @@ class BlockSplitter {
             }
         }
         CopyField(text, length);
-        filter_.fieldLength = length;
-        filter_.fieldQuoted = quoted;
-        filter_.lastTerminator = t;
+        reading_.fieldLength = length;
+        reading_.fieldQuoted = quoted;
+        reading_.lastTerminator = t;
         at_ = after;
         in_.Skip(after);
         terminator = t;
@@ -163,7 +164,7 @@ class BlockSplitter {
     void CopyField(const char16_t* p, int length) {
 #if defined(__SSE2__)
         static_assert(brisko::CEncodedBufferedFile::kReadableAfterLimit >= 16);
-        char16_t* const to = filter_.fieldBuffer.data();
+        char16_t* const to = reading_.fieldBuffer.data();
         const __m128i lane = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
         const auto piece = [&](int i) {
             // The units from the length on become zeros.
@@ -182,7 +183,7 @@ class BlockSplitter {
 #endif
     }
 
-    DatImportFilter& filter_;
+    FieldReader& reading_;
     brisko::CEncodedBufferedFile& in_;
     const uint8_t* const classes_;
     bool active_ = false;

@@ -16,7 +16,7 @@ namespace dornel {
 using namespace qorvix;
 
 bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator) {
-    return EmitField(row, col, terminator, FieldView{fieldBuffer.data(), fieldLength, fieldQuoted});
+    return EmitField(row, col, terminator, reading.View());
 }
 
 DatImportFilter::FieldCells DatImportFilter::EmitOtherField(uint32_t row, uint32_t col,

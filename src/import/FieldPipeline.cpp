@@ -151,10 +151,13 @@ FieldPipeline::Chunk FieldPipeline::MakeChunk() const {
     return chunk;
 }
 
-FieldPipeline::FieldPipeline(DatImportFilter& filter)
-    : filter_(filter), otherDecimal_(filter.OtherDecimal()), tuning_(GetTuning()) {
+FieldPipeline::FieldPipeline(FieldReader& reading, const DatImportFilter& filter)
+    : reading_(reading),
+      filter_(filter),
+      otherDecimal_(filter.OtherDecimal()),
+      tuning_(GetTuning()) {
     // A short file is read sooner than a thread starts.
-    if (filter.reader->GetLength() < tuning_.threadFrom)
+    if (reading.reader->GetLength() < tuning_.threadFrom)
         return;
     try {
         thread_ = std::thread([this] { Run(); });
@@ -188,17 +191,17 @@ template <bool Stream>
     Entry* const entries = chunk.entries.items.get();
     const size_t fields = tuning_.chunkFields;
     const size_t room = tuning_.chunkUnits;
-    // Fields are read into the filter's own buffer, which stays in this core's cache; only what
+    // Fields are read into the reading's own buffer, which stays in this core's cache; only what
     // the consumer needs goes into the chunk.
-    const char16_t* const field = filter_.fieldBuffer.data();
+    const char16_t* const field = reading_.fieldBuffer.data();
     // In a local, so that it stays in a register; written back at every way out.
     size_t count = 0;
-    BlockSplitter splitter(filter_);
+    BlockSplitter splitter(reading_);
     while (count < fields && used + kFieldCapacity + 1 <= room) {
         char16_t t;
         try {
             if (!splitter.Next(t)) {
-                t = filter_.ReadField();
+                t = reading_.ReadField();
                 splitter.Forget();
             }
         } catch (...) {
@@ -207,9 +210,9 @@ template <bool Stream>
             chunk.last = true;
             return;
         }
-        filter_.TrimFieldEnd();
+        reading_.TrimFieldEnd();
         // A field not scanned here is scanned where its cells are made.
-        FieldView view{field, filter_.fieldLength, filter_.fieldQuoted};
+        FieldView view = reading_.View();
         if (scan)
             filter_.ScanField(view, otherDecimal_);
         // Rows and line ends go together, so the position is noted where a row's number will be
@@ -217,15 +220,15 @@ template <bool Stream>
         const bool lineEnd = t == kLF || t == kCR;
         const bool noted = t == kEof || (lineEnd && ++lineEnds_ % kProgressRows == 0);
         if (noted)
-            chunk.positions.push_back(filter_.reader->GetPosition());
+            chunk.positions.push_back(reading_.reader->GetPosition());
         // A number travels as its value alone.
         size_t stored = 0;
         bool ascii = false;
         if (view.scan != ScannedField::Number) {
-            const auto length = static_cast<size_t>(filter_.fieldLength);
+            const auto length = static_cast<size_t>(reading_.fieldLength);
             // Where the cells are made, these go to a text cell and nowhere else.
             const bool text =
-                (filter_.fieldQuoted && length > 0) || view.scan == ScannedField::Text;
+                (reading_.fieldQuoted && length > 0) || view.scan == ScannedField::Text;
             if (text)
                 stored = StoreAscii<Stream>(units + used, field, length);
             ascii = stored != 0;
@@ -235,7 +238,7 @@ template <bool Stream>
             }
         }
         const uint16_t shape =
-            static_cast<uint16_t>(filter_.fieldLength | (filter_.fieldQuoted ? kQuoted : 0) |
+            static_cast<uint16_t>(reading_.fieldLength | (reading_.fieldQuoted ? kQuoted : 0) |
                                   static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0) |
                                   (ascii ? kAscii : 0));
         StoreEntry<Stream>(entries + count++, view.value,
@@ -254,7 +257,7 @@ void FieldPipeline::Run() {
     // With two cores, this thread and the one making cells keep both busy: a third that decodes
     // ahead would only take turns with them.
     if (std::thread::hardware_concurrency() <= 2)
-        filter_.reader->SetReadAhead(false);
+        reading_.reader->SetReadAhead(false);
     std::unique_lock lock(mutex_);
     for (;;) {
         // Chunks are made as they are needed, so that a short import allocates only one.

@@ -50,9 +50,9 @@ class alignas(kCacheLine) FieldPipeline {
     static void SetTuning(const Tuning& tuning);
     static Tuning GetTuning();
 
-    /// Starts reading at the reader's current position. While the pipeline lives, the filter's
-    /// reader and field buffer belong to it.
-    explicit FieldPipeline(DatImportFilter& filter);
+    /// Starts reading at the reader's current position. While the pipeline lives, the reading
+    /// belongs to it; the filter's options only decide where numbers are scanned.
+    FieldPipeline(FieldReader& reading, const DatImportFilter& filter);
     ~FieldPipeline();
     FieldPipeline(const FieldPipeline&) = delete;
     FieldPipeline& operator=(const FieldPipeline&) = delete;
@@ -133,7 +133,8 @@ class alignas(kCacheLine) FieldPipeline {
     void Run();
     Chunk MakeChunk() const;
 
-    DatImportFilter& filter_;
+    FieldReader& reading_;
+    const DatImportFilter& filter_;
     const bool otherDecimal_;  // fixed for the whole import
     const Tuning tuning_;
     size_t chunksMade_ = 0;  // by the reading thread, at most kChunksUnderWay
@@ -160,17 +161,17 @@ class alignas(kCacheLine) FieldPipeline {
 /// pipeline must equal.
 class PlainFields {
   public:
-    explicit PlainFields(DatImportFilter& filter) : filter_(filter) {}
+    explicit PlainFields(FieldReader& reading) : reading_(reading) {}
     char16_t Next(FieldView& field) {
-        const char16_t t = filter_.ReadField();
-        filter_.TrimFieldEnd();
-        field = FieldView{filter_.fieldBuffer.data(), filter_.fieldLength, filter_.fieldQuoted};
+        const char16_t t = reading_.ReadField();
+        reading_.TrimFieldEnd();
+        field = reading_.View();
         return t;
     }
-    int64_t Position() const { return filter_.reader->GetPosition(); }
+    int64_t Position() const { return reading_.reader->GetPosition(); }
 
   private:
-    DatImportFilter& filter_;
+    FieldReader& reading_;
 };
 
 }  // namespace dornel

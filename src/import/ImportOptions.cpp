@@ -29,7 +29,7 @@ void DatImportFilter::ResetImportDefaults() {
             qualifiers = RString("\"");
             break;
         case KIND_TXT:
-            if (reader && reader->IsOpen() && fromMemory) {
+            if (reading.reader && reading.reader->IsOpen() && fromMemory) {
                 // Clipboard text: cells separated by tabs or commas, numbers read permissively.
                 delimiters = RString(",\t");
                 qualifiers = RString("");
@@ -48,7 +48,7 @@ void DatImportFilter::ResetImportDefaults() {
     }
     // CSV, BNA and BLN get their classes from the driver's fixed rules.
     if (kind == KIND_TXT || kind == KIND_DAT)
-        BuildCharClasses();
+        reading.BuildCharClasses();
 }
 
 namespace {
@@ -134,7 +134,7 @@ void DatImportFilter::ApplyStringOptions(const RString& options) {
         m_manager, options, kImportOptions, *this, true, kind == KIND_TXT,
         [this] { ResetImportDefaults(); }, [this] { LoadImportOptions(true); });
     SaveImportOptions(!forget);
-    BuildCharClasses();
+    reading.BuildCharClasses();
 }
 
 }  // namespace dornel

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "import/DatImportFilter.h"
+#include "import/FieldReader.h"
 
 namespace dornel {
 
@@ -21,18 +21,18 @@ constexpr int kDelimiterSampleLines = 100;
 /// a full field, so that the unit that fills it is still read through Getc. Where the units that
 /// are not ordinary are few, eight units are compared with all of them at once; otherwise each
 /// unit is looked up in the class table.
-inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilter& filter,
+inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const FieldReader& reading,
                            char16_t* buf, int length) {
     const char16_t* const p = in.Next();
     const ptrdiff_t room = std::min<ptrdiff_t>(in.Limit() - p, kFieldCapacity - 1 - length);
     char16_t* const out = buf + length;
     ptrdiff_t i = 0;
 #if defined(__SSE2__)
-    const int specials = filter.fastPaths ? filter.specialCount : -1;
+    const int specials = reading.Rules().fastPaths ? reading.specialCount : -1;
     if (specials > 0) {
         // The list is padded with its first unit, so four or eight comparisons cover it.
         const auto lane = [&](int k) {
-            return _mm_load_si128(reinterpret_cast<const __m128i*>(filter.specialLanes[k]));
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(reading.specialLanes[k]));
         };
         const __m128i w0 = lane(0), w1 = lane(1), w2 = lane(2), w3 = lane(3);
         const bool eight = specials > 4;
@@ -58,7 +58,7 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilt
         }
     }
 #endif
-    const uint8_t* const classes = filter.charClass.data();
+    const uint8_t* const classes = reading.charClass.data();
     while (i < room && classes[p[i]] == CLASS_ORDINARY) {
         out[i] = p[i];
         ++i;
@@ -69,11 +69,11 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilt
 
 }  // namespace
 
-char16_t DatImportFilter::ReadField() {
+char16_t FieldReader::ReadField() {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
 
-    if (useFixedWidth)
+    if (rules_.useFixedWidth)
         return ReadFixedWidthField();
 
     const uint8_t* const classes = charClass.data();
@@ -83,7 +83,7 @@ char16_t DatImportFilter::ReadField() {
     const char16_t* next = in.Next();
     const bool plainStart = next != in.Limit() && *next != u' ' &&
                             !(classes[*next] == CLASS_DELIMITER && lastTerminator == u' ');
-    if (eatWhitespace && !plainStart) {
+    if (rules_.eatWhitespace && !plainStart) {
         c = in.Getc();
         while (c == u' ')
             c = in.Getc();
@@ -136,7 +136,7 @@ char16_t DatImportFilter::ReadField() {
             in.UnGetc(next);
     }
 
-    if (skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
+    if (rules_.skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
         for (;;) {
             const char16_t next = in.Getc();
             if (next != kEof && classes[next] == CLASS_DELIMITER) {
@@ -155,17 +155,18 @@ char16_t DatImportFilter::ReadField() {
 
 // Fixed-width fields, apart from ReadField so that the delimited path, the common one, stays
 // small.
-char16_t DatImportFilter::ReadFixedWidthField() {
+char16_t FieldReader::ReadFixedWidthField() {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
-    if (columnBreaks.empty()) {
-        columnBreaks = {0, kNoLimit};
+    if (rules_.columnBreaks.empty()) {
+        rules_.columnBreaks = {0, kNoLimit};
         fixedColumn = 0;
     }
     // A column past the list (a list without its closing entry) runs to the line end.
-    const int64_t width = fixedColumn + 1 < columnBreaks.size()
-                              ? int64_t{columnBreaks[fixedColumn + 1]} - columnBreaks[fixedColumn]
-                              : int64_t{kNoLimit};
+    const int64_t width =
+        fixedColumn + 1 < rules_.columnBreaks.size()
+            ? int64_t{rules_.columnBreaks[fixedColumn + 1]} - rules_.columnBreaks[fixedColumn]
+            : int64_t{kNoLimit};
     fieldQuoted = false;
     if (width <= 0) [[unlikely]] {
         buf[0] = 0;
@@ -196,7 +197,7 @@ char16_t DatImportFilter::ReadFixedWidthField() {
     return c;
 }
 
-bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
+bool FieldReader::ReadQuotedSection(int& length, char16_t& c) {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
     char16_t opener = c;
@@ -240,7 +241,7 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
             }
         } else if (cls == CLASS_LINE_END) {
             // Only CSV keeps line breaks inside a qualified section.
-            if (inside && kind == KIND_CSV) {
+            if (inside && rules_.kind == KIND_CSV) {
                 if (!store())
                     break;
             } else {
@@ -273,7 +274,7 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
     return goOn;
 }
 
-bool DatImportFilter::ReadRawLine(WString& line) {
+bool FieldReader::ReadRawLine(WString& line) {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
     line.clear();
@@ -296,16 +297,16 @@ bool DatImportFilter::ReadRawLine(WString& line) {
     }
 }
 
-bool DatImportFilter::SkipStartRows() {
+bool FieldReader::SkipStartRows() {
     WString line;
-    for (int32_t i = 0; i < startRow; ++i)
+    for (int32_t i = 0; i < rules_.startRow; ++i)
         if (!ReadRawLine(line))
             return false;
     return true;
 }
 
-void DatImportFilter::DetectDelimiter() {
-    if (delimiterGiven)
+void FieldReader::DetectDelimiter() {
+    if (rules_.delimiterGiven)
         return;
     // Delimiters are single bytes (the class table is built from 8-bit values), so only the
     // first 256 code units can ever be counted.

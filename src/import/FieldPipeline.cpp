@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <utility>
 #if defined(__SSE2__)
@@ -14,11 +15,6 @@
 namespace dornel {
 
 namespace {
-
-/// Chunks filled ahead of the consumer (each some 600 KB). A view that writes its rows on a third
-/// thread shares two cores among three: with room for only a few chunks, the reader soon waited
-/// whenever another thread was descheduled, and the view ran a tenth slower.
-constexpr size_t kChunksUnderWay = 16;
 
 /// Field texts start at multiples of this many units, so that they can be stored a whole
 /// sixteen bytes at a time.
@@ -119,13 +115,6 @@ inline size_t StoreAscii(char16_t* to, const char16_t* from, size_t length) {
     return pieces * 8;
 }
 
-/// Makes the streamed stores visible before the chunk is handed over.
-inline void StreamFence() {
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
-}
-
 std::mutex tuningMutex;
 FieldPipeline::Tuning tuning;
 
@@ -168,11 +157,7 @@ FieldPipeline::FieldPipeline(FieldReader& reading, const DatImportFilter& filter
 
 FieldPipeline::~FieldPipeline() {
     if (thread_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
+        queue_.Stop();
         thread_.join();
     }
 }
@@ -181,9 +166,8 @@ FieldPipeline::~FieldPipeline() {
 // elsewhere in the library moved the three, and the reading thread ran 14% slower with its own
 // code the same.
 template <bool Stream>
-[[gnu::aligned(64)]] void FieldPipeline::Fill(Chunk& chunk, bool scan) {
+[[gnu::aligned(64)]] std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
     chunk.positions.clear();
-    chunk.failure = nullptr;
     chunk.last = false;
     size_t used = 0;
     // A field needs room for its longest text and its terminating zero.
@@ -206,9 +190,7 @@ template <bool Stream>
             }
         } catch (...) {
             chunk.count = count;
-            chunk.failure = std::current_exception();
-            chunk.last = true;
-            return;
+            return std::current_exception();
         }
         reading_.TrimFieldEnd();
         // A field not scanned here is scanned where its cells are made.
@@ -247,10 +229,11 @@ template <bool Stream>
         if (t == kEof) {
             chunk.count = count;
             chunk.last = true;
-            return;
+            return nullptr;
         }
     }
     chunk.count = count;
+    return nullptr;
 }
 
 void FieldPipeline::Run() {
@@ -258,51 +241,35 @@ void FieldPipeline::Run() {
     // ahead would only take turns with them.
     if (std::thread::hardware_concurrency() <= 2)
         reading_.reader->SetReadAhead(false);
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        // Chunks are made as they are needed, so that a short import allocates only one.
-        changed_.wait(
-            lock, [this] { return stopping_ || !spare_.empty() || chunksMade_ < kChunksUnderWay; });
-        if (stopping_)
-            return;
-        // Decided with the lock held, where the consumer's last wait can be seen.
-        const bool scan =
-            tuning_.scanOn == ScanOn::Reader || (tuning_.scanOn == ScanOn::Balanced && !starved_);
+    std::exception_ptr failure;
+    try {
         Chunk chunk;
-        if (!spare_.empty()) {
-            chunk = std::move(spare_.back());
-            spare_.pop_back();
-        } else {
-            ++chunksMade_;
-            lock.unlock();
-            try {
+        bool made;
+        // Chunks are made as they are needed, so that a short import allocates only one.
+        while (queue_.Acquire(chunk, made)) {
+            if (made)
                 chunk = MakeChunk();
-            } catch (...) {
-                // The consumer meets the failure where the next field would have been.
-                chunk.failure = std::current_exception();
-                chunk.last = true;
-                lock.lock();
-                filled_.push_back(std::move(chunk));
-                changed_.notify_all();
-                return;
-            }
-            lock.lock();
+            // Decided as the chunk is begun, where the consumer's last wait can be seen.
+            const bool scan = tuning_.scanOn == ScanOn::Reader ||
+                              (tuning_.scanOn == ScanOn::Balanced && !queue_.Starved());
+            failure = Fill<true>(chunk, scan);
+            const bool last = chunk.last || failure;
+            if (!queue_.Send(std::move(chunk)) || last)
+                break;
         }
-        lock.unlock();
-        Fill<true>(chunk, scan);
-        StreamFence();
-        const bool last = chunk.last;
-        lock.lock();
-        filled_.push_back(std::move(chunk));
-        changed_.notify_all();
-        if (last)
-            return;
+    } catch (...) {
+        failure = std::current_exception();
     }
+    // The consumer meets a failure after the fields sent before it, where the next field would
+    // have been.
+    if (failure)
+        queue_.Fail(failure);
+    queue_.Close(!failure);
 }
 
 void FieldPipeline::TakeChunk() {
-    if (current_.failure)
-        std::rethrow_exception(current_.failure);
+    if (failure_)
+        std::rethrow_exception(failure_);
     if (finished_) {
         // Past the end of the file there is only the end of the file.
         current_.count = 1;
@@ -320,23 +287,22 @@ void FieldPipeline::TakeChunk() {
         if (!current_.units.items)
             current_ = MakeChunk();
         // Read here, the chunk stays in this core's cache; where the scan is made is all one.
-        Fill<false>(current_, true);
+        failure_ = Fill<false>(current_, true);
     } else {
-        std::unique_lock lock(mutex_);
-        if (current_.units.items) {
-            spare_.push_back(std::move(current_));
-            changed_.notify_all();
+        if (current_.units.items)
+            queue_.GiveBack(std::move(current_));
+        if (!queue_.Take(current_)) {
+            // Closed before the end of the file: only the failure is left.
+            current_ = Chunk();
+            current_.last = true;
+            failure_ = queue_.Failure();
         }
-        starved_ = filled_.empty();
-        changed_.wait(lock, [this] { return !filled_.empty(); });
-        current_ = std::move(filled_.front());
-        filled_.erase(filled_.begin());
     }
     index_ = 0;
     noted_ = 0;
     finished_ = current_.last;
-    if (current_.count == 0 && current_.failure)
-        std::rethrow_exception(current_.failure);
+    if (current_.count == 0 && failure_)
+        std::rethrow_exception(failure_);
 }
 
 }  // namespace dornel

@@ -1,16 +1,15 @@
 // Reads an import's fields on a thread of its own, ahead of the cells that are made of them.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <memory>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "host/brisko/BatchQueue.h"
 #include "import/DatImportFilter.h"
 
 namespace dornel {
@@ -122,13 +121,17 @@ class alignas(kCacheLine) FieldPipeline {
         LineBuffer<Entry> entries;
         std::vector<int64_t> positions;  // of the noted fields, in order
         size_t count = 0;
-        std::exception_ptr failure;  // the reader's, in place of the entry after the last one
-        bool last = false;
+        bool last = false;  // its last field ends the file
     };
+    /// Chunks filled ahead of the consumer (each some 600 KB). A view that writes its rows on a
+    /// third thread shares two cores among three: with room for only a few chunks, the reader
+    /// would wait whenever another thread was descheduled.
+    static constexpr size_t kChunksUnderWay = 16;
 
-    /// Reads the next fields into chunk; scan: whether to make their number scan.
+    /// Reads the next fields into chunk; scan: whether to make their number scan. Gives what
+    /// the reader threw in place of the field after the chunk's last one, if it threw.
     template <bool Stream>
-    void Fill(Chunk& chunk, bool scan);
+    std::exception_ptr Fill(Chunk& chunk, bool scan);
     void TakeChunk();
     void Run();
     Chunk MakeChunk() const;
@@ -137,20 +140,15 @@ class alignas(kCacheLine) FieldPipeline {
     const DatImportFilter& filter_;
     const bool otherDecimal_;  // fixed for the whole import
     const Tuning tuning_;
-    size_t chunksMade_ = 0;  // by the reading thread, at most kChunksUnderWay
     // The consumer's own, apart from what both threads touch.
     alignas(kCacheLine) Chunk current_;
     size_t index_ = 0;
     size_t noted_ = 0;  // positions of current_ taken
     int64_t position_ = 0;
-    bool finished_ = false;  // the last chunk was taken
+    bool finished_ = false;       // the last chunk was taken
+    std::exception_ptr failure_;  // the reading's, met once the fields read before it are taken
 
-    alignas(kCacheLine) std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Chunk> filled_;  // oldest first
-    std::vector<Chunk> spare_;
-    bool stopping_ = false;
-    bool starved_ = false;  // the consumer had to wait for the last chunk it took
+    alignas(kCacheLine) brisko::BatchQueue<Chunk> queue_{kChunksUnderWay};
     std::thread thread_;
     // The reading thread's own. A counter it wrote for every line beside the consumer's locals
     // on the stack made whole imports run at half speed.

@@ -27,14 +27,14 @@ namespace dornel {
 class BlockSplitter {
   public:
     explicit BlockSplitter(FieldReader& reading)
-        : reading_(reading), in_(*reading.reader), classes_(reading.charClass.data()) {
+        : reading_(reading),
+          in_(*reading.reader),
+          classes_(reading.charClass.data()),
+          match_(reading.specials) {
 #if defined(__SSE2__)
         const ReadingRules& rules = reading.Rules();
         active_ = rules.fastPaths && !rules.useFixedWidth && !rules.skipExtraDelimiters &&
-                  reading.specialCount > 0;
-        eight_ = reading.specialCount > 4;
-        for (int k = 0; k < 8; ++k)
-            lanes_[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(reading.specialLanes[k]));
+                  reading.specials.count > 0;
 #endif
         Forget();
     }
@@ -136,17 +136,7 @@ class BlockSplitter {
         uint64_t mask = 0;
 #if defined(__SSE2__)
         const auto hits = [this](const char16_t* q) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-            __m128i hit = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi16(units, lanes_[0]), _mm_cmpeq_epi16(units, lanes_[1])),
-                _mm_or_si128(_mm_cmpeq_epi16(units, lanes_[2]), _mm_cmpeq_epi16(units, lanes_[3])));
-            if (eight_) [[unlikely]]
-                hit = _mm_or_si128(hit,
-                                   _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lanes_[4]),
-                                                             _mm_cmpeq_epi16(units, lanes_[5])),
-                                                _mm_or_si128(_mm_cmpeq_epi16(units, lanes_[6]),
-                                                             _mm_cmpeq_epi16(units, lanes_[7]))));
-            return hit;
+            return match_.Hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
         };
         for (int k = 0; k < 4; ++k) {
             const __m128i bytes = _mm_packs_epi16(hits(p + 16 * k), hits(p + 16 * k + 8));
@@ -186,11 +176,8 @@ class BlockSplitter {
     FieldReader& reading_;
     brisko::CEncodedBufferedFile& in_;
     const uint8_t* const classes_;
+    const SpecialUnitMatcher match_;
     bool active_ = false;
-    bool eight_ = false;
-#if defined(__SSE2__)
-    __m128i lanes_[8];
-#endif
     const char16_t* at_ = nullptr;      // where the next field starts
     const char16_t* window_ = nullptr;  // where the mask begins
     uint64_t mask_ = 0;

@@ -28,14 +28,14 @@ void FieldReader::ListSpecialUnits() {
         if (charClass[u] == CLASS_ORDINARY)
             continue;
         if (count == static_cast<int>(units.size())) {
-            specialCount = -1;
+            specials.count = -1;
             return;
         }
         units[static_cast<size_t>(count++)] = static_cast<char16_t>(u);
     }
-    specialCount = count;
+    specials.count = count;
     for (size_t k = 0; k < units.size(); ++k)
-        for (char16_t& lane : specialLanes[k])
+        for (char16_t& lane : specials.lanes[k])
             lane = units[static_cast<int>(k) < count ? k : 0];
 }
 

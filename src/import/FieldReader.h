@@ -13,6 +13,7 @@
 #include "host/brisko/EncodedBufferedFile.h"
 #include "host/brisko/RString.h"
 #include "import/NumberScan.h"
+#include "import/SpecialUnits.h"
 
 namespace dornel {
 
@@ -109,10 +110,7 @@ class FieldReader {
 
     std::unique_ptr<brisko::CEncodedBufferedFile> reader;  ///< the file being read, or null
     std::array<uint8_t, 65536> charClass{};                ///< class of every UTF-16 code unit
-    /// The units whose class is not ordinary, when there are at most eight of them, each
-    /// repeated across eight lanes for the search; the list is padded with its first unit.
-    alignas(16) char16_t specialLanes[8][8] = {};
-    int specialCount = -1;  ///< how many units specialLanes lists, -1 when there are more
+    SpecialUnits specials;  ///< for the search of many units at a time
     /// From here on, what is written for every field read; on cache lines of its own.
     alignas(kCacheLine) bool fieldQuoted = false;  ///< the field held a qualified section
     char16_t lastTerminator = 0;                   ///< what ended the previous delimited field

@@ -28,27 +28,12 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const FieldReader& 
     char16_t* const out = buf + length;
     ptrdiff_t i = 0;
 #if defined(__SSE2__)
-    const int specials = reading.Rules().fastPaths ? reading.specialCount : -1;
-    if (specials > 0) {
-        // The list is padded with its first unit, so four or eight comparisons cover it.
-        const auto lane = [&](int k) {
-            return _mm_load_si128(reinterpret_cast<const __m128i*>(reading.specialLanes[k]));
-        };
-        const __m128i w0 = lane(0), w1 = lane(1), w2 = lane(2), w3 = lane(3);
-        const bool eight = specials > 4;
+    if (reading.Rules().fastPaths && reading.specials.count > 0) {
+        const SpecialUnitMatcher match(reading.specials);
         while (i + 8 <= room) {
             const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            __m128i hit =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, w0), _mm_cmpeq_epi16(units, w1)),
-                             _mm_or_si128(_mm_cmpeq_epi16(units, w2), _mm_cmpeq_epi16(units, w3)));
-            if (eight) [[unlikely]]
-                hit =
-                    _mm_or_si128(hit, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lane(4)),
-                                                                _mm_cmpeq_epi16(units, lane(5))),
-                                                   _mm_or_si128(_mm_cmpeq_epi16(units, lane(6)),
-                                                                _mm_cmpeq_epi16(units, lane(7)))));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), units);
-            const int mask = _mm_movemask_epi8(hit);
+            const int mask = _mm_movemask_epi8(match.Hits(units));
             if (mask != 0) {
                 i += __builtin_ctz(static_cast<unsigned>(mask)) / 2;
                 in.Skip(p + i);

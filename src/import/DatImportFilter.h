@@ -136,11 +136,19 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter>, public Readi
     FieldReader reading{*this};
 
   private:
+    /// AggressiveConversion's cells: the numbers at the field's start, with the currency sign
+    /// and the thousands separator dropped, then a text of the rest.
+    FieldCells EmitAggressiveField(uint32_t row, uint32_t col, const char16_t* field);
+    /// The one cell of a field the number scan left unsure of: the plain path's number test.
+    bool EmitNumberOrText(uint32_t row, uint32_t col, const FieldView& view);
     void OpenReader(const RString& path, int encoding, uint32_t codePage, bool imposed);
     /// Opens the file again as the dialog's encoding choice says.
     void ReopenForChoice(const RString& path, int fileIsUnicode, int choice, int encoding);
     /// The rules CSV, BNA and BLN impose whatever the options say.
     void ApplyFixedRules(const char* fieldDelimiters);
+    /// The rules of reading as the kind has them: imposed, or the options', with the delimiter
+    /// detected or the dialog's choices; false when the dialog was cancelled.
+    bool SettleReadingRules(const RString& path, bool interactive, int encoding);
     int ClipboardTextEncoding();
 
     // The records are written for every cell on the thread that makes cells, while the

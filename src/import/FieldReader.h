@@ -120,6 +120,11 @@ class FieldReader {
     uint32_t fixedColumn = 0;  ///< next fixed-width column on the current line
 
   private:
+    /// EatWhitespace: the spaces before a field, and a delimiter after a space delimiter.
+    void EatLeadingSpaces(brisko::CEncodedBufferedFile& in);
+    /// Gives the terminator that ended a field as one unit: a CR and the LF after it as an LF,
+    /// and with SkipExtraDelimiters, a run of delimiters as its last.
+    char16_t ReadPastTerminator(brisko::CEncodedBufferedFile& in, char16_t terminator);
     char16_t ReadFixedWidthField();
 
     ReadingRules& rules_;

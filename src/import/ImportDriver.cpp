@@ -95,11 +95,7 @@ ImportStatus DatImportFilter::EmitRows(Fields& fields, int64_t length) {
     return IMPORT_DONE;
 }
 
-ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
-    reading.reader.reset();
-    const int encoding = ClipboardTextEncoding();
-    OpenReader(path, encoding, 0, textTypeFixed);
-
+bool DatImportFilter::SettleReadingRules(const RString& path, bool interactive, int encoding) {
     switch (kind) {
         case KIND_CSV:
             ApplyFixedRules(!decimalSymbol.empty() && decimalSymbol[0] == ',' ? ";" : ",");
@@ -122,7 +118,7 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
             if (interactive) {
                 const int fileIsUnicode = reading.reader->m_isUnicode;
                 if (!RunImportDialog(encoding, fileIsUnicode))
-                    return IMPORT_CANCELLED;
+                    return false;
                 ReopenForChoice(path, fileIsUnicode, unicodeChoice, encoding);
             }
             reading.reader->SetCodePage(importCodePage);
@@ -131,6 +127,15 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
                 reading.DetectDelimiter();
             break;
     }
+    return true;
+}
+
+ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
+    reading.reader.reset();
+    const int encoding = ClipboardTextEncoding();
+    OpenReader(path, encoding, 0, textTypeFixed);
+    if (!SettleReadingRules(path, interactive, encoding))
+        return IMPORT_CANCELLED;
 
     const int64_t length = reading.reader->GetLength();
     if (static_cast<uint32_t>(length) == 0)

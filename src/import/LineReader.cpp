@@ -54,36 +54,66 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const FieldReader& 
 
 }  // namespace
 
+// The work before and after a field's units, apart from ReadField so that its loop stays small;
+// inline there all the same.
+inline void FieldReader::EatLeadingSpaces(brisko::CEncodedBufferedFile& in) {
+    const uint8_t* const classes = charClass.data();
+    // A field that starts with neither a space nor a delimiter after a space has nothing to
+    // eat; a look at the next unit in the block saves reading it and putting it back.
+    const char16_t* next = in.Next();
+    if (next != in.Limit() && *next != u' ' &&
+        !(classes[*next] == CLASS_DELIMITER && lastTerminator == u' '))
+        return;
+    char16_t c = in.Getc();
+    while (c == u' ')
+        c = in.Getc();
+    if (c == kEof)
+        return;
+    // A delimiter after a space delimiter, with any spaces around it, is one separation.
+    if (classes[c] == CLASS_DELIMITER && lastTerminator == u' ') {
+        c = in.Getc();
+        while (c == u' ')
+            c = in.Getc();
+    }
+    if (c != kEof)
+        in.UnGetc(c);
+}
+
+inline char16_t FieldReader::ReadPastTerminator(brisko::CEncodedBufferedFile& in, char16_t c) {
+    const uint8_t* const classes = charClass.data();
+    if (c == kCR) {
+        const char16_t next = in.Getc();
+        if (next == kLF)
+            c = kLF;
+        else if (next != kEof)
+            in.UnGetc(next);
+    }
+    if (rules_.skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
+        for (;;) {
+            const char16_t next = in.Getc();
+            if (next != kEof && classes[next] == CLASS_DELIMITER) {
+                c = next;
+                continue;
+            }
+            if (next != kEof)
+                in.UnGetc(next);
+            break;
+        }
+    }
+    return c;
+}
+
 char16_t FieldReader::ReadField() {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
 
     if (rules_.useFixedWidth)
         return ReadFixedWidthField();
+    if (rules_.eatWhitespace)
+        EatLeadingSpaces(in);
 
     const uint8_t* const classes = charClass.data();
     char16_t c;
-    // A field that starts with neither a space nor a delimiter after a space has nothing to
-    // eat; a look at the next unit in the block saves reading it and putting it back.
-    const char16_t* next = in.Next();
-    const bool plainStart = next != in.Limit() && *next != u' ' &&
-                            !(classes[*next] == CLASS_DELIMITER && lastTerminator == u' ');
-    if (rules_.eatWhitespace && !plainStart) {
-        c = in.Getc();
-        while (c == u' ')
-            c = in.Getc();
-        if (c != kEof) {
-            // A delimiter after a space delimiter, with any spaces around it, is one separation.
-            if (classes[c] == CLASS_DELIMITER && lastTerminator == u' ') {
-                c = in.Getc();
-                while (c == u' ')
-                    c = in.Getc();
-            }
-            if (c != kEof)
-                in.UnGetc(c);
-        }
-    }
-
     fieldQuoted = false;
     int length = 0;
     for (;;) {
@@ -113,27 +143,7 @@ char16_t FieldReader::ReadField() {
     buf[length] = 0;
     fieldLength = length;
 
-    if (c == kCR) {
-        const char16_t next = in.Getc();
-        if (next == kLF)
-            c = kLF;
-        else if (next != kEof)
-            in.UnGetc(next);
-    }
-
-    if (rules_.skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
-        for (;;) {
-            const char16_t next = in.Getc();
-            if (next != kEof && classes[next] == CLASS_DELIMITER) {
-                c = next;
-                continue;
-            }
-            if (next != kEof)
-                in.UnGetc(next);
-            break;
-        }
-    }
-
+    c = ReadPastTerminator(in, c);
     lastTerminator = c;
     return c;
 }

@@ -131,8 +131,8 @@ class BlockSplitter {
         return false;
     }
 
-    /// Bit i set where p[i] is a special unit. (On 64 bytes: see FieldPipeline::Fill.)
-    [[gnu::aligned(64)]] uint64_t MaskAt(const char16_t* p) const {
+    /// Bit i set where p[i] is a special unit.
+    uint64_t MaskAt(const char16_t* p) const {
         uint64_t mask = 0;
 #if defined(__SSE2__)
         const auto hits = [this](const char16_t* q) {

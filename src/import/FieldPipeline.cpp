@@ -28,8 +28,8 @@ constexpr size_t AlignedUnits(size_t units) {
 
 // The reading thread hands chunks over and takes them back once read. Their lines were last
 // read on the consumer's core, and storing into them in the usual way first takes each line back
-// from that core: where the two cores share no cache that costs more than the reading itself, and
-// imports ran at half speed. Stores that go around the caches take no line back.
+// from that core: where the two cores share no cache that costs more than the reading itself.
+// Stores that go around the caches take no line back.
 template <bool Stream>
 inline void StoreEntry(void* to, double value, uint64_t rest) {
 #if defined(__SSE2__)
@@ -162,11 +162,8 @@ FieldPipeline::~FieldPipeline() {
     }
 }
 
-// On a 64-byte boundary, as the scan and the mask it calls: at the usual sixteen, a change
-// elsewhere in the library moved the three, and the reading thread ran 14% slower with its own
-// code the same.
 template <bool Stream>
-[[gnu::aligned(64)]] std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
+std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
     chunk.positions.clear();
     chunk.last = false;
     size_t used = 0;

@@ -36,8 +36,8 @@ class alignas(kCacheLine) FieldPipeline {
     /// Which thread makes the number scan of a chunk's fields. The reading thread's scan spares
     /// the other one the field's text; the other's spares the reading thread the scan. Balanced,
     /// the reading thread scans a chunk unless the other thread had to wait for the last chunk
-    /// it took: then the reader is the slower one and hands the scan over. On files of numbers
-    /// alone that made imports a tenth faster. Either way the fields come out the same.
+    /// it took: then the reader is the slower one and hands the scan over, so that the faster
+    /// thread takes the work that can move. Either way the fields come out the same.
     enum class ScanOn { Balanced, Reader, Consumer };
     /// How the fields travel; tests make chunks small, so that fields cross their edges.
     struct Tuning {
@@ -102,9 +102,9 @@ class alignas(kCacheLine) FieldPipeline {
     // The text is bytes: the field goes to a text cell and is plain ASCII.
     static constexpr uint16_t kAscii = 0x4000;
     /// A buffer on whole cache lines of its own: the thread that fills a chunk must not share
-    /// a line with any other object written often, which made imports run at a third of their
-    /// speed now and then, as the heap happened to place them. Not set to zero: only what was
-    /// written is read.
+    /// a line with any other object written often, or the two cores would pull that line back
+    /// and forth wherever the heap happened to place the two side by side. Not set to zero: only
+    /// what was written is read.
     template <class T>
     struct LineBuffer {
         struct Free {
@@ -150,8 +150,8 @@ class alignas(kCacheLine) FieldPipeline {
 
     alignas(kCacheLine) brisko::BatchQueue<Chunk> queue_{kChunksUnderWay};
     std::thread thread_;
-    // The reading thread's own. A counter it wrote for every line beside the consumer's locals
-    // on the stack made whole imports run at half speed.
+    // The reading thread's own, written for every line: beside the consumer's locals on the
+    // stack, the two cores would pull the line back and forth.
     alignas(kCacheLine) uint32_t lineEnds_ = 0;  // line-ending fields read
 };
 

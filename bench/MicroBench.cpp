@@ -81,7 +81,7 @@ void SplitFieldsMixed(benchmark::State& state) {
             char16_t t;
             if (!splitter.Next(t)) {
                 t = filter.reading.ReadField();
-                splitter.Forget();
+                splitter.Resync();
             }
             if (t == kEof)
                 return fields;

@@ -23,7 +23,7 @@ namespace dornel {
 /// units and a terminating zero in the field buffer, the terminator (CR LF as one LF), the
 /// reading's last terminator, and the reader's position after it.
 ///
-/// The mask holds while the reader stays in its block; after ReadField, Forget.
+/// The mask holds while the reader stays in its block; after ReadField, Resync.
 class BlockSplitter {
   public:
     explicit BlockSplitter(FieldReader& reading)
@@ -36,7 +36,7 @@ class BlockSplitter {
         active_ = rules.fastPaths && !rules.useFixedWidth && !rules.skipExtraDelimiters &&
                   reading.specials.count > 0;
 #endif
-        Forget();
+        Resync();
     }
 
     /// Reads the next field into the reading's field buffer and gives its terminator; false,
@@ -94,8 +94,9 @@ class BlockSplitter {
         return true;
     }
 
-    /// Drops the mask and takes the reader's position again, after the reader was used apart.
-    void Forget() {
+    /// Takes the reader's position again and drops the mask, after ReadField read on without
+    /// the splitter.
+    void Resync() {
         at_ = in_.Next();
         window_ = nullptr;
         mask_ = 0;

@@ -183,7 +183,7 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
         try {
             if (!splitter.Next(t)) {
                 t = reading_.ReadField();
-                splitter.Forget();
+                splitter.Resync();
             }
         } catch (...) {
             chunk.count = count;
@@ -216,12 +216,12 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
                 StoreUnits<Stream>(units + used, field, stored);
             }
         }
-        const uint16_t shape =
+        const uint16_t lengthAndFlags =
             static_cast<uint16_t>(reading_.fieldLength | (reading_.fieldQuoted ? kQuoted : 0) |
                                   static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0) |
                                   (ascii ? kAscii : 0));
         StoreEntry<Stream>(entries + count++, view.value,
-                           used | uint64_t{shape} << 32 | uint64_t{t} << 48);
+                           used | uint64_t{lengthAndFlags} << 32 | uint64_t{t} << 48);
         used += stored;
         if (t == kEof) {
             chunk.count = count;

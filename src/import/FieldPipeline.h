@@ -66,12 +66,13 @@ class alignas(kCacheLine) FieldPipeline {
         __builtin_prefetch(current_.entries.items.get() + index_ + 64);
         const Entry& e = current_.entries.items[index_++];
         field.text = current_.units.items.get() + e.start;
-        field.length = e.shape & kLengthMask;
-        field.quoted = (e.shape & kQuoted) != 0;
-        field.scan = static_cast<ScannedField>((e.shape >> kScanShift) & 3);
+        field.length = e.lengthAndFlags & kLengthMask;
+        field.quoted = (e.lengthAndFlags & kQuoted) != 0;
+        field.scan = static_cast<ScannedField>((e.lengthAndFlags >> kScanShift) & 3);
         field.value = e.value;
-        field.ascii = e.shape & kAscii ? reinterpret_cast<const char*>(field.text) : nullptr;
-        if (e.shape & kNoted) [[unlikely]]
+        field.ascii =
+            e.lengthAndFlags & kAscii ? reinterpret_cast<const char*>(field.text) : nullptr;
+        if (e.lengthAndFlags & kNoted) [[unlikely]]
             position_ = current_.positions[noted_++];
         return e.terminator;
     }
@@ -83,13 +84,13 @@ class alignas(kCacheLine) FieldPipeline {
     // Sixteen bytes a field: what one thread writes, the other reads, and on machines whose
     // cores share no cache every byte of it crosses between them.
     struct Entry {
-        double value;         // the number the scan found
-        uint32_t start;       // in the chunk's units
-        uint16_t shape;       // the length, and the flags below
-        char16_t terminator;  // what ended the field
+        double value;             // the number the scan found
+        uint32_t start;           // in the chunk's units
+        uint16_t lengthAndFlags;  // the length, and the flags below
+        char16_t terminator;      // what ended the field
     };
     // StoreEntry writes the last three as one word, the start in its low bits.
-    static_assert(offsetof(Entry, start) == 8 && offsetof(Entry, shape) == 12 &&
+    static_assert(offsetof(Entry, start) == 8 && offsetof(Entry, lengthAndFlags) == 12 &&
                   offsetof(Entry, terminator) == 14 && sizeof(Entry) == 16);
     static constexpr uint16_t kLengthMask = 0x3FF;
     static_assert(kFieldCapacity <= kLengthMask);

@@ -66,7 +66,7 @@ std::vector<std::string> SplitFields(DatImportFilter& f, int& taken) {
             ++taken;
         } else {
             t = f.reading.ReadField();
-            splitter.Forget();
+            splitter.Resync();
         }
         f.reading.TrimFieldEnd();
         out.push_back(brisko::ToUtf8(f.reading.Field()) + "|" + TerminatorName(t));

@@ -139,7 +139,7 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter>, public Readi
     /// AggressiveConversion's cells: the numbers at the field's start, with the currency sign
     /// and the thousands separator dropped, then a text of the rest.
     FieldCells EmitAggressiveField(uint32_t row, uint32_t col, const char16_t* field);
-    /// The one cell of a field the number scan left unsure of: the plain path's number test.
+    /// The one cell of a field the number scan did not settle: the plain path's number test.
     bool EmitNumberOrText(uint32_t row, uint32_t col, const FieldView& view);
     void OpenReader(const RString& path, int encoding, uint32_t codePage, bool imposed);
     /// Opens the file again as the dialog's encoding choice says.

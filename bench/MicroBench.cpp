@@ -53,9 +53,9 @@ void ReadMixedFields(benchmark::State& state, Read read) {
     DatImportFilter filter(manager, KIND_CSV);
     filter.delimiters = ",";
     filter.qualifiers = "\"";
-    filter.BuildCharClasses();
+    filter.reading.BuildCharClasses();
     for (auto _ : state) {
-        filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+        filter.reading.reader = std::make_unique<brisko::CEncodedBufferedFile>(
             brisko::RString(path), "r", 3, brisko::TE_ANSI, 65001, true, false);
         benchmark::DoNotOptimize(read(filter));
     }
@@ -65,7 +65,7 @@ void ReadMixedFields(benchmark::State& state, Read read) {
 void ReadFieldMixed(benchmark::State& state) {
     ReadMixedFields(state, [](DatImportFilter& filter) {
         size_t fields = 0;
-        while (filter.ReadField() != kEof)
+        while (filter.reading.ReadField() != kEof)
             ++fields;
         return fields;
     });
@@ -76,13 +76,13 @@ BENCHMARK(ReadFieldMixed);
 /// masks do not serve.
 void SplitFieldsMixed(benchmark::State& state) {
     ReadMixedFields(state, [](DatImportFilter& filter) {
-        BlockSplitter splitter(filter);
+        BlockSplitter splitter(filter.reading);
         size_t fields = 0;
         for (;;) {
             char16_t t;
             if (!splitter.Next(t)) {
-                t = filter.ReadField();
-                splitter.Forget();
+                t = filter.reading.ReadField();
+                splitter.Resync();
             }
             if (t == kEof)
                 return fields;
@@ -96,10 +96,10 @@ void EmitFieldOf(benchmark::State& state, const char16_t* field, bool quoted) {
     NullManager manager;
     DatImportFilter filter(manager, KIND_CSV);
     std::u16string f(field);
-    std::copy(f.begin(), f.end(), filter.fieldBuffer.begin());
-    filter.fieldBuffer[f.size()] = 0;
-    filter.fieldLength = static_cast<int>(f.size());
-    filter.fieldQuoted = quoted;
+    std::copy(f.begin(), f.end(), filter.reading.fieldBuffer.begin());
+    filter.reading.fieldBuffer[f.size()] = 0;
+    filter.reading.fieldLength = static_cast<int>(f.size());
+    filter.reading.fieldQuoted = quoted;
     uint32_t row = 0;
     for (auto _ : state) {
         uint32_t col = 0;

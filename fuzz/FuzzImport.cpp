@@ -43,11 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 s.commaDecimal = (c.flags & 128) != 0;
                 s.fileIsUnicode = c.textType == 1;
                 s.encodingChoice = (c.flags & 8) ? 2 : 0;
-                filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+                filter.reading.reader = std::make_unique<brisko::CEncodedBufferedFile>(
                     brisko::RString(path), "r", 3, 0, 0, false, false);
                 std::vector<PreviewCell> cells;
                 filter.BuildPreview(s, cells, 50);
-                filter.reader.reset();
+                filter.reading.reader.reset();
             } else {
                 manager.CheckFinished(filter.ImportFile(brisko::RString(path), false));
             }

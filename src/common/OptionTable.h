@@ -15,16 +15,15 @@ namespace dornel {
 /// Where an option is kept: in the store (the walk's persistent flag) or for the session only.
 enum class OptionLife : uint8_t { Stored, Session };
 
-/// One option: its name, the field that holds it (exactly one of flag, whole, number, text,
-/// breaks),
-/// and its place in each walk (-1: not in that walk). A text option read from anywhere has its
-/// keywords turned into characters; emptyAs is what an empty text is saved as.
+/// One option: its name, the field that holds it (exactly one of flag, int32, uint32, text,
+/// breaks), and its place in each walk (-1: not in that walk). A text option read from anywhere
+/// has its keywords turned into characters; emptyAs is what an empty text is saved as.
 template <class Filter>
 struct OptionRow {
     const char* name;
     bool Filter::*flag = nullptr;
-    int32_t Filter::*whole = nullptr;
-    uint32_t Filter::*number = nullptr;
+    int32_t Filter::*int32 = nullptr;
+    uint32_t Filter::*uint32 = nullptr;
     RString Filter::*text = nullptr;
     /// Column breaks, kept in the option as their text form.
     std::vector<int32_t> Filter::*breaks = nullptr;
@@ -53,10 +52,10 @@ bool ReadOption(qorvix::IoManager& m, const OptionRow<Filter>& row, Filter& f, b
     const bool p = row.life == OptionLife::Stored && persistent;
     if (row.flag)
         return m.GetOption(row.name, f.*row.flag, p);
-    if (row.whole)
-        return m.GetOption(row.name, f.*row.whole, p);
-    if (row.number)
-        return m.GetOption(row.name, f.*row.number, p);
+    if (row.int32)
+        return m.GetOption(row.name, f.*row.int32, p);
+    if (row.uint32)
+        return m.GetOption(row.name, f.*row.uint32, p);
     if (row.breaks) {
         (f.*row.breaks).clear();
         RString text;
@@ -76,10 +75,10 @@ void WriteOption(qorvix::IoManager& m, const OptionRow<Filter>& row, const Filte
     const bool p = row.life == OptionLife::Stored && persistent;
     if (row.flag)
         m.SetOption(row.name, f.*row.flag, p);
-    else if (row.whole)
-        m.SetOption(row.name, static_cast<int>(f.*row.whole), p);
-    else if (row.number)
-        m.SetOption(row.name, static_cast<unsigned int>(f.*row.number), p);
+    else if (row.int32)
+        m.SetOption(row.name, static_cast<int>(f.*row.int32), p);
+    else if (row.uint32)
+        m.SetOption(row.name, static_cast<unsigned int>(f.*row.uint32), p);
     else if (row.breaks)
         m.SetOption(row.name, FormatColumnBreaks(f.*row.breaks), p);
     else if (row.emptyAs && (f.*row.text).empty())
@@ -94,10 +93,10 @@ bool ReadStringOption(qorvix::IoManager& m, const RString& options, const Option
     bool found;
     if (row.flag) {
         found = m.GetStringOption(options, row.name, f.*row.flag);
-    } else if (row.whole) {
-        found = m.GetStringOption(options, row.name, f.*row.whole);
-    } else if (row.number) {
-        found = m.GetStringOption(options, row.name, f.*row.number);
+    } else if (row.int32) {
+        found = m.GetStringOption(options, row.name, f.*row.int32);
+    } else if (row.uint32) {
+        found = m.GetStringOption(options, row.name, f.*row.uint32);
     } else if (row.breaks) {
         // A string without the option leaves the list empty, whatever was loaded.
         (f.*row.breaks).clear();

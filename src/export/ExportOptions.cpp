@@ -41,11 +41,11 @@ constexpr Row kExportOptions[] = {
      .stringAt = 2,
      .emptyAs = kNoQualifierKeyword},
     {.name = kOptExportEncodingMethod,
-     .number = &F::encodingMethod,
+     .uint32 = &F::encodingMethod,
      .loadAt = 3,
      .saveAt = 3,
      .stringAt = 3},
-    {.name = kOptExportCodepage, .number = &F::codePage, .loadAt = 4, .saveAt = 4, .stringAt = 4},
+    {.name = kOptExportCodepage, .uint32 = &F::codePage, .loadAt = 4, .saveAt = 4, .stringAt = 4},
 };
 
 }  // namespace

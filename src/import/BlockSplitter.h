@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "import/DatImportFilter.h"
+#include "import/FieldReader.h"
 
 namespace dornel {
 
@@ -20,25 +20,26 @@ namespace dornel {
 /// else. Anything else (a qualifier within the field, a doubled one, a line end inside quotes,
 /// a field that runs on past the mask, spaces to eat, a CR at the block's end) it leaves unread
 /// for ReadField, which reads it as always. What it takes, it takes as ReadField would: the field's
-/// units and a terminating zero in the field buffer, the terminator (CR LF as one LF), the filter's
-/// last terminator, and the reader's position after it.
+/// units and a terminating zero in the field buffer, the terminator (CR LF as one LF), the
+/// reading's last terminator, and the reader's position after it.
 ///
-/// The mask holds while the reader stays in its block; after ReadField, Forget.
+/// The mask holds while the reader stays in its block; after ReadField, Resync.
 class BlockSplitter {
   public:
-    explicit BlockSplitter(DatImportFilter& filter)
-        : filter_(filter), in_(*filter.reader), classes_(filter.charClass.data()) {
+    explicit BlockSplitter(FieldReader& reading)
+        : reading_(reading),
+          in_(*reading.reader),
+          classes_(reading.charClass.data()),
+          match_(reading.specials) {
 #if defined(__SSE2__)
-        active_ = filter.fastPaths && !filter.useFixedWidth && !filter.skipExtraDelimiters &&
-                  filter.specialCount > 0;
-        eight_ = filter.specialCount > 4;
-        for (int k = 0; k < 8; ++k)
-            lanes_[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(filter.specialLanes[k]));
+        const ReadingRules& rules = reading.Rules();
+        active_ = rules.fastPaths && !rules.useFixedWidth && !rules.skipExtraDelimiters &&
+                  reading.specials.count > 0;
 #endif
-        Forget();
+        Resync();
     }
 
-    /// Reads the next field into the filter's field buffer and gives its terminator; false,
+    /// Reads the next field into the reading's field buffer and gives its terminator; false,
     /// with nothing read, when the field is not simple. Inline in the reading loop, where the
     /// mask stays in a register; MaskAt makes the mask once for many fields.
     [[gnu::always_inline]] bool Next(char16_t& terminator) {
@@ -59,8 +60,8 @@ class BlockSplitter {
                 return false;
         }
         // Spaces to eat at the field's start are ReadField's.
-        if (filter_.eatWhitespace &&
-            (*p == u' ' || (classes_[*p] == CLASS_DELIMITER && filter_.lastTerminator == u' ')))
+        if (reading_.Rules().eatWhitespace &&
+            (*p == u' ' || (classes_[*p] == CLASS_DELIMITER && reading_.lastTerminator == u' ')))
             return false;
         int length = std::countr_zero(bits);
         const char16_t* text = p;
@@ -84,17 +85,18 @@ class BlockSplitter {
             }
         }
         CopyField(text, length);
-        filter_.fieldLength = length;
-        filter_.fieldQuoted = quoted;
-        filter_.lastTerminator = t;
+        reading_.fieldLength = length;
+        reading_.fieldQuoted = quoted;
+        reading_.lastTerminator = t;
         at_ = after;
         in_.Skip(after);
         terminator = t;
         return true;
     }
 
-    /// Drops the mask and takes the reader's position again, after the reader was used apart.
-    void Forget() {
+    /// Takes the reader's position again and drops the mask, after ReadField read on without
+    /// the splitter.
+    void Resync() {
         at_ = in_.Next();
         window_ = nullptr;
         mask_ = 0;
@@ -130,22 +132,12 @@ class BlockSplitter {
         return false;
     }
 
-    /// Bit i set where p[i] is a special unit. (On 64 bytes: see FieldPipeline::Fill.)
-    [[gnu::aligned(64)]] uint64_t MaskAt(const char16_t* p) const {
+    /// Bit i set where p[i] is a special unit.
+    uint64_t MaskAt(const char16_t* p) const {
         uint64_t mask = 0;
 #if defined(__SSE2__)
         const auto hits = [this](const char16_t* q) {
-            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-            __m128i hit = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi16(units, lanes_[0]), _mm_cmpeq_epi16(units, lanes_[1])),
-                _mm_or_si128(_mm_cmpeq_epi16(units, lanes_[2]), _mm_cmpeq_epi16(units, lanes_[3])));
-            if (eight_) [[unlikely]]
-                hit = _mm_or_si128(hit,
-                                   _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lanes_[4]),
-                                                             _mm_cmpeq_epi16(units, lanes_[5])),
-                                                _mm_or_si128(_mm_cmpeq_epi16(units, lanes_[6]),
-                                                             _mm_cmpeq_epi16(units, lanes_[7]))));
-            return hit;
+            return match_.Hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
         };
         for (int k = 0; k < 4; ++k) {
             const __m128i bytes = _mm_packs_epi16(hits(p + 16 * k), hits(p + 16 * k + 8));
@@ -163,7 +155,7 @@ class BlockSplitter {
     void CopyField(const char16_t* p, int length) {
 #if defined(__SSE2__)
         static_assert(brisko::CEncodedBufferedFile::kReadableAfterLimit >= 16);
-        char16_t* const to = filter_.fieldBuffer.data();
+        char16_t* const to = reading_.fieldBuffer.data();
         const __m128i lane = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
         const auto piece = [&](int i) {
             // The units from the length on become zeros.
@@ -182,14 +174,11 @@ class BlockSplitter {
 #endif
     }
 
-    DatImportFilter& filter_;
+    FieldReader& reading_;
     brisko::CEncodedBufferedFile& in_;
     const uint8_t* const classes_;
+    const SpecialUnitMatcher match_;
     bool active_ = false;
-    bool eight_ = false;
-#if defined(__SSE2__)
-    __m128i lanes_[8];
-#endif
     const char16_t* at_ = nullptr;      // where the next field starts
     const char16_t* window_ = nullptr;  // where the mask begins
     uint64_t mask_ = 0;

@@ -16,81 +16,81 @@ namespace dornel {
 using namespace qorvix;
 
 bool DatImportFilter::EmitField(uint32_t& row, uint32_t& col, char16_t terminator) {
-    return EmitField(row, col, terminator, FieldView{fieldBuffer.data(), fieldLength, fieldQuoted});
+    return EmitField(row, col, terminator, reading.View());
 }
+
+namespace {
+
+/// Where one cell leaves the row: past it when the host accepted it.
+DatImportFilter::FieldCells OneCell(uint32_t col, bool accepted) {
+    return accepted ? DatImportFilter::FieldCells{col + 1, true}
+                    : DatImportFilter::FieldCells{col, false};
+}
+
+}  // namespace
 
 DatImportFilter::FieldCells DatImportFilter::EmitOtherField(uint32_t row, uint32_t col,
                                                             char16_t terminator,
                                                             const FieldView& view) {
     // Where the fields were read, a field sure to be a text was narrowed if it could be.
-    if (view.ascii) {
-        if (!EmitAsciiText(row, col, view.ascii, view.length))
-            return {col, false};
-        return {col + 1, true};
-    }
+    if (view.ascii)
+        return OneCell(col, EmitAsciiText(row, col, view.ascii, view.length));
     const char16_t* const field = view.text;
     if (field[0] == 0) {
         // The empty field that ends a line or the file is no cell.
         if (terminator == kLF || terminator == kCR || terminator == kEof)
             return {col, true};
-        if (!EmitEmpty(row, col))
-            return {col, false};
-        return {col + 1, true};
+        return OneCell(col, EmitEmpty(row, col));
     }
-    if (view.quoted) {
-        // A field that held a qualified section is never a number.
-        if (!EmitText(row, col, field, view.length))
-            return {col, false};
-        return {col + 1, true};
-    }
-
-    std::array<char16_t, kFieldCapacity + 1> work;
-    char16_t* const w = work.data();
-    if (aggressiveConversion) {
-        StripNumberDecorations(w, field);
-        NormalizeDecimal(w);
-        if (!brisko::IsNumber(w)) {
-            if (!EmitText(row, col, field))
-                return {col, false};
-            return {col + 1, true};
-        }
-        const char16_t* p = w;
-        do {
-            while (IsSpace16(*p))
-                ++p;
-            if (!EmitNumber(row, col, WideToDouble(p)))
-                return {col, false};
-            ++col;
-            while (*p && !IsSpace16(*p))
-                ++p;
-        } while (brisko::IsNumber(p));
-        if (*p) {
-            // The rest keeps the white space that ended the last number.
-            if (!EmitText(row, col, p))
-                return {col, false};
-            ++col;
-        }
-        return {col, true};
-    }
+    // A field that held a qualified section is never a number.
+    if (view.quoted)
+        return OneCell(col, EmitText(row, col, field, view.length));
+    if (aggressiveConversion)
+        return EmitAggressiveField(row, col, field);
 
     FieldView scanned = view;
     if (scanned.scan == ScannedField::Unscanned)
         ScanField(scanned, OtherDecimal());
     switch (scanned.scan) {
         case ScannedField::Number:
-            if (!EmitNumber(row, col, scanned.value))
-                return {col, false};
-            return {col + 1, true};
+            return OneCell(col, EmitNumber(row, col, scanned.value));
         case ScannedField::Text:
-            if (!EmitText(row, col, field, view.length))
-                return {col, false};
-            return {col + 1, true};
+            return OneCell(col, EmitText(row, col, field, view.length));
         default:
-            break;
+            return OneCell(col, EmitNumberOrText(row, col, view));
     }
+}
 
+DatImportFilter::FieldCells DatImportFilter::EmitAggressiveField(uint32_t row, uint32_t col,
+                                                                 const char16_t* field) {
+    std::array<char16_t, kFieldCapacity + 1> work;
+    char16_t* const w = work.data();
+    StripNumberDecorations(w, field);
+    NormalizeDecimal(w);
+    if (!brisko::IsNumber(w))
+        return OneCell(col, EmitText(row, col, field));
+    const char16_t* p = w;
+    do {
+        while (IsSpace16(*p))
+            ++p;
+        if (!EmitNumber(row, col, WideToDouble(p)))
+            return {col, false};
+        ++col;
+        while (*p && !IsSpace16(*p))
+            ++p;
+    } while (brisko::IsNumber(p));
+    // The rest keeps the white space that ended the last number.
+    if (*p)
+        return OneCell(col, EmitText(row, col, p));
+    return {col, true};
+}
+
+bool DatImportFilter::EmitNumberOrText(uint32_t row, uint32_t col, const FieldView& view) {
     // The number reader sees the field itself unless trailing blanks or a decimal comma
     // must be dealt with first, which needs a copy.
+    const char16_t* const field = view.text;
+    std::array<char16_t, kFieldCapacity + 1> work;
+    char16_t* const w = work.data();
     int n = view.length;
     const bool trim = !delimiterGiven && (field[n - 1] == u' ' || field[n - 1] == u'\t');
     const bool otherDecimal = OtherDecimal();
@@ -115,9 +115,7 @@ DatImportFilter::FieldCells DatImportFilter::EmitOtherField(uint32_t row, uint32
         // Any white space after the first token makes the field more than one number.
         number = *q == 0;
     }
-    if (!(number ? EmitNumber(row, col, WideToDouble(text)) : EmitText(row, col, field)))
-        return {col, false};
-    return {col + 1, true};
+    return number ? EmitNumber(row, col, WideToDouble(text)) : EmitText(row, col, field);
 }
 
 bool DatImportFilter::EmitEmpty(uint32_t row, uint32_t col) {

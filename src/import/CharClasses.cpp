@@ -4,22 +4,22 @@
 // A character that is both a delimiter and a qualifier is a qualifier; a delimiter or qualifier
 // equal to CR or LF takes that class instead of line end. Delimiters and qualifiers are taken
 // byte by byte, as unsigned 8-bit values.
-#include "import/DatImportFilter.h"
+#include "import/FieldReader.h"
 
 namespace dornel {
 
-void DatImportFilter::BuildCharClasses() {
+void FieldReader::BuildCharClasses() {
     charClass.fill(CLASS_ORDINARY);
     charClass[10] = CLASS_LINE_END;
     charClass[13] = CLASS_LINE_END;
-    for (size_t i = 0; i < delimiters.size(); ++i)
-        charClass[static_cast<unsigned char>(delimiters[i])] = CLASS_DELIMITER;
-    for (size_t i = 0; i < qualifiers.size(); ++i)
-        charClass[static_cast<unsigned char>(qualifiers[i])] = CLASS_QUALIFIER;
+    for (size_t i = 0; i < rules_.delimiters.size(); ++i)
+        charClass[static_cast<unsigned char>(rules_.delimiters[i])] = CLASS_DELIMITER;
+    for (size_t i = 0; i < rules_.qualifiers.size(); ++i)
+        charClass[static_cast<unsigned char>(rules_.qualifiers[i])] = CLASS_QUALIFIER;
     ListSpecialUnits();
 }
 
-void DatImportFilter::ListSpecialUnits() {
+void FieldReader::ListSpecialUnits() {
     // Delimiters, qualifiers and line ends are all below 256: the table is only ever set byte
     // by byte (above, and where the delimiter is detected), the rest stays ordinary.
     std::array<char16_t, 8> units{};
@@ -28,14 +28,14 @@ void DatImportFilter::ListSpecialUnits() {
         if (charClass[u] == CLASS_ORDINARY)
             continue;
         if (count == static_cast<int>(units.size())) {
-            specialCount = -1;
+            specials.count = -1;
             return;
         }
         units[static_cast<size_t>(count++)] = static_cast<char16_t>(u);
     }
-    specialCount = count;
+    specials.count = count;
     for (size_t k = 0; k < units.size(); ++k)
-        for (char16_t& lane : specialLanes[k])
+        for (char16_t& lane : specials.lanes[k])
             lane = units[static_cast<int>(k) < count ? k : 0];
 }
 

@@ -15,7 +15,7 @@ namespace dornel {
 using namespace qorvix;
 
 DatImportFilter::DatImportFilter(IoManager& manager, FileKind kind)
-    : FilterSlots(manager), kind(kind) {
+    : FilterSlots(manager), ReadingRules(kind) {
     ResetImportDefaults();
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <utility>
 #if defined(__SSE2__)
@@ -14,11 +15,6 @@
 namespace dornel {
 
 namespace {
-
-/// Chunks filled ahead of the consumer (each some 600 KB). A view that writes its rows on a third
-/// thread shares two cores among three: with room for only a few chunks, the reader soon waited
-/// whenever another thread was descheduled, and the view ran a tenth slower.
-constexpr size_t kChunksUnderWay = 16;
 
 /// Field texts start at multiples of this many units, so that they can be stored a whole
 /// sixteen bytes at a time.
@@ -32,8 +28,8 @@ constexpr size_t AlignedUnits(size_t units) {
 
 // The reading thread hands chunks over and takes them back once read. Their lines were last
 // read on the consumer's core, and storing into them in the usual way first takes each line back
-// from that core: where the two cores share no cache that costs more than the reading itself, and
-// imports ran at half speed. Stores that go around the caches take no line back.
+// from that core: where the two cores share no cache that costs more than the reading itself.
+// Stores that go around the caches take no line back.
 template <bool Stream>
 inline void StoreEntry(void* to, double value, uint64_t rest) {
 #if defined(__SSE2__)
@@ -119,13 +115,6 @@ inline size_t StoreAscii(char16_t* to, const char16_t* from, size_t length) {
     return pieces * 8;
 }
 
-/// Makes the streamed stores visible before the chunk is handed over.
-inline void StreamFence() {
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
-}
-
 std::mutex tuningMutex;
 FieldPipeline::Tuning tuning;
 
@@ -151,10 +140,13 @@ FieldPipeline::Chunk FieldPipeline::MakeChunk() const {
     return chunk;
 }
 
-FieldPipeline::FieldPipeline(DatImportFilter& filter)
-    : filter_(filter), otherDecimal_(filter.OtherDecimal()), tuning_(GetTuning()) {
+FieldPipeline::FieldPipeline(FieldReader& reading, const DatImportFilter& filter)
+    : reading_(reading),
+      filter_(filter),
+      otherDecimal_(filter.OtherDecimal()),
+      tuning_(GetTuning()) {
     // A short file is read sooner than a thread starts.
-    if (filter.reader->GetLength() < tuning_.threadFrom)
+    if (reading.reader->GetLength() < tuning_.threadFrom)
         return;
     try {
         thread_ = std::thread([this] { Run(); });
@@ -165,22 +157,14 @@ FieldPipeline::FieldPipeline(DatImportFilter& filter)
 
 FieldPipeline::~FieldPipeline() {
     if (thread_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
+        queue_.Stop();
         thread_.join();
     }
 }
 
-// On a 64-byte boundary, as the scan and the mask it calls: at the usual sixteen, a change
-// elsewhere in the library moved the three, and the reading thread ran 14% slower with its own
-// code the same.
 template <bool Stream>
-[[gnu::aligned(64)]] void FieldPipeline::Fill(Chunk& chunk, bool scan) {
+std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
     chunk.positions.clear();
-    chunk.failure = nullptr;
     chunk.last = false;
     size_t used = 0;
     // A field needs room for its longest text and its terminating zero.
@@ -188,28 +172,26 @@ template <bool Stream>
     Entry* const entries = chunk.entries.items.get();
     const size_t fields = tuning_.chunkFields;
     const size_t room = tuning_.chunkUnits;
-    // Fields are read into the filter's own buffer, which stays in this core's cache; only what
+    // Fields are read into the reading's own buffer, which stays in this core's cache; only what
     // the consumer needs goes into the chunk.
-    const char16_t* const field = filter_.fieldBuffer.data();
+    const char16_t* const field = reading_.fieldBuffer.data();
     // In a local, so that it stays in a register; written back at every way out.
     size_t count = 0;
-    BlockSplitter splitter(filter_);
+    BlockSplitter splitter(reading_);
     while (count < fields && used + kFieldCapacity + 1 <= room) {
         char16_t t;
         try {
             if (!splitter.Next(t)) {
-                t = filter_.ReadField();
-                splitter.Forget();
+                t = reading_.ReadField();
+                splitter.Resync();
             }
         } catch (...) {
             chunk.count = count;
-            chunk.failure = std::current_exception();
-            chunk.last = true;
-            return;
+            return std::current_exception();
         }
-        filter_.TrimFieldEnd();
+        reading_.TrimFieldEnd();
         // A field not scanned here is scanned where its cells are made.
-        FieldView view{field, filter_.fieldLength, filter_.fieldQuoted};
+        FieldView view = reading_.View();
         if (scan)
             filter_.ScanField(view, otherDecimal_);
         // Rows and line ends go together, so the position is noted where a row's number will be
@@ -217,15 +199,15 @@ template <bool Stream>
         const bool lineEnd = t == kLF || t == kCR;
         const bool noted = t == kEof || (lineEnd && ++lineEnds_ % kProgressRows == 0);
         if (noted)
-            chunk.positions.push_back(filter_.reader->GetPosition());
+            chunk.positions.push_back(reading_.reader->GetPosition());
         // A number travels as its value alone.
         size_t stored = 0;
         bool ascii = false;
         if (view.scan != ScannedField::Number) {
-            const auto length = static_cast<size_t>(filter_.fieldLength);
+            const auto length = static_cast<size_t>(reading_.fieldLength);
             // Where the cells are made, these go to a text cell and nowhere else.
             const bool text =
-                (filter_.fieldQuoted && length > 0) || view.scan == ScannedField::Text;
+                (reading_.fieldQuoted && length > 0) || view.scan == ScannedField::Text;
             if (text)
                 stored = StoreAscii<Stream>(units + used, field, length);
             ascii = stored != 0;
@@ -234,72 +216,57 @@ template <bool Stream>
                 StoreUnits<Stream>(units + used, field, stored);
             }
         }
-        const uint16_t shape =
-            static_cast<uint16_t>(filter_.fieldLength | (filter_.fieldQuoted ? kQuoted : 0) |
+        const uint16_t lengthAndFlags =
+            static_cast<uint16_t>(reading_.fieldLength | (reading_.fieldQuoted ? kQuoted : 0) |
                                   static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0) |
                                   (ascii ? kAscii : 0));
         StoreEntry<Stream>(entries + count++, view.value,
-                           used | uint64_t{shape} << 32 | uint64_t{t} << 48);
+                           used | uint64_t{lengthAndFlags} << 32 | uint64_t{t} << 48);
         used += stored;
         if (t == kEof) {
             chunk.count = count;
             chunk.last = true;
-            return;
+            return nullptr;
         }
     }
     chunk.count = count;
+    return nullptr;
 }
 
 void FieldPipeline::Run() {
     // With two cores, this thread and the one making cells keep both busy: a third that decodes
     // ahead would only take turns with them.
     if (std::thread::hardware_concurrency() <= 2)
-        filter_.reader->SetReadAhead(false);
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        // Chunks are made as they are needed, so that a short import allocates only one.
-        changed_.wait(
-            lock, [this] { return stopping_ || !spare_.empty() || chunksMade_ < kChunksUnderWay; });
-        if (stopping_)
-            return;
-        // Decided with the lock held, where the consumer's last wait can be seen.
-        const bool scan =
-            tuning_.scanOn == ScanOn::Reader || (tuning_.scanOn == ScanOn::Balanced && !starved_);
+        reading_.reader->SetReadAhead(false);
+    std::exception_ptr failure;
+    try {
         Chunk chunk;
-        if (!spare_.empty()) {
-            chunk = std::move(spare_.back());
-            spare_.pop_back();
-        } else {
-            ++chunksMade_;
-            lock.unlock();
-            try {
+        bool made;
+        // Chunks are made as they are needed, so that a short import allocates only one.
+        while (queue_.Acquire(chunk, made)) {
+            if (made)
                 chunk = MakeChunk();
-            } catch (...) {
-                // The consumer meets the failure where the next field would have been.
-                chunk.failure = std::current_exception();
-                chunk.last = true;
-                lock.lock();
-                filled_.push_back(std::move(chunk));
-                changed_.notify_all();
-                return;
-            }
-            lock.lock();
+            // Decided as the chunk is begun, where the consumer's last wait can be seen.
+            const bool scan = tuning_.scanOn == ScanOn::Reader ||
+                              (tuning_.scanOn == ScanOn::Balanced && !queue_.Starved());
+            failure = Fill<true>(chunk, scan);
+            const bool last = chunk.last || failure;
+            if (!queue_.Send(std::move(chunk)) || last)
+                break;
         }
-        lock.unlock();
-        Fill<true>(chunk, scan);
-        StreamFence();
-        const bool last = chunk.last;
-        lock.lock();
-        filled_.push_back(std::move(chunk));
-        changed_.notify_all();
-        if (last)
-            return;
+    } catch (...) {
+        failure = std::current_exception();
     }
+    // The consumer meets a failure after the fields sent before it, where the next field would
+    // have been.
+    if (failure)
+        queue_.Fail(failure);
+    queue_.Close(!failure);
 }
 
 void FieldPipeline::TakeChunk() {
-    if (current_.failure)
-        std::rethrow_exception(current_.failure);
+    if (failure_)
+        std::rethrow_exception(failure_);
     if (finished_) {
         // Past the end of the file there is only the end of the file.
         current_.count = 1;
@@ -317,23 +284,22 @@ void FieldPipeline::TakeChunk() {
         if (!current_.units.items)
             current_ = MakeChunk();
         // Read here, the chunk stays in this core's cache; where the scan is made is all one.
-        Fill<false>(current_, true);
+        failure_ = Fill<false>(current_, true);
     } else {
-        std::unique_lock lock(mutex_);
-        if (current_.units.items) {
-            spare_.push_back(std::move(current_));
-            changed_.notify_all();
+        if (current_.units.items)
+            queue_.GiveBack(std::move(current_));
+        if (!queue_.Take(current_)) {
+            // Closed before the end of the file: only the failure is left.
+            current_ = Chunk();
+            current_.last = true;
+            failure_ = queue_.Failure();
         }
-        starved_ = filled_.empty();
-        changed_.wait(lock, [this] { return !filled_.empty(); });
-        current_ = std::move(filled_.front());
-        filled_.erase(filled_.begin());
     }
     index_ = 0;
     noted_ = 0;
     finished_ = current_.last;
-    if (current_.count == 0 && current_.failure)
-        std::rethrow_exception(current_.failure);
+    if (current_.count == 0 && failure_)
+        std::rethrow_exception(failure_);
 }
 
 }  // namespace dornel

@@ -1,16 +1,15 @@
 // Reads an import's fields on a thread of its own, ahead of the cells that are made of them.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <memory>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "host/brisko/BatchQueue.h"
 #include "import/DatImportFilter.h"
 
 namespace dornel {
@@ -37,8 +36,8 @@ class alignas(kCacheLine) FieldPipeline {
     /// Which thread makes the number scan of a chunk's fields. The reading thread's scan spares
     /// the other one the field's text; the other's spares the reading thread the scan. Balanced,
     /// the reading thread scans a chunk unless the other thread had to wait for the last chunk
-    /// it took: then the reader is the slower one and hands the scan over. On files of numbers
-    /// alone that made imports a tenth faster. Either way the fields come out the same.
+    /// it took: then the reader is the slower one and hands the scan over, so that the faster
+    /// thread takes the work that can move. Either way the fields come out the same.
     enum class ScanOn { Balanced, Reader, Consumer };
     /// How the fields travel; tests make chunks small, so that fields cross their edges.
     struct Tuning {
@@ -50,9 +49,9 @@ class alignas(kCacheLine) FieldPipeline {
     static void SetTuning(const Tuning& tuning);
     static Tuning GetTuning();
 
-    /// Starts reading at the reader's current position. While the pipeline lives, the filter's
-    /// reader and field buffer belong to it.
-    explicit FieldPipeline(DatImportFilter& filter);
+    /// Starts reading at the reader's current position. While the pipeline lives, the reading
+    /// belongs to it; the filter's options only decide where numbers are scanned.
+    FieldPipeline(FieldReader& reading, const DatImportFilter& filter);
     ~FieldPipeline();
     FieldPipeline(const FieldPipeline&) = delete;
     FieldPipeline& operator=(const FieldPipeline&) = delete;
@@ -67,12 +66,13 @@ class alignas(kCacheLine) FieldPipeline {
         __builtin_prefetch(current_.entries.items.get() + index_ + 64);
         const Entry& e = current_.entries.items[index_++];
         field.text = current_.units.items.get() + e.start;
-        field.length = e.shape & kLengthMask;
-        field.quoted = (e.shape & kQuoted) != 0;
-        field.scan = static_cast<ScannedField>((e.shape >> kScanShift) & 3);
+        field.length = e.lengthAndFlags & kLengthMask;
+        field.quoted = (e.lengthAndFlags & kQuoted) != 0;
+        field.scan = static_cast<ScannedField>((e.lengthAndFlags >> kScanShift) & 3);
         field.value = e.value;
-        field.ascii = e.shape & kAscii ? reinterpret_cast<const char*>(field.text) : nullptr;
-        if (e.shape & kNoted) [[unlikely]]
+        field.ascii =
+            e.lengthAndFlags & kAscii ? reinterpret_cast<const char*>(field.text) : nullptr;
+        if (e.lengthAndFlags & kNoted) [[unlikely]]
             position_ = current_.positions[noted_++];
         return e.terminator;
     }
@@ -84,13 +84,13 @@ class alignas(kCacheLine) FieldPipeline {
     // Sixteen bytes a field: what one thread writes, the other reads, and on machines whose
     // cores share no cache every byte of it crosses between them.
     struct Entry {
-        double value;         // the number the scan found
-        uint32_t start;       // in the chunk's units
-        uint16_t shape;       // the length, and the flags below
-        char16_t terminator;  // what ended the field
+        double value;             // the number the scan found
+        uint32_t start;           // in the chunk's units
+        uint16_t lengthAndFlags;  // the length, and the flags below
+        char16_t terminator;      // what ended the field
     };
     // StoreEntry writes the last three as one word, the start in its low bits.
-    static_assert(offsetof(Entry, start) == 8 && offsetof(Entry, shape) == 12 &&
+    static_assert(offsetof(Entry, start) == 8 && offsetof(Entry, lengthAndFlags) == 12 &&
                   offsetof(Entry, terminator) == 14 && sizeof(Entry) == 16);
     static constexpr uint16_t kLengthMask = 0x3FF;
     static_assert(kFieldCapacity <= kLengthMask);
@@ -103,9 +103,9 @@ class alignas(kCacheLine) FieldPipeline {
     // The text is bytes: the field goes to a text cell and is plain ASCII.
     static constexpr uint16_t kAscii = 0x4000;
     /// A buffer on whole cache lines of its own: the thread that fills a chunk must not share
-    /// a line with any other object written often, which made imports run at a third of their
-    /// speed now and then, as the heap happened to place them. Not set to zero: only what was
-    /// written is read.
+    /// a line with any other object written often, or the two cores would pull that line back
+    /// and forth wherever the heap happened to place the two side by side. Not set to zero: only
+    /// what was written is read.
     template <class T>
     struct LineBuffer {
         struct Free {
@@ -122,37 +122,37 @@ class alignas(kCacheLine) FieldPipeline {
         LineBuffer<Entry> entries;
         std::vector<int64_t> positions;  // of the noted fields, in order
         size_t count = 0;
-        std::exception_ptr failure;  // the reader's, in place of the entry after the last one
-        bool last = false;
+        bool last = false;  // its last field ends the file
     };
+    /// Chunks filled ahead of the consumer (each some 600 KB). A view that writes its rows on a
+    /// third thread shares two cores among three: with room for only a few chunks, the reader
+    /// would wait whenever another thread was descheduled.
+    static constexpr size_t kChunksUnderWay = 16;
 
-    /// Reads the next fields into chunk; scan: whether to make their number scan.
+    /// Reads the next fields into chunk; scan: whether to make their number scan. Gives what
+    /// the reader threw in place of the field after the chunk's last one, if it threw.
     template <bool Stream>
-    void Fill(Chunk& chunk, bool scan);
+    std::exception_ptr Fill(Chunk& chunk, bool scan);
     void TakeChunk();
     void Run();
     Chunk MakeChunk() const;
 
-    DatImportFilter& filter_;
+    FieldReader& reading_;
+    const DatImportFilter& filter_;
     const bool otherDecimal_;  // fixed for the whole import
     const Tuning tuning_;
-    size_t chunksMade_ = 0;  // by the reading thread, at most kChunksUnderWay
     // The consumer's own, apart from what both threads touch.
     alignas(kCacheLine) Chunk current_;
     size_t index_ = 0;
     size_t noted_ = 0;  // positions of current_ taken
     int64_t position_ = 0;
-    bool finished_ = false;  // the last chunk was taken
+    bool finished_ = false;       // the last chunk was taken
+    std::exception_ptr failure_;  // the reading's, met once the fields read before it are taken
 
-    alignas(kCacheLine) std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Chunk> filled_;  // oldest first
-    std::vector<Chunk> spare_;
-    bool stopping_ = false;
-    bool starved_ = false;  // the consumer had to wait for the last chunk it took
+    alignas(kCacheLine) brisko::BatchQueue<Chunk> queue_{kChunksUnderWay};
     std::thread thread_;
-    // The reading thread's own. A counter it wrote for every line beside the consumer's locals
-    // on the stack made whole imports run at half speed.
+    // The reading thread's own, written for every line: beside the consumer's locals on the
+    // stack, the two cores would pull the line back and forth.
     alignas(kCacheLine) uint32_t lineEnds_ = 0;  // line-ending fields read
 };
 
@@ -160,17 +160,17 @@ class alignas(kCacheLine) FieldPipeline {
 /// pipeline must equal.
 class PlainFields {
   public:
-    explicit PlainFields(DatImportFilter& filter) : filter_(filter) {}
+    explicit PlainFields(FieldReader& reading) : reading_(reading) {}
     char16_t Next(FieldView& field) {
-        const char16_t t = filter_.ReadField();
-        filter_.TrimFieldEnd();
-        field = FieldView{filter_.fieldBuffer.data(), filter_.fieldLength, filter_.fieldQuoted};
+        const char16_t t = reading_.ReadField();
+        reading_.TrimFieldEnd();
+        field = reading_.View();
         return t;
     }
-    int64_t Position() const { return filter_.reader->GetPosition(); }
+    int64_t Position() const { return reading_.reader->GetPosition(); }
 
   private:
-    DatImportFilter& filter_;
+    FieldReader& reading_;
 };
 
 }  // namespace dornel

@@ -16,9 +16,9 @@ using namespace qorvix;
 
 void DatImportFilter::OpenReader(const RString& path, int encoding, uint32_t codePage,
                                  bool imposed) {
-    reader.reset();
-    reader = std::make_unique<brisko::CEncodedBufferedFile>(path, "r", 3, encoding, codePage,
-                                                            imposed, false);
+    reading.reader.reset();
+    reading.reader = std::make_unique<brisko::CEncodedBufferedFile>(path, "r", 3, encoding,
+                                                                    codePage, imposed, false);
 }
 
 int DatImportFilter::ClipboardTextEncoding() {
@@ -30,7 +30,7 @@ int DatImportFilter::ClipboardTextEncoding() {
 ImportStatus DatImportFilter::ImportFile(const RString& path, bool interactive) {
     struct ReaderCloser {
         DatImportFilter& filter;
-        ~ReaderCloser() { filter.reader.reset(); }
+        ~ReaderCloser() { filter.reading.reader.reset(); }
     } closer{*this};
     // An empty file is a finished import of nothing.
     if (brisko::GetFileSize(path) == 0)
@@ -49,7 +49,7 @@ void DatImportFilter::ApplyFixedRules(const char* fieldDelimiters) {
 
 void DatImportFilter::ReopenForChoice(const RString& path, int fileIsUnicode, int choice,
                                       int encoding) {
-    reader.reset();
+    reading.reader.reset();
     // A choice that differs from what the file was read as imposes the chosen encoding.
     if (fileIsUnicode != 0 && choice == 0)
         OpenReader(path, brisko::TE_ANSI, importCodePage, true);
@@ -95,46 +95,52 @@ ImportStatus DatImportFilter::EmitRows(Fields& fields, int64_t length) {
     return IMPORT_DONE;
 }
 
-ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
-    reader.reset();
-    const int encoding = ClipboardTextEncoding();
-    OpenReader(path, encoding, 0, textTypeFixed);
-
+bool DatImportFilter::SettleReadingRules(const RString& path, bool interactive, int encoding) {
     switch (kind) {
         case KIND_CSV:
             ApplyFixedRules(!decimalSymbol.empty() && decimalSymbol[0] == ',' ? ";" : ",");
             m_manager.GetOption(kOptDateTimeSupport, dateTimeSupport, false);
-            BuildCharClasses();
+            reading.BuildCharClasses();
             break;
         case KIND_BNA:
         case KIND_BLN:
             ApplyFixedRules(",\t; ");
-            BuildCharClasses();
+            reading.BuildCharClasses();
             break;
         case KIND_DAT:
             LoadImportOptions(true);
-            BuildCharClasses();
+            reading.BuildCharClasses();
             if (!delimiterGiven)
-                DetectDelimiter();
+                reading.DetectDelimiter();
             break;
         default:
             LoadImportOptions(true);
             if (interactive) {
-                const int fileIsUnicode = reader->m_isUnicode;
+                const int fileIsUnicode = reading.reader->m_isUnicode;
                 if (!RunImportDialog(encoding, fileIsUnicode))
-                    return IMPORT_CANCELLED;
+                    return false;
                 ReopenForChoice(path, fileIsUnicode, unicodeChoice, encoding);
             }
-            reader->SetCodePage(importCodePage);
-            BuildCharClasses();
+            reading.reader->SetCodePage(importCodePage);
+            reading.BuildCharClasses();
             if (!interactive && !delimiterGiven)
-                DetectDelimiter();
+                reading.DetectDelimiter();
             break;
     }
+    return true;
+}
 
-    const int64_t length = reader->GetLength();
+ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
+    reading.reader.reset();
+    const int encoding = ClipboardTextEncoding();
+    OpenReader(path, encoding, 0, textTypeFixed);
+    if (!SettleReadingRules(path, interactive, encoding))
+        return IMPORT_CANCELLED;
+
+    const int64_t length = reading.reader->GetLength();
     if (static_cast<uint32_t>(length) == 0)
-        Throw_ERR_UNEXPECTED_EOF(kImportSource, kEmptyReaderLine, reader->GetFilePath().c_str());
+        Throw_ERR_UNEXPECTED_EOF(kImportSource, kEmptyReaderLine,
+                                 reading.reader->GetFilePath().c_str());
 
     CProgress progress(&m_manager);
     m_manager.ProgressStart("", true, true);
@@ -150,21 +156,22 @@ ImportStatus DatImportFilter::RunImport(const RString& path, bool interactive) {
     if (fromMemory)
         m_manager.ProgressMessage(kMsgImportingMemory);
     else
-        progress.MessageVA(kMsgImportingFile,
-                           brisko::CPath(reader->GetFilePath()).GetNameAndExtension().c_str());
+        progress.MessageVA(
+            kMsgImportingFile,
+            brisko::CPath(reading.reader->GetFilePath()).GetNameAndExtension().c_str());
 
     TrBeginWksImp begin;
     if (!ImportObject(begin))
         return IMPORT_STOPPED;
 
-    SkipStartRows();
-    fixedColumn = 0;
+    reading.SkipStartRows();
+    reading.fixedColumn = 0;
     ImportStatus status;
     if (fastPaths) {
-        FieldPipeline fields(*this);
+        FieldPipeline fields(reading, *this);
         status = EmitRows(fields, length);
     } else {
-        PlainFields fields(*this);
+        PlainFields fields(reading);
         status = EmitRows(fields, length);
     }
     if (status != IMPORT_DONE)
@@ -183,25 +190,25 @@ void DatImportFilter::ApplyDialogSettings(const ImportDialogSettings& s) {
     skipExtraDelimiters = s.consecutiveAsOne;
     importCodePage = static_cast<uint32_t>(s.codePage);
     decimalSymbol = RString(s.commaDecimal ? "," : ".");
-    BuildCharClasses();
+    reading.BuildCharClasses();
     columnBreaks = ParseColumnBreaks(s.columnBreaksText.c_str());
 }
 
 bool DatImportFilter::BuildPreview(const ImportDialogSettings& s, std::vector<PreviewCell>& cells,
                                    int lineCount) {
     ApplyDialogSettings(s);
-    if (!reader)
+    if (!reading.reader)
         return true;
-    const RString path = reader->GetFilePath();
+    const RString path = reading.reader->GetFilePath();
     ReopenForChoice(path, s.fileIsUnicode, s.encodingChoice, s.fileEncoding);
-    reader->SetCodePage(importCodePage);
-    SkipStartRows();
+    reading.reader->SetCodePage(importCodePage);
+    reading.SkipStartRows();
 
     const uint32_t lines = lineCount > 0 ? static_cast<uint32_t>(lineCount) : 0;
     if (useFixedWidth) {
         WString line;
         for (uint32_t i = 0; i < lines; ++i) {
-            if (!ReadRawLine(line))
+            if (!reading.ReadRawLine(line))
                 break;
             if (!line.empty())
                 cells.push_back(PreviewCell{i, 0, true, line, 0.0});
@@ -214,7 +221,7 @@ bool DatImportFilter::BuildPreview(const ImportDialogSettings& s, std::vector<Pr
         previewSink = &cells;
         uint32_t row = 0, col = 0;
         while (row < lines) {
-            const char16_t t = ReadField();
+            const char16_t t = reading.ReadField();
             if (!EmitField(row, col, t))
                 return false;
             if (t == kEof)
@@ -225,7 +232,7 @@ bool DatImportFilter::BuildPreview(const ImportDialogSettings& s, std::vector<Pr
             }
         }
     }
-    reader->SeekToBegin();
+    reading.reader->SeekToBegin();
     return true;
 }
 
@@ -242,7 +249,8 @@ bool DatImportFilter::RunImportDialog(int fileEncoding, int fileIsUnicode) {
     s.codePage = static_cast<int32_t>(importCodePage);
     s.fileEncoding = fileEncoding;
     s.fileIsUnicode = fileIsUnicode;
-    const RString filePath = reader && !fromMemory ? reader->GetFilePath() : RString();
+    const RString filePath =
+        reading.reader && !fromMemory ? reading.reader->GetFilePath() : RString();
     if (ShowImportDialog(*this, s, filePath) != 1)
         return false;
     ApplyDialogSettings(s);

@@ -29,7 +29,7 @@ void DatImportFilter::ResetImportDefaults() {
             qualifiers = RString("\"");
             break;
         case KIND_TXT:
-            if (reader && reader->IsOpen() && fromMemory) {
+            if (reading.reader && reading.reader->IsOpen() && fromMemory) {
                 // Clipboard text: cells separated by tabs or commas, numbers read permissively.
                 delimiters = RString(",\t");
                 qualifiers = RString("");
@@ -48,7 +48,7 @@ void DatImportFilter::ResetImportDefaults() {
     }
     // CSV, BNA and BLN get their classes from the driver's fixed rules.
     if (kind == KIND_TXT || kind == KIND_DAT)
-        BuildCharClasses();
+        reading.BuildCharClasses();
 }
 
 namespace {
@@ -62,9 +62,9 @@ constexpr auto kSession = OptionLife::Session;
 // and taken from TXT option strings but never loaded; TextQualifier is loaded and never saved.
 constexpr Row kImportOptions[] = {
     {.name = kOptUseFixedWidth, .flag = &F::useFixedWidth, .loadAt = 0, .saveAt = 0, .stringAt = 0},
-    {.name = kOptStartRow, .whole = &F::startRow, .loadAt = 1, .saveAt = 1, .stringAt = 1},
+    {.name = kOptStartRow, .int32 = &F::startRow, .loadAt = 1, .saveAt = 1, .stringAt = 1},
     {.name = kOptImportCodePage,
-     .number = &F::importCodePage,
+     .uint32 = &F::importCodePage,
      .loadAt = 2,
      .saveAt = 7,
      .stringAt = 2},
@@ -99,13 +99,13 @@ constexpr Row kImportOptions[] = {
      .saveAt = 8,
      .stringAt = 9},
     {.name = kOptMaxRow,
-     .whole = &F::maxRow,
+     .int32 = &F::maxRow,
      .life = kSession,
      .loadAt = 9,
      .saveAt = 9,
      .stringAt = 10},
     {.name = kOptMaxCol,
-     .whole = &F::maxCol,
+     .int32 = &F::maxCol,
      .life = kSession,
      .loadAt = 10,
      .saveAt = 10,
@@ -134,7 +134,7 @@ void DatImportFilter::ApplyStringOptions(const RString& options) {
         m_manager, options, kImportOptions, *this, true, kind == KIND_TXT,
         [this] { ResetImportDefaults(); }, [this] { LoadImportOptions(true); });
     SaveImportOptions(!forget);
-    BuildCharClasses();
+    reading.BuildCharClasses();
 }
 
 }  // namespace dornel

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "import/DatImportFilter.h"
+#include "import/FieldReader.h"
 
 namespace dornel {
 
@@ -21,34 +21,19 @@ constexpr int kDelimiterSampleLines = 100;
 /// a full field, so that the unit that fills it is still read through Getc. Where the units that
 /// are not ordinary are few, eight units are compared with all of them at once; otherwise each
 /// unit is looked up in the class table.
-inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilter& filter,
+inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const FieldReader& reading,
                            char16_t* buf, int length) {
     const char16_t* const p = in.Next();
     const ptrdiff_t room = std::min<ptrdiff_t>(in.Limit() - p, kFieldCapacity - 1 - length);
     char16_t* const out = buf + length;
     ptrdiff_t i = 0;
 #if defined(__SSE2__)
-    const int specials = filter.fastPaths ? filter.specialCount : -1;
-    if (specials > 0) {
-        // The list is padded with its first unit, so four or eight comparisons cover it.
-        const auto lane = [&](int k) {
-            return _mm_load_si128(reinterpret_cast<const __m128i*>(filter.specialLanes[k]));
-        };
-        const __m128i w0 = lane(0), w1 = lane(1), w2 = lane(2), w3 = lane(3);
-        const bool eight = specials > 4;
+    if (reading.Rules().fastPaths && reading.specials.count > 0) {
+        const SpecialUnitMatcher match(reading.specials);
         while (i + 8 <= room) {
             const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            __m128i hit =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, w0), _mm_cmpeq_epi16(units, w1)),
-                             _mm_or_si128(_mm_cmpeq_epi16(units, w2), _mm_cmpeq_epi16(units, w3)));
-            if (eight) [[unlikely]]
-                hit =
-                    _mm_or_si128(hit, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, lane(4)),
-                                                                _mm_cmpeq_epi16(units, lane(5))),
-                                                   _mm_or_si128(_mm_cmpeq_epi16(units, lane(6)),
-                                                                _mm_cmpeq_epi16(units, lane(7)))));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), units);
-            const int mask = _mm_movemask_epi8(hit);
+            const int mask = _mm_movemask_epi8(match.Hits(units));
             if (mask != 0) {
                 i += __builtin_ctz(static_cast<unsigned>(mask)) / 2;
                 in.Skip(p + i);
@@ -58,7 +43,7 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilt
         }
     }
 #endif
-    const uint8_t* const classes = filter.charClass.data();
+    const uint8_t* const classes = reading.charClass.data();
     while (i < room && classes[p[i]] == CLASS_ORDINARY) {
         out[i] = p[i];
         ++i;
@@ -69,36 +54,66 @@ inline int TakeOrdinaryRun(brisko::CEncodedBufferedFile& in, const DatImportFilt
 
 }  // namespace
 
-char16_t DatImportFilter::ReadField() {
-    brisko::CEncodedBufferedFile& in = *reader;
-    char16_t* const buf = fieldBuffer.data();
-
-    if (useFixedWidth)
-        return ReadFixedWidthField();
-
+// The work before and after a field's units, apart from ReadField so that its loop stays small;
+// inline there all the same.
+inline void FieldReader::EatLeadingSpaces(brisko::CEncodedBufferedFile& in) {
     const uint8_t* const classes = charClass.data();
-    char16_t c;
     // A field that starts with neither a space nor a delimiter after a space has nothing to
     // eat; a look at the next unit in the block saves reading it and putting it back.
     const char16_t* next = in.Next();
-    const bool plainStart = next != in.Limit() && *next != u' ' &&
-                            !(classes[*next] == CLASS_DELIMITER && lastTerminator == u' ');
-    if (eatWhitespace && !plainStart) {
+    if (next != in.Limit() && *next != u' ' &&
+        !(classes[*next] == CLASS_DELIMITER && lastTerminator == u' '))
+        return;
+    char16_t c = in.Getc();
+    while (c == u' ')
+        c = in.Getc();
+    if (c == kEof)
+        return;
+    // A delimiter after a space delimiter, with any spaces around it, is one separation.
+    if (classes[c] == CLASS_DELIMITER && lastTerminator == u' ') {
         c = in.Getc();
         while (c == u' ')
             c = in.Getc();
-        if (c != kEof) {
-            // A delimiter after a space delimiter, with any spaces around it, is one separation.
-            if (classes[c] == CLASS_DELIMITER && lastTerminator == u' ') {
-                c = in.Getc();
-                while (c == u' ')
-                    c = in.Getc();
+    }
+    if (c != kEof)
+        in.UnGetc(c);
+}
+
+inline char16_t FieldReader::ReadPastTerminator(brisko::CEncodedBufferedFile& in, char16_t c) {
+    const uint8_t* const classes = charClass.data();
+    if (c == kCR) {
+        const char16_t next = in.Getc();
+        if (next == kLF)
+            c = kLF;
+        else if (next != kEof)
+            in.UnGetc(next);
+    }
+    if (rules_.skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
+        for (;;) {
+            const char16_t next = in.Getc();
+            if (next != kEof && classes[next] == CLASS_DELIMITER) {
+                c = next;
+                continue;
             }
-            if (c != kEof)
-                in.UnGetc(c);
+            if (next != kEof)
+                in.UnGetc(next);
+            break;
         }
     }
+    return c;
+}
 
+char16_t FieldReader::ReadField() {
+    brisko::CEncodedBufferedFile& in = *reader;
+    char16_t* const buf = fieldBuffer.data();
+
+    if (rules_.useFixedWidth)
+        return ReadFixedWidthField();
+    if (rules_.eatWhitespace)
+        EatLeadingSpaces(in);
+
+    const uint8_t* const classes = charClass.data();
+    char16_t c;
     fieldQuoted = false;
     int length = 0;
     for (;;) {
@@ -128,44 +143,25 @@ char16_t DatImportFilter::ReadField() {
     buf[length] = 0;
     fieldLength = length;
 
-    if (c == kCR) {
-        const char16_t next = in.Getc();
-        if (next == kLF)
-            c = kLF;
-        else if (next != kEof)
-            in.UnGetc(next);
-    }
-
-    if (skipExtraDelimiters && c != kEof && classes[c] == CLASS_DELIMITER) {
-        for (;;) {
-            const char16_t next = in.Getc();
-            if (next != kEof && classes[next] == CLASS_DELIMITER) {
-                c = next;
-                continue;
-            }
-            if (next != kEof)
-                in.UnGetc(next);
-            break;
-        }
-    }
-
+    c = ReadPastTerminator(in, c);
     lastTerminator = c;
     return c;
 }
 
 // Fixed-width fields, apart from ReadField so that the delimited path, the common one, stays
 // small.
-char16_t DatImportFilter::ReadFixedWidthField() {
+char16_t FieldReader::ReadFixedWidthField() {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
-    if (columnBreaks.empty()) {
-        columnBreaks = {0, kNoLimit};
+    if (rules_.columnBreaks.empty()) {
+        rules_.columnBreaks = {0, kNoLimit};
         fixedColumn = 0;
     }
     // A column past the list (a list without its closing entry) runs to the line end.
-    const int64_t width = fixedColumn + 1 < columnBreaks.size()
-                              ? int64_t{columnBreaks[fixedColumn + 1]} - columnBreaks[fixedColumn]
-                              : int64_t{kNoLimit};
+    const int64_t width =
+        fixedColumn + 1 < rules_.columnBreaks.size()
+            ? int64_t{rules_.columnBreaks[fixedColumn + 1]} - rules_.columnBreaks[fixedColumn]
+            : int64_t{kNoLimit};
     fieldQuoted = false;
     if (width <= 0) [[unlikely]] {
         buf[0] = 0;
@@ -196,7 +192,7 @@ char16_t DatImportFilter::ReadFixedWidthField() {
     return c;
 }
 
-bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
+bool FieldReader::ReadQuotedSection(int& length, char16_t& c) {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
     char16_t opener = c;
@@ -240,7 +236,7 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
             }
         } else if (cls == CLASS_LINE_END) {
             // Only CSV keeps line breaks inside a qualified section.
-            if (inside && kind == KIND_CSV) {
+            if (inside && rules_.kind == KIND_CSV) {
                 if (!store())
                     break;
             } else {
@@ -273,7 +269,7 @@ bool DatImportFilter::ReadQuotedSection(int& length, char16_t& c) {
     return goOn;
 }
 
-bool DatImportFilter::ReadRawLine(WString& line) {
+bool FieldReader::ReadRawLine(WString& line) {
     brisko::CEncodedBufferedFile& in = *reader;
     char16_t* const buf = fieldBuffer.data();
     line.clear();
@@ -296,16 +292,16 @@ bool DatImportFilter::ReadRawLine(WString& line) {
     }
 }
 
-bool DatImportFilter::SkipStartRows() {
+bool FieldReader::SkipStartRows() {
     WString line;
-    for (int32_t i = 0; i < startRow; ++i)
+    for (int32_t i = 0; i < rules_.startRow; ++i)
         if (!ReadRawLine(line))
             return false;
     return true;
 }
 
-void DatImportFilter::DetectDelimiter() {
-    if (delimiterGiven)
+void FieldReader::DetectDelimiter() {
+    if (rules_.delimiterGiven)
         return;
     // Delimiters are single bytes (the class table is built from 8-bit values), so only the
     // first 256 code units can ever be counted.

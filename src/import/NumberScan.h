@@ -21,9 +21,8 @@ enum class ScannedField : uint8_t {
 /// end or white space), that the field holds one token only, and WideToDouble's value. The
 /// decimal point is '.'. The value is ExactDecimalValue's where that applies, as in
 /// WideToDouble, and WideToDouble's otherwise. The field holds length units and a zero after
-/// them; a zero before its end still ends it. (On 64 bytes: see FieldPipeline::Fill.)
-[[gnu::aligned(64)]] inline ScannedField ScanNumberField(const char16_t* field, size_t length,
-                                                         double& value) {
+/// them; a zero before its end still ends it.
+inline ScannedField ScanNumberField(const char16_t* field, size_t length, double& value) {
     if (IsSpace16(*field))
         return ScannedField::Unsure;
     const DecimalText d = ReadDecimalText(field, field + length);

@@ -7,28 +7,7 @@
 
 namespace dornel {
 
-bool CDatExportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, intptr_t,
-                                         intptr_t& result, unsigned mapId) {
-    if (mapId != 0)
-        return false;
-    if (message == kWmInitDialog) {
-        OnInitDialog();
-        result = 1;
-        return true;
-    }
-    if (message == kWmSysCommand) {
-        // The caption's help button shows our topic instead of the context-help mode.
-        if ((wParam & 0xFFF0) != kScContextHelp)
-            return false;
-        if (filter)
-            filter->ShowHelp(kExportHelpTopic, "");
-        result = 0;
-        return true;
-    }
-    if (message != kWmCommand)
-        return false;
-    const int id = static_cast<int>(wParam & 0xFFFF);
-    result = 0;
+bool CDatExportDlg::OnCommand(int id, unsigned) {
     if (id == IDC_EXP_UTF16 || id == IDC_EXP_UTF8 || id == IDC_EXP_ANSI) {
         host->Enable(IDC_EXP_CODE_PAGES, id == IDC_EXP_ANSI);
         return true;
@@ -37,11 +16,12 @@ bool CDatExportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, int
         OnOk();
         return true;
     }
-    if (id >= kIdCancel && id <= kIdNo) {
-        host->EndDialog(id);
-        return true;
-    }
     return false;
+}
+
+void CDatExportDlg::OnContextHelp() {
+    if (filter)
+        filter->ShowHelp(kExportHelpTopic, "");
 }
 
 void CDatExportDlg::OnInitDialog() {

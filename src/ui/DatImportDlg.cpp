@@ -21,29 +21,9 @@ constexpr size_t kEditTextBytes = 260;
 
 }  // namespace
 
-DatImportDlg::DatImportDlg(DialogHost* h) : host(h) {}
+DatImportDlg::DatImportDlg(DialogHost* h) : OptionsDialog(h) {}
 
-bool DatImportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, intptr_t,
-                                        intptr_t& result, unsigned mapId) {
-    if (mapId != 0)
-        return false;
-    if (message == kWmInitDialog) {
-        OnInitDialog();
-        result = 1;
-        return true;
-    }
-    if (message == kWmSysCommand) {
-        if ((wParam & 0xFFF0) != kScContextHelp)
-            return false;
-        OnContextHelp();
-        result = 0;
-        return true;
-    }
-    if (message != kWmCommand)
-        return false;
-    const int id = static_cast<int>(wParam & 0xFFFF);
-    const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-    result = 0;
+bool DatImportDlg::OnCommand(int id, unsigned code) {
     switch (id) {
         case kIdOk:
             ComposeDelimiterText();
@@ -99,10 +79,6 @@ bool DatImportDlg::ProcessWindowMessage(unsigned message, uintptr_t wParam, intp
             RebuildPreview();
             return true;
         default:
-            if (id >= 2 && id <= 7) {
-                host->EndDialog(id);
-                return true;
-            }
             return false;
     }
 }

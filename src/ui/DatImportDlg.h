@@ -5,7 +5,7 @@
 
 #include "host/brisko/CodePageInfo.h"
 #include "host/brisko/RString.h"
-#include "ui/DialogHost.h"
+#include "ui/DialogCommon.h"
 #include "import/ImportDialogSettings.h"
 
 namespace dornel {
@@ -15,22 +15,18 @@ class PreviewCtl;
 
 /// The dialog of template 104. The settings it shares with the import filter come from
 /// ImportDialogSettings; the platform's window is reached only through host.
-class DatImportDlg : public ImportDialogSettings {
+class DatImportDlg : public ImportDialogSettings, public OptionsDialog {
   public:
     explicit DatImportDlg(DialogHost* host = nullptr);
-    virtual ~DatImportDlg() = default;
 
-    /// Answers whether the message was handled; result is the handler's answer.
-    virtual bool ProcessWindowMessage(unsigned message, uintptr_t wParam, intptr_t lParam,
-                                      intptr_t& result, unsigned mapId = 0);
-
-    void OnInitDialog();
+    void OnInitDialog() override;
+    void OnContextHelp() override;
+    bool OnCommand(int id, unsigned code) override;
     void SplitDelimiterText();
     void ComposeDelimiterText();
     void OnFieldFormat(int id);
     void OnOptionBox(int id);
     void OnEncoding(int id);
-    void OnContextHelp();
     void RebuildPreview();
 
     bool spaceDelimiter = false;        ///< Space box (20024)
@@ -44,7 +40,6 @@ class DatImportDlg : public ImportDialogSettings {
     PreviewCtl* preview = nullptr;      ///< the preview grid's object, owned by its window
     brisko::RString filePath;           ///< the file imported; empty when there is none
     brisko::CodePageInfo codePages{2};  ///< the code-page catalogue
-    DialogHost* host;
 
   private:
     void ShowGroups();

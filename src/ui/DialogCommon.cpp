@@ -5,6 +5,36 @@
 
 namespace dornel {
 
+bool OptionsDialog::ProcessWindowMessage(unsigned message, uintptr_t wParam, intptr_t,
+                                         intptr_t& result, unsigned mapId) {
+    if (mapId != 0)
+        return false;
+    if (message == kWmInitDialog) {
+        OnInitDialog();
+        result = 1;
+        return true;
+    }
+    if (message == kWmSysCommand) {
+        if ((wParam & 0xFFF0) != kScContextHelp)
+            return false;
+        OnContextHelp();
+        result = 0;
+        return true;
+    }
+    if (message != kWmCommand)
+        return false;
+    const int id = static_cast<int>(wParam & 0xFFFF);
+    const unsigned code = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+    result = 0;
+    if (OnCommand(id, code))
+        return true;
+    if (id >= kIdCancel && id <= kIdNo) {
+        host->EndDialog(id);
+        return true;
+    }
+    return false;
+}
+
 void FillCodePageList(DialogHost& host, int listId, brisko::CodePageInfo& codePages,
                       uint32_t codePage) {
     codePages.SetOrder(2);

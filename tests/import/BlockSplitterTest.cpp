@@ -58,18 +58,18 @@ const SplitCase kSplitCases[] = {
 /// splitter took.
 std::vector<std::string> SplitFields(DatImportFilter& f, int& taken) {
     std::vector<std::string> out;
-    BlockSplitter splitter(f);
+    BlockSplitter splitter(f.reading);
     taken = 0;
     for (int guard = 0; guard < 100000; ++guard) {
         char16_t t;
         if (splitter.Next(t)) {
             ++taken;
         } else {
-            t = f.ReadField();
-            splitter.Forget();
+            t = f.reading.ReadField();
+            splitter.Resync();
         }
-        f.TrimFieldEnd();
-        out.push_back(brisko::ToUtf8(f.Field()) + "|" + TerminatorName(t));
+        f.reading.TrimFieldEnd();
+        out.push_back(brisko::ToUtf8(f.reading.Field()) + "|" + TerminatorName(t));
         if (t == brisko::kEndOfFile)
             break;
     }
@@ -84,7 +84,7 @@ TEST(BlockSplitter, TakesFieldsAsTheLineRulesGiveThem) {
         t.filter.delimiters = RString(c.delimiters);
         t.filter.qualifiers = RString(c.qualifiers);
         t.filter.eatWhitespace = c.eatWhitespace;
-        t.filter.BuildCharClasses();
+        t.filter.reading.BuildCharClasses();
         std::string body;
         std::vector<std::string> expected;
         for (int i = 0; i < kLines; ++i) {

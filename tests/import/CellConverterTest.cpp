@@ -17,10 +17,10 @@ struct Emitted {
 Emitted Emit(FilterOnFile& t, const char16_t* field, bool quoted, char16_t terminator,
              uint32_t col = 0) {
     std::u16string text(field);
-    std::copy(text.begin(), text.end(), t.filter.fieldBuffer.begin());
-    t.filter.fieldBuffer[text.size()] = 0;
-    t.filter.fieldLength = static_cast<int>(text.size());
-    t.filter.fieldQuoted = quoted;
+    std::copy(text.begin(), text.end(), t.filter.reading.fieldBuffer.begin());
+    t.filter.reading.fieldBuffer[text.size()] = 0;
+    t.filter.reading.fieldLength = static_cast<int>(text.size());
+    t.filter.reading.fieldQuoted = quoted;
     t.manager.records.clear();
     uint32_t row = 4;
     const bool result = t.filter.EmitField(row, col, terminator);

@@ -37,7 +37,7 @@ TEST(ImportFile, AnEmptyFileIsDoneWithoutAnyRecord) {
     EXPECT_EQ(i.File("empty.txt", ""), qorvix::IMPORT_DONE);
     EXPECT_TRUE(i.manager.records.empty());
     EXPECT_TRUE(i.manager.events.empty());
-    EXPECT_EQ(i.filter.reader, nullptr);
+    EXPECT_EQ(i.filter.reading.reader, nullptr);
 }
 
 TEST(ImportFile, KindsSettleTheirOwnRules) {
@@ -253,7 +253,7 @@ TEST(ImportFromMemory, ClipboardTextTypeChoosesEncodingAndCutsAtTheFirstZero) {
 TEST(BuildPreview, ReadsTheFirstLinesWithTheDialogsSettings) {
     Import i(KIND_TXT);
     i.path = i.dir.Write("p.txt", "skip\n\"ab  \";2;;x\n\n3\n4\n5\n");
-    i.filter.reader =
+    i.filter.reading.reader =
         std::make_unique<brisko::CEncodedBufferedFile>(RString(i.path), "r", 3, 0, 0, false, false);
     ImportDialogSettings s;
     s.delimited = true;

@@ -17,7 +17,7 @@ struct FilterOnFile {
     explicit FilterOnFile(FileKind kind = KIND_TXT) : filter(manager, kind) {}
     void Open(const std::string& bytes) {
         path = dir.Write("input.txt", bytes);
-        filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+        filter.reading.reader = std::make_unique<brisko::CEncodedBufferedFile>(
             brisko::RString(path), "r", 3, brisko::TE_ANSI, 65001, true, false);
     }
     TempDir dir;
@@ -43,8 +43,8 @@ inline std::string TerminatorName(char16_t t) {
 inline std::vector<std::string> AllFields(DatImportFilter& f) {
     std::vector<std::string> out;
     for (int guard = 0; guard < 100000; ++guard) {
-        const char16_t t = f.ReadField();
-        out.push_back(brisko::ToUtf8(f.Field()) + "|" + TerminatorName(t));
+        const char16_t t = f.reading.ReadField();
+        out.push_back(brisko::ToUtf8(f.reading.Field()) + "|" + TerminatorName(t));
         if (t == brisko::kEndOfFile)
             break;
     }

@@ -18,7 +18,7 @@ Setup Delimited(const char* delimiters, const char* qualifiers, bool eat, bool s
         f.eatWhitespace = eat;
         f.skipExtraDelimiters = skipExtra;
         f.useFixedWidth = false;
-        f.BuildCharClasses();
+        f.reading.BuildCharClasses();
     };
 }
 
@@ -168,10 +168,10 @@ TEST_P(LineReader, ReadsRawLinesWholeWithoutTheirEnds) {
     WString line;
     const std::vector<std::string> expected = {"ab", "", longLine, "\"q\",xlast"};
     for (const std::string& e : expected) {
-        ASSERT_TRUE(t.filter.ReadRawLine(line));
+        ASSERT_TRUE(t.filter.reading.ReadRawLine(line));
         EXPECT_EQ(brisko::ToUtf8(line), e);
     }
-    EXPECT_FALSE(t.filter.ReadRawLine(line));
+    EXPECT_FALSE(t.filter.reading.ReadRawLine(line));
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, LineReader, ::testing::Values(1, 2, 3, 7, 65536));
@@ -180,11 +180,11 @@ TEST(LineReader, SkipStartRowsStopsAtTheEnd) {
     FilterOnFile t;
     t.Open("h1\nh2\n10\n");
     t.filter.startRow = 2;
-    EXPECT_TRUE(t.filter.SkipStartRows());
+    EXPECT_TRUE(t.filter.reading.SkipStartRows());
     Delimited(",", "", false, false)(t.filter);
     EXPECT_EQ(AllFields(t.filter), (std::vector<std::string>{"10|LF", "|EOF"}));
     t.filter.startRow = 1;
-    EXPECT_FALSE(t.filter.SkipStartRows());
+    EXPECT_FALSE(t.filter.reading.SkipStartRows());
 }
 
 struct DetectCase {
@@ -198,7 +198,7 @@ struct DetectCase {
 std::string DelimiterClasses(const DatImportFilter& f) {
     std::string out;
     for (char c : {'\t', ' ', ',', ';', '|'})
-        if (f.charClass[static_cast<unsigned char>(c)] == CLASS_DELIMITER)
+        if (f.reading.charClass[static_cast<unsigned char>(c)] == CLASS_DELIMITER)
             out += c;
     return out;
 }
@@ -221,7 +221,7 @@ TEST(DetectDelimiter, PicksTheMostFrequentDelimiterAndDropsTheOthers) {
         FilterOnFile t;
         Delimited(c.delimiters, "\"", c.eat, false)(t.filter);
         t.Open(c.input);
-        t.filter.DetectDelimiter();
+        t.filter.reading.DetectDelimiter();
         EXPECT_EQ(DelimiterClasses(t.filter), c.expectedDelimiters);
         EXPECT_EQ(t.filter.delimiters.str(), c.delimiters);
     }
@@ -232,7 +232,7 @@ TEST(DetectDelimiter, AGivenDelimiterIsKept) {
     Delimited(",;", "", false, false)(t.filter);
     t.filter.delimiterGiven = true;
     t.Open("a;b;c\n");
-    t.filter.DetectDelimiter();
+    t.filter.reading.DetectDelimiter();
     EXPECT_EQ(DelimiterClasses(t.filter), ",;");
     EXPECT_EQ(AllFields(t.filter).front(), "a|;");
 }
@@ -241,7 +241,7 @@ TEST(DetectDelimiter, RewindsSoThatTheImportStartsAtTheFirstField) {
     FilterOnFile t;
     Delimited(",\t", "", false, false)(t.filter);
     t.Open("x\ty\n");
-    t.filter.DetectDelimiter();
+    t.filter.reading.DetectDelimiter();
     EXPECT_EQ(AllFields(t.filter), (std::vector<std::string>{"x|\t", "y|LF", "|EOF"}));
 }
 

@@ -18,8 +18,8 @@ struct OpenDialog {
                         const char* path = "data.txt")
         : filter(manager, KIND_TXT), window({0, 0, 600, 140}), grid(&window), dialog(&host) {
         file = dir.Write(path, bytes);
-        filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(RString(file), "r", 3, 0, 0,
-                                                                       false, false);
+        filter.reading.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+            RString(file), "r", 3, 0, 0, false, false);
         host.preview = &grid;
         host.dispatch = [this](unsigned message, uintptr_t wParam) {
             intptr_t result = 0;

@@ -37,7 +37,9 @@ auto WithDialog(std::function<void(HWND)> steps, Body body) {
     return body();
 }
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) {
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
 
 void Pick(HWND dialog, int id, int index) {
     SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -54,8 +56,8 @@ std::string Caption(HWND window) {
 struct ImportOnFile {
     ImportOnFile() : filter(manager, KIND_TXT) {
         path = dir.Write("data.txt", "head\nx;1,5;y\nz;2;w\n");
-        filter.reader = std::make_unique<brisko::CEncodedBufferedFile>(RString(path), "r", 3, 0,
-                                                                       0, false, false);
+        filter.reading.reader = std::make_unique<brisko::CEncodedBufferedFile>(
+            RString(path), "r", 3, 0, 0, false, false);
     }
     TempDir dir;
     RecordingManager manager;
@@ -72,9 +74,9 @@ TEST(ImportDialogUnderWine, UserChoicesReachTheFilterTheStoreAndThePreview) {
     const bool ok = WithDialog(
         [&](HWND d) {
             caption = Caption(d);
-            Click(d, IDC_SEMICOLON);       // on
-            Click(d, IDC_COMMA);           // off
-            Click(d, IDC_COMMA_DECIMAL);   // on
+            Click(d, IDC_SEMICOLON);      // on
+            Click(d, IDC_COMMA);          // off
+            Click(d, IDC_COMMA_DECIMAL);  // on
             SetDlgItemTextA(d, IDC_START_ROW, "2");
             auto* grid = reinterpret_cast<PreviewCtl*>(
                 SendDlgItemMessageA(d, IDC_PREVIEW, kPreviewGetObject, 0, 0));

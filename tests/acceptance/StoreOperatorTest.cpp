@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -242,6 +245,62 @@ ls | grep -c part
         EXPECT_EQ(r.out, "set=1\nunchanged\n0\n") << fault << r.err;
         EXPECT_NE(r.err.find("cannot save the option store 's.json'"), std::string::npos)
             << fault << r.err;
+    }
+}
+
+TEST(Scopes, TheReadmesExamplesGiveTheSameInAnyOrderOnOneStore) {
+    // The examples of the README's first block, each line a command (a line ending in a
+    // backslash goes on). Those that keep a store of their own show how to change it, and run
+    // in their order there.
+    const std::string readme = ReadBytes(DORNEL_SOURCE_DIR "/README.md");
+    const size_t from = readme.find("```sh", readme.find("## Using the host program"));
+    const size_t to = readme.find("```", from + 5);
+    std::vector<std::string> commands;
+    std::string command;
+    for (const std::string& line : Lines(readme.substr(from, to - from))) {
+        if (command.empty() && line.rfind("build/bin/dornel ", 0) != 0)
+            continue;
+        command += line.substr(command.empty() ? std::string("build/bin/dornel ").size() : 0);
+        if (!command.empty() && command.back() == '\\')
+            command.pop_back();
+        else if (command.find("--store") == std::string::npos)
+            commands.push_back(std::move(command)), command.clear();
+        else
+            command.clear();
+    }
+    ASSERT_GE(commands.size(), 10u);
+    // Each alone in a folder of its own, then all in one folder and one store, in a shuffled
+    // order: every command prints the same and ends the same.
+    std::string script =
+        "export XDG_CONFIG_HOME=$PWD/config\n"
+        "cp -r '" DORNEL_SOURCE_DIR
+        "/samples' .\nrun() { \"$DORNEL\" \"$@\" 2>&1; "
+        "echo \"exit=$?\"; }\n";
+    for (size_t i = 0; i < commands.size(); ++i)
+        script += "mkdir -p alone/" + std::to_string(i) + "; (cd alone/" + std::to_string(i) +
+                  " && XDG_CONFIG_HOME=$PWD/config && cp -r ../../samples . && run " + commands[i] +
+                  " > ../../alone-" + std::to_string(i) + ".txt)\n";
+    std::vector<size_t> order(commands.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::mt19937 random(5);
+    for (int round = 0; round < 2; ++round) {
+        std::shuffle(order.begin(), order.end(), random);
+        for (const size_t i : order)
+            script += "run " + commands[i] + " > shared-" + std::to_string(round) + "-" +
+                      std::to_string(i) + ".txt\n";
+    }
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), script);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        const std::string alone = ReadBytes(dir.Path("alone-" + std::to_string(i) + ".txt"));
+        EXPECT_NE(alone.find("exit="), std::string::npos) << commands[i];
+        for (int round = 0; round < 2; ++round)
+            EXPECT_EQ(ReadBytes(dir.Path("shared-" + std::to_string(round) + "-" +
+                                         std::to_string(i) + ".txt")),
+                      alone)
+                << commands[i];
     }
 }
 

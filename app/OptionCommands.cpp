@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "HostManager.h"
+#include "OptionHelp.h"
 #include "Output.h"
 #include "PluginLibrary.h"
 #include "Session.h"
@@ -130,6 +131,11 @@ int RunOptionsReset(const Settings& s) {
     for (const auto& [scope, name] : doomed)
         store.Remove(scope, name, true);
     store.EndBatch();
+    return kExitOk;
+}
+
+int RunOptionsHelp(const Settings&) {
+    WriteOutput(stdout, OptionsHelp());
     return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "OptionHelp.h"
 #include "host/brisko/File.h"
 
 #if !defined(_WIN32)
@@ -216,6 +217,18 @@ void WarnUnusedEntries(const std::string& options, const HostManager& manager) {
                          "dornel: warning: option '%s' is not used by this filter and was "
                          "ignored\n",
                          name.c_str());
+            continue;
+        }
+        const std::string scope = manager.GetOptionScope();
+        const size_t slash = scope.find('/');
+        const std::string direction = scope.substr(0, slash);
+        const std::string kind = slash == std::string::npos ? "" : scope.substr(slash + 1);
+        if (!OptionTakesEffect(direction, kind, name)) {
+            std::fprintf(stderr,
+                         "dornel: warning: option '%s' has no effect on a %s %s, whose rules are "
+                         "fixed (it takes effect for %s), and was ignored\n",
+                         name.c_str(), kind.c_str(), direction.c_str(),
+                         KindsOfOption(direction, name).c_str());
             continue;
         }
         const std::string value = entry.substr(eq + 1);

@@ -112,5 +112,6 @@ int RunOptionsSet(const Settings& s);
 int RunOptionsListing(const Settings& s);
 int RunOptionsUnset(const Settings& s);
 int RunOptionsReset(const Settings& s);
+int RunOptionsHelp(const Settings& s);
 
 }  // namespace dornel::app

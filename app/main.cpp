@@ -164,7 +164,7 @@ void CheckCommandWords(int argc, char** argv) {
     const auto commands = {"import", "probe", "export", "convert", "options"};
     if (std::find(commands.begin(), commands.end(), words[0]) == commands.end())
         throw UsageError(UnknownCommand(words[0], commands));
-    const auto optionCommands = {"list", "get", "set", "unset", "reset", "listing"};
+    const auto optionCommands = {"list", "get", "set", "unset", "reset", "listing", "help"};
     if (words[0] == "options" && words.size() > 1 &&
         std::find(optionCommands.begin(), optionCommands.end(), words[1]) == optionCommands.end())
         throw UsageError(UnknownCommand(words[1], optionCommands));
@@ -182,6 +182,7 @@ struct Commands {
     CLI::App* listing;
     CLI::App* unset;
     CLI::App* reset;
+    CLI::App* help;
 };
 
 /// The commands that move data: import, probe, export and convert.
@@ -239,6 +240,7 @@ void AddOptionCommands(CLI::App& app, Settings& s, Commands& c) {
     c.unset->add_option("NAME", s.optionName)->required();
     c.reset = options->add_subcommand("reset", "remove every option of one scope");
     c.reset->add_flag("--all", s.allScopes, "remove every option of every scope");
+    c.help = options->add_subcommand("help", "what every option does, and for which kinds");
     for (CLI::App* scoped : {c.list, c.get, c.set, c.unset, c.reset}) {
         scoped->add_option("--direction", s.direction,
                            "import or export: with --kind, one filter's scope");
@@ -302,6 +304,8 @@ int RunCommand(const Commands& c, Settings& s) {
         code = RunOptionsUnset(s);
     else if (c.reset->parsed())
         code = RunOptionsReset(s);
+    else if (c.help->parsed())
+        code = RunOptionsHelp(s);
     // What is still buffered must reach its reader too, or the run did not succeed.
     FlushOutput(stdout);
     return code;
@@ -356,7 +360,7 @@ int Main(int argc, char** argv) {
     // A run whose output has nowhere to go fails before it changes anything.
     const bool writesOutput = s.trace || (c.import->parsed() && s.format != "none") ||
                               c.probe->parsed() || c.list->parsed() || c.get->parsed() ||
-                              c.listing->parsed();
+                              c.listing->parsed() || c.help->parsed();
     if (outputClosed && writesOutput) {
         std::fprintf(stderr, "dornel: error: standard output: write error: Bad file descriptor\n");
         return kExitError;

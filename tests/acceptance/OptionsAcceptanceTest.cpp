@@ -163,5 +163,24 @@ TEST(OptionsAcceptance, AValueThatIsNoneOfItsOptionIsNamedWithWhatWasDone) {
     }
 }
 
+TEST(OptionsAcceptance, AnOptionAKindIgnoresIsSaidAndHelpNamesEveryOption) {
+    TempDir dir;
+    const std::string csv = dir.Write("a.csv", "a;b\n1;2\n");
+    for (const char* options : {"Delimiter=semicolon", "StartRow=1", "UseFixedWidth=true"}) {
+        const RunResult r = RunDornel({"--store", dir.Path("s.json"), "import", csv, "--options",
+                                       options, "--format", "none"});
+        EXPECT_NE(r.err.find("has no effect on a csv import"), std::string::npos) << r.err;
+    }
+    const RunResult help = RunDornel({"options", "help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* name :
+         {"UseFixedWidth", "StartRow", "ImportCodePage", "ColumnBreaks", "Delimiter",
+          "TextQualifier", "DecimalSymbol", "EatWhitespace", "SkipExtraDelimiters",
+          "AggressiveConversion", "MaxRow", "MaxCol", "DateTimeSupport", "ExportEncodingMethod",
+          "ExportCodepage", "Defaults", "ForgetOptions", "ClipboardTextType"})
+        EXPECT_NE(("\n" + help.out).find(std::string("\n") + name + " ("), std::string::npos)
+            << name;
+}
+
 }  // namespace
 }  // namespace dornel::test

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -207,6 +212,43 @@ TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
     std::fclose(full);
 #endif
 }
+
+#if !defined(_WIN32)
+TEST(RowStream, RowsThatFailedToBeWrittenAreNotWrittenAgainOnTheWayOut) {
+    // A pipe that is full and does not wait: the view's write fails. Emptied before the stream
+    // goes, the pipe would take whatever the stream wrote again on its way out.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    const std::string filler(4096, 'x');
+    while (write(ends[1], filler.data(), filler.size()) > 0) {
+    }
+    auto drain = [&] {
+        std::string got;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(ends[0], buffer, sizeof buffer)) > 0)
+            got.append(buffer, static_cast<size_t>(n));
+        return got;
+    };
+    std::FILE* f = fdopen(ends[1], "w");
+    ASSERT_NE(f, nullptr);
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    {
+        RowStream stream(f, RowStream::Csv);
+        for (int r = 0; r < 3; ++r) {
+            TrCell cell(r, 0, r + 1.0);
+            stream.Take(cell);
+        }
+        EXPECT_THROW(stream.Finish(), OutputError);
+        drain();
+    }
+    EXPECT_EQ(drain(), "");
+    std::fclose(f);
+    close(ends[0]);
+}
+#endif
 
 TEST(CsvView, ATextIsQuotedWhereItHoldsASeparatorAQuoteALineEndOrOuterBlanks) {
     std::mt19937 rng(23);

@@ -158,7 +158,12 @@ int RunOptionsListing(const Settings& s) {
             throw std::runtime_error("the export factory made no filter");
         listing = manager->Call([&] { return filter->GetOptionsString(); });
     }
-    WriteOutput(stdout, AcpToUtf8(listing.str()) + "\n");
+    // A fresh store lists nothing, and an empty line would read as an option without a name.
+    if (listing.empty())
+        std::fprintf(stderr, "dornel: no options are set for the %s %s filter\n",
+                     kKindNames[kind], direction.c_str());
+    else
+        WriteOutput(stdout, AcpToUtf8(listing.str()) + "\n");
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 #include "RecordsFile.h"
 
 #include <cmath>
+#include <type_traits>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -17,15 +18,39 @@ using namespace qorvix;
 
 namespace {
 
+std::string NumberText(const Json& v) {
+    return v.dump();
+}
+
+/// A field that must be there and be of its type; the error names it and what it holds.
+const Json& Require(const Json& j, const char* name, bool (Json::*isType)() const,
+                    const char* typeName) {
+    if (!j.contains(name))
+        throw std::runtime_error(std::string("\"") + name + "\" is missing: a " +
+                                 j.value("record", std::string("record")) + " needs it here");
+    const Json& v = j.at(name);
+    if (!(v.*isType)())
+        throw std::runtime_error(std::string("\"") + name + "\" must be " + typeName + ", not " +
+                                 NumberText(v));
+    return v;
+}
+
+double RequireNumber(const Json& j, const char* name) {
+    return Require(j, name, &Json::is_number, "a number").get<double>();
+}
+
+std::string RequireText(const Json& j, const char* name) {
+    return Require(j, name, &Json::is_string, "a text").get<std::string>();
+}
+
 template <class T>
 T Field(const Json& j, const char* name, T fallback) {
     if (!j.contains(name))
         return fallback;
-    return j.at(name).get<T>();
-}
-
-std::string NumberText(const Json& v) {
-    return v.dump();
+    if constexpr (std::is_same_v<T, std::string>)
+        return RequireText(j, name);
+    else
+        return Require(j, name, &Json::is_number, "a number").get<T>();
 }
 
 /// A JSON number as a whole number within [low, high]; anything else is an error that names
@@ -139,10 +164,18 @@ void FillArray(const Json& rows, brisko::CPrimType type, std::vector<unsigned ch
 }  // namespace
 
 OwnedRecord ParseRecord(const std::string& line) {
-    const Json j = Json::parse(line);
+    Json j;
+    try {
+        j = Json::parse(line);
+    } catch (const Json::parse_error& e) {
+        throw std::runtime_error("not one JSON object (at byte " + std::to_string(e.byte) +
+                                 "); each line holds a record such as "
+                                 "{\"record\":\"TrCell\",\"row\":0,\"col\":0,\"kind\":\"number\","
+                                 "\"value\":1}");
+    }
     if (!j.is_object() || !j.contains("record"))
         throw std::runtime_error("a line must be an object with a \"record\"");
-    const std::string type = j.at("record").get<std::string>();
+    const std::string type = RequireText(j, "record");
     OwnedRecord owned;
     if (type == "TrInitWksExp") {
         owned.record = std::make_unique<TrInitWksExp>();
@@ -156,10 +189,10 @@ OwnedRecord ParseRecord(const std::string& line) {
         const std::string kind = Field<std::string>(j, "kind", "");
         std::unique_ptr<TrCell> cell;
         if (kind == "number")
-            cell = std::make_unique<TrCell>(row, col, j.at("value").get<double>());
+            cell = std::make_unique<TrCell>(row, col, RequireNumber(j, "value"));
         else if (kind == "text")
             cell = std::make_unique<TrCell>(
-                row, col, brisko::RString(Utf8ToAcp(j.at("text").get<std::string>())));
+                row, col, brisko::RString(Utf8ToAcp(RequireText(j, "text"))));
         else if (kind == "empty" || kind.empty())
             cell = std::make_unique<TrCell>(row, col);
         else
@@ -167,9 +200,9 @@ OwnedRecord ParseRecord(const std::string& line) {
         if (j.contains("cellKind"))
             cell->kind = Whole<int32_t>(j, "cellKind", 0);
         if (j.contains("value") && kind != "number")
-            cell->number = j.at("value").get<double>();
+            cell->number = RequireNumber(j, "value");
         if (j.contains("text") && kind != "text")
-            cell->text = brisko::RString(Utf8ToAcp(j.at("text").get<std::string>()));
+            cell->text = brisko::RString(Utf8ToAcp(RequireText(j, "text")));
         owned.record = std::move(cell);
     } else if (type == "TrCellFmt") {
         auto r = std::make_unique<TrCellFmt>(Whole<int32_t>(j, "row", 0),

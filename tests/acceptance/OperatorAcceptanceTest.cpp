@@ -358,6 +358,11 @@ TEST(Records, NumbersOutsideTheirTypeAreErrorsWithFileAndLine) {
          "all rows of an array must have the same length"},
         {R"({"record":"TrPoints","points":[[1,2,3]],"attributes":[[1,2],[3,4]]})",
          "attributes need one row per point"},
+        {R"({"record":"TrCell","row":0)", "not one JSON object (at byte 27); each line holds"},
+        {R"({"record":"TrCell","row":0,"col":0,"kind":"number","value":"x"})",
+         "\"value\" must be a number, not \"x\""},
+        {R"({"record":"TrCell","row":0,"col":0,"kind":"text"})",
+         "\"text\" is missing: a TrCell needs it here"},
     };
     for (const auto& c : cases) {
         const std::string records =

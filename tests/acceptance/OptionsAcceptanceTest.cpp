@@ -12,6 +12,10 @@ namespace {
 TEST(OptionsAcceptance, SetThenListingPrintsTheStore) {
     TempDir dir;
     const std::string store = dir.Path("cfg/options.json");
+    const RunResult fresh = RunDornel(
+        {"--store", store, "options", "listing", "--direction", "import", "--kind", "txt"});
+    EXPECT_EQ(fresh.out, "");
+    EXPECT_EQ(fresh.err, "dornel: no options are set for the txt import filter\n");
     ASSERT_EQ(
         RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "int"}).exitCode,
         0);

@@ -260,7 +260,14 @@ TEST(Scopes, TheReadmesExamplesGiveTheSameInAnyOrderOnOneStore) {
     for (const std::string& line : Lines(readme.substr(from, to - from))) {
         if (command.empty() && line.rfind("build/bin/dornel ", 0) != 0)
             continue;
-        command += line.substr(command.empty() ? std::string("build/bin/dornel ").size() : 0);
+        std::string part =
+            line.substr(command.empty() ? std::string("build/bin/dornel ").size() : 0);
+        // A comment after a command explains it.
+        if (const size_t comment = part.find("  #"); comment != std::string::npos)
+            part.erase(comment);
+        while (!part.empty() && part.back() == ' ')
+            part.pop_back();
+        command += part;
         if (!command.empty() && command.back() == '\\')
             command.pop_back();
         else if (command.find("--store") == std::string::npos)

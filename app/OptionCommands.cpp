@@ -41,6 +41,12 @@ std::string OptionLine(const std::string& name, const qorvix::OptionValue& value
            qorvix::OptionTypeName(value.type) + ")";
 }
 
+int NotInStore(const Settings& s, const std::string& scope) {
+    std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s' (%s scope)\n",
+                 s.optionName.c_str(), s.store.c_str(), ScopeLabel(scope).c_str());
+    return kExitError;
+}
+
 /// A store that cannot be used is an error here: these commands are about the store itself.
 void RequireStore(const Settings& s) {
     if (s.store.empty())
@@ -71,9 +77,7 @@ int RunOptionsGet(const Settings& s) {
     store.Load();
     qorvix::OptionValue value;
     if (!store.Get(scope, Utf8ToAcp(s.optionName), value)) {
-        std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s' (%s scope)\n",
-                     s.optionName.c_str(), s.store.c_str(), ScopeLabel(scope).c_str());
-        return kExitError;
+        return NotInStore(s, scope);
     }
     WriteOutput(stdout, AcpToUtf8(value.ToText()) + "\n");
     return kExitOk;
@@ -106,9 +110,7 @@ int RunOptionsUnset(const Settings& s) {
     qorvix::OptionStore store(s.store);
     store.Load();
     if (!store.Remove(scope, Utf8ToAcp(s.optionName), true)) {
-        std::fprintf(stderr, "dornel: the option '%s' is not in the store '%s' (%s scope)\n",
-                     s.optionName.c_str(), s.store.c_str(), ScopeLabel(scope).c_str());
-        return kExitError;
+        return NotInStore(s, scope);
     }
     return kExitOk;
 }
@@ -160,8 +162,8 @@ int RunOptionsListing(const Settings& s) {
     }
     // A fresh store lists nothing, and an empty line would read as an option without a name.
     if (listing.empty())
-        std::fprintf(stderr, "dornel: no options are set for the %s %s filter\n",
-                     kKindNames[kind], direction.c_str());
+        std::fprintf(stderr, "dornel: no options are set for the %s %s filter\n", kKindNames[kind],
+                     direction.c_str());
     else
         WriteOutput(stdout, AcpToUtf8(listing.str()) + "\n");
     return kExitOk;

@@ -1,7 +1,7 @@
 // The options of both directions, as a user looks them up.
 #include "OptionHelp.h"
 
-#include <cctype>
+#include "host/qorvix/OptionValue.h"
 
 namespace dornel::app {
 
@@ -65,18 +65,9 @@ constexpr OptionDoc kStringOnly[] = {
      "memory blocks: 0 8-bit text, 1 UTF-16 text (a value of the shared scope)"},
 };
 
-bool SameName(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
-}
-
 const OptionDoc* Find(const std::string& direction, const std::string& name) {
     for (const OptionDoc& o : kOptions)
-        if (direction == o.direction && SameName(name, o.name))
+        if (direction == o.direction && qorvix::SameOptionName(name, o.name))
             return &o;
     return nullptr;
 }

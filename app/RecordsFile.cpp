@@ -191,8 +191,8 @@ OwnedRecord ParseRecord(const std::string& line) {
         if (kind == "number")
             cell = std::make_unique<TrCell>(row, col, RequireNumber(j, "value"));
         else if (kind == "text")
-            cell = std::make_unique<TrCell>(
-                row, col, brisko::RString(Utf8ToAcp(RequireText(j, "text"))));
+            cell = std::make_unique<TrCell>(row, col,
+                                            brisko::RString(Utf8ToAcp(RequireText(j, "text"))));
         else if (kind == "empty" || kind.empty())
             cell = std::make_unique<TrCell>(row, col);
         else

@@ -52,27 +52,35 @@ int KindFromName(const std::string& name) {
     throw UsageError("unknown kind '" + name + "' (csv, txt, dat, bna or bln)");
 }
 
-int KindFor(const std::string& given, const std::string& path) {
-    if (!given.empty())
-        return KindFromName(given);
-    std::string ext = brisko::CPath(brisko::RString(path)).GetExtension().str();
+namespace {
+
+/// The kind a path's extension names, -1 for none; ext gets the extension, lower-cased.
+int KindOfExtension(const std::string& path, std::string& ext) {
+    ext = brisko::CPath(brisko::RString(path)).GetExtension().str();
     for (char& c : ext)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (int k = 0; k < 5; ++k)
         if (ext == std::string(".") + kKindNames[k])
             return k;
-    return 1;
+    return -1;
+}
+
+}  // namespace
+
+int KindFor(const std::string& given, const std::string& path) {
+    if (!given.empty())
+        return KindFromName(given);
+    std::string ext;
+    const int kind = KindOfExtension(path, ext);
+    return kind >= 0 ? kind : 1;
 }
 
 int OutputKindFor(const std::string& given, const std::string& path, int fallback) {
     if (!given.empty())
         return KindFromName(given);
-    std::string ext = brisko::CPath(brisko::RString(path)).GetExtension().str();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (int k = 0; k < 5; ++k)
-        if (ext == std::string(".") + kKindNames[k])
-            return k;
+    std::string ext;
+    if (const int kind = KindOfExtension(path, ext); kind >= 0)
+        return kind;
     if (path == "-" || path.rfind("/dev/", 0) == 0)
         return fallback;
     throw UsageError("cannot tell which kind to write '" + path + "' as from its extension" +

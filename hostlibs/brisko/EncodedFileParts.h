@@ -49,7 +49,7 @@ class CEncodedBufferedFile::Output {
 /// runs.
 class CEncodedBufferedFile::ReadAhead {
   public:
-    explicit ReadAhead(CEncodedBufferedFile& file) : file_(file) {
+    explicit ReadAhead(CEncodedBufferedFile& file) : file_(file), blockUnits_(file.units_.size()) {
         thread_ = std::thread([this] { Run(); });
     }
 
@@ -101,7 +101,7 @@ class CEncodedBufferedFile::ReadAhead {
         bool made;
         while (blocks_.Acquire(block, made)) {
             if (made)
-                block.units.assign(file_.units_.size(), 0);
+                block.units.assign(blockUnits_, 0);
             block.start = file_.position_ - static_cast<int64_t>(file_.carry_);
             block.error = nullptr;
             try {
@@ -118,6 +118,9 @@ class CEncodedBufferedFile::ReadAhead {
     }
 
     CEncodedBufferedFile& file_;
+    // The reader's buffer is swapped with the blocks' as they are taken: its size is taken here,
+    // on the reader's thread, before the decoding thread starts.
+    const size_t blockUnits_;
     // The thread sleeps until half the blocks are free again, so that it is woken once per
     // several blocks: a wake-up costs more than decoding a small block.
     BatchQueue<Block> blocks_{kBlocksAhead, 1, kBlocksAhead / 2};

@@ -102,7 +102,7 @@ TEST(ExportAcceptance, StatusesAndFailures) {
                    "{\"record\":\"TrPoints\",\"points\":[[1,2,3]]}\n")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("dornel: error: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find(" (DatExportFilter:610)\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" (DatExportFilter:610)"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.Path("two.csv")));
     // A folder that does not exist.
     r = RunDornel(

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "acceptance/AcceptanceSupport.h"
 #include "support/TestSupport.h"
@@ -15,7 +17,8 @@ TEST(OptionsAcceptance, SetThenListingPrintsTheStore) {
     const RunResult fresh = RunDornel(
         {"--store", store, "options", "listing", "--direction", "import", "--kind", "txt"});
     EXPECT_EQ(fresh.out, "");
-    EXPECT_EQ(fresh.err, "dornel: no options are set for the txt import filter\n");
+    EXPECT_EQ(Lines(fresh.err),
+              std::vector<std::string>{"dornel: no options are set for the txt import filter"});
     ASSERT_EQ(
         RunDornel({"--store", store, "options", "set", "StartRow", "2", "--type", "int"}).exitCode,
         0);
@@ -126,7 +129,7 @@ TEST(OptionsAcceptance, AMistypedCommandSaysWhichWasMeant) {
         std::vector<std::string> args;
         const char* said;
     } cases[] = {
-        {{"imprt", "f.csv"}, "dornel: unknown command 'imprt'; did you mean 'import'?\n"},
+        {{"imprt", "f.csv"}, "dornel: unknown command 'imprt'; did you mean 'import'?"},
         {{"--trace", "covnert", "a", "b"}, "did you mean 'convert'?"},
         {{"options", "lst"}, "did you mean 'list'?"},
         {{"options", "unst", "A"}, "did you mean 'unset'?"},

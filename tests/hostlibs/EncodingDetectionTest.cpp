@@ -183,6 +183,34 @@ TEST(DetectedEncoding, ASequenceAcrossTheFirstBlocksEndIsReadWhole) {
     }
 }
 
+#if !defined(_WIN32)
+TEST(DetectedEncoding, ACentralEuropeanTieGoesToWindows1250) {
+    // Czech letters that stand at the same bytes in windows-1250 and ISO-8859-2, and none of
+    // those that tell the two apart: neither page has more for it, and the Windows page wins.
+    const std::string text =
+        "slovo\nDobr\xFD den, p\xF8"
+        "eji v\xE1m hezk\xFD ve\xE8"
+        "er\n"
+        "M\xEC"
+        "sto na \xF8"
+        "ece, \xFA\xF8"
+        "ad a n\xE1m\xEC"
+        "st\xED\n"
+        "\xC8"
+        "esk\xFD jazyk m\xE1 mnoho kr\xE1sn\xFD"
+        "ch p\xED"
+        "smen\n"
+        "P\xEDsni\xE8"
+        "ka o m\xEC"
+        "st\xEC a o lidech, kte\xF8\xED v n\xEC"
+        "m \x9Eili\n";
+    const std::string tie = text.substr(0, text.rfind("m \x9E"));
+    const brisko::EncodingDecision decision =
+        brisko::DecideEncoding(reinterpret_cast<const uint8_t*>(tie.data()), tie.size(), true);
+    EXPECT_EQ(decision.codePage, 1250u) << decision.Name();
+}
+#endif
+
 TEST(Utf8, OnlyShortestFormsOfScalarValuesAreValid) {
     const struct {
         const char* bytes;

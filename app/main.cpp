@@ -253,6 +253,19 @@ void AddOptionCommands(CLI::App& app, Settings& s, Commands& c) {
 }
 
 Commands DescribeCommandLine(CLI::App& app, Settings& s) {
+    app.footer(
+        "Everyday tasks:\n"
+        "  dornel import f.csv                       a CSV (read at commas) as a table\n"
+        "  dornel import f.csv --kind txt --options 'Delimiter=semicolon;DecimalSymbol=comma'\n"
+        "                                            a European file with decimal commas\n"
+        "  dornel import f.txt --options 'StartRow=3'   skip a title block of three lines\n"
+        "  dornel import f.txt --options 'UseFixedWidth=true;ColumnBreaks=11 40'\n"
+        "                                            fixed-width columns\n"
+        "  dornel --set DateTimeSupport=true --set DateOrder=dmy import f.txt\n"
+        "                                            day-first dates\n"
+        "  dornel convert f.txt out.csv              write another kind; '-' is standard output\n"
+        "  dornel options help                       what every option does\n"
+        "An option string lasts one run; --save keeps it. Rules that surprise: see the README.");
     app.require_subcommand(1);
     app.fallthrough();
     app.add_option("--plugin", s.plugin, "the plug-in library to load");

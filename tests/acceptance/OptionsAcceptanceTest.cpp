@@ -124,6 +124,15 @@ TEST(OptionsAcceptance, BadNamesValuesAndStoresAreClearMessages) {
     EXPECT_EQ(RunDornel({"--store", empty, "options", "get", "A"}).out, "1\n");
 }
 
+TEST(OptionsAcceptance, HelpLeadsThroughTheEverydayTasks) {
+    const RunResult r = RunDornel({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* part :
+         {"Everyday tasks:", "Delimiter=semicolon;DecimalSymbol=comma", "StartRow=3",
+          "UseFixedWidth=true", "DateOrder=dmy", "options help", "--save keeps it"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part;
+}
+
 TEST(OptionsAcceptance, AMistypedCommandSaysWhichWasMeant) {
     const struct {
         std::vector<std::string> args;

@@ -58,6 +58,12 @@ std::string IconvName(uint32_t page) {
             return "ASCII";
         case 20866:
             return "KOI8-R";
+        case 21866:
+            return "KOI8-U";
+        case 10000:
+            return "MACINTOSH";
+        case 28603:
+            return "ISO-8859-13";
         case 20932:
             return "EUC-JP";
         case 10007:

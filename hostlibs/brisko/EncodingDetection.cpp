@@ -20,7 +20,9 @@ namespace brisko {
 namespace {
 
 /// Pages the detector names, by the names it uses. Latin-1 is read as windows-1252, which
-/// agrees with it on every letter and gives the bytes 80-9F their printable meaning.
+/// agrees with it on every letter and gives the bytes 80-9F their printable meaning; Latin-9
+/// (ISO-8859-15) is read as itself, since its euro sign and eight letters stand where Latin-1
+/// has other signs.
 struct DetectedPage {
     const char* name;
     uint32_t page;
@@ -28,10 +30,12 @@ struct DetectedPage {
 constexpr DetectedPage kDetectedPages[] = {
     {"WINDOWS-1250", 1250}, {"WINDOWS-1251", 1251},  {"WINDOWS-1252", 1252}, {"WINDOWS-1253", 1253},
     {"WINDOWS-1254", 1254}, {"WINDOWS-1255", 1255},  {"WINDOWS-1256", 1256}, {"WINDOWS-1257", 1257},
-    {"WINDOWS-1258", 1258}, {"ISO-8859-1", 1252},    {"ISO-8859-15", 1252},  {"ISO-8859-2", 28592},
+    {"WINDOWS-1258", 1258}, {"ISO-8859-1", 1252},    {"ISO-8859-15", 28605}, {"ISO-8859-2", 28592},
     {"ISO-8859-5", 28595},  {"ISO-8859-7", 28597},   {"ISO-8859-9", 1254},   {"KOI8-R", 20866},
     {"IBM866", 866},        {"MAC-CYRILLIC", 10007}, {"SHIFT_JIS", 932},     {"EUC-JP", 20932},
     {"GB18030", 936},       {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
+    {"UHC", 949},           {"ISO-8859-13", 28603},  {"ISO-8859-6", 28596},  {"ISO-8859-3", 28593},
+    {"KOI8-U", 21866},
 };
 
 #if defined(DORNEL_HAVE_UCHARDET)

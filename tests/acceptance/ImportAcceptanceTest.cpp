@@ -314,5 +314,27 @@ TEST(ImportAcceptance, EveryDateOfARunIsReadInOneOrderOfDayAndMonth) {
     EXPECT_EQ(view("dm").exitCode, 2);
 }
 
+TEST(ImportAcceptance, PagesNamedByNumberOrByTheDetectorReadAsThemselves) {
+    TempDir dir;
+    // Each text in UTF-8 and in its page must give the same cells: Korean as the detector names
+    // it (UHC), Baltic, Ukrainian and Mac Roman text by the page's number.
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+check() {  # page name for iconv, import options, text
+    printf '%s\n' "$3" > u.txt
+    iconv -f UTF-8 -t "$1" u.txt > p.txt || { echo "no $1"; return; }
+    "$DORNEL" --store s.json import u.txt --format csv > want.csv
+    "$DORNEL" --store s.json import p.txt --format csv ${2:+--options "$2"} > got.csv
+    cmp -s want.csv got.csv && echo "$1 same" || { echo "$1 differs"; cat got.csv; }
+}
+check CP949 "" "이름
+서울에서 만난 친구들과 함께 저녁을 먹었습니다
+한국어 문장은 읽기 쉽습니다 그리고 맛있는 음식을 좋아합니다"
+check ISO-8859-13 "ImportCodePage=28603" "Ąžuolas šaltinis ąčęėįšųūž Łódź"
+check KOI8-U "ImportCodePage=21866" "ґанок їжак Київ є"
+check MACINTOSH "ImportCodePage=10000" "café crème ü Å ø"
+)sh");
+    EXPECT_EQ(r.out, "CP949 same\nISO-8859-13 same\nKOI8-U same\nMACINTOSH same\n") << r.err;
+}
+
 }  // namespace
 }  // namespace dornel::test

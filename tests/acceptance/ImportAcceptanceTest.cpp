@@ -314,6 +314,8 @@ TEST(ImportAcceptance, EveryDateOfARunIsReadInOneOrderOfDayAndMonth) {
     EXPECT_EQ(view("dm").exitCode, 2);
 }
 
+// The detector and iconv are the Linux build's; Windows reads 8-bit text in its system page.
+#if !defined(_WIN32)
 TEST(ImportAcceptance, PagesNamedByNumberOrByTheDetectorReadAsThemselves) {
     TempDir dir;
     // Each text in UTF-8 and in its page must give the same cells: Korean as the detector names
@@ -335,6 +337,7 @@ check MACINTOSH "ImportCodePage=10000" "café crème ü Å ø"
 )sh");
     EXPECT_EQ(r.out, "CP949 same\nISO-8859-13 same\nKOI8-U same\nMACINTOSH same\n") << r.err;
 }
+#endif
 
 }  // namespace
 }  // namespace dornel::test

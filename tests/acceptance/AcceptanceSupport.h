@@ -19,9 +19,9 @@ RunResult RunDornelAfter(const std::string& shellPrefix, const std::vector<std::
 
 /// Runs a bash script with $DORNEL naming build/bin/dornel, in dir as the working folder; the
 /// script's own exit status, standard output and standard error. $FAULTLIB names the library that
-/// makes chosen calls fail (support/FaultInjection.cpp); kFaulty defines "faulty SPEC COMMAND…".
+/// makes chosen calls fail (support/FaultInjection.cpp); kFaulty defines "faulty FAULTS COMMAND…".
 RunResult RunScript(const std::string& dir, const std::string& script);
-/// A shell function for such scripts: runs a command with the faults of SPEC (DORNEL_FAULTS).
+/// A shell function for such scripts: runs a command with the FAULTS given (as DORNEL_FAULTS).
 inline constexpr const char* kFaulty =
     "faulty() { LD_PRELOAD=\"$FAULTLIB\" DORNEL_FAULTS=\"$1\" "
     "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0\" \"${@:2}\"; }\n";

@@ -43,15 +43,15 @@ int ErrorNumber(const char* name) {
 }
 
 [[gnu::constructor]] void ReadFaults() {
-    const char* spec = std::getenv("DORNEL_FAULTS");
-    if (!spec)
+    const char* given = std::getenv("DORNEL_FAULTS");
+    if (!given)
         return;
     char entry[64];
-    while (*spec) {
-        const char* end = std::strchr(spec, ',');
-        const size_t n = end ? static_cast<size_t>(end - spec) : std::strlen(spec);
-        std::snprintf(entry, sizeof entry, "%.*s", static_cast<int>(n), spec);
-        spec += end ? n + 1 : n;
+    while (*given) {
+        const char* end = std::strchr(given, ',');
+        const size_t n = end ? static_cast<size_t>(end - given) : std::strlen(given);
+        std::snprintf(entry, sizeof entry, "%.*s", static_cast<int>(n), given);
+        given += end ? n + 1 : n;
         char* first = std::strchr(entry, ':');
         char* second = first ? std::strchr(first + 1, ':') : nullptr;
         if (!second)

@@ -171,10 +171,9 @@ void HostManager::NoteRead(const char* name) {
     if (const char* home = std::getenv("HOME");
         home && *home && path.rfind(home, 0) == 0 && path.size() > std::strlen(home))
         path = "~" + path.substr(std::strlen(home));
-    const size_t slash = scope.find('/');
-    const std::string where = slash == std::string::npos
-                                  ? "shared"
-                                  : scope.substr(0, slash) + ", " + scope.substr(slash + 1);
+    std::string direction, kind;
+    const std::string where =
+        SplitScope(scope, direction, kind) ? direction + ", " + kind : "shared";
     std::fprintf(stderr, "dornel: using stored %s=%s (%s) from %s\n", name, shown.c_str(),
                  where.c_str(), path.c_str());
 }
@@ -362,11 +361,10 @@ brisko::Exception HostManager::Explain(const brisko::Exception& error) {
         if (at == std::string::npos || (at > 0 && isWordChar(message[at - 1])) ||
             (at + text.size() < message.size() && isWordChar(message[at + text.size()])))
             continue;
-        const size_t slash = scope.find('/');
-        const std::string flags =
-            slash == std::string::npos
-                ? std::string()
-                : " --direction " + scope.substr(0, slash) + " --kind " + scope.substr(slash + 1);
+        std::string direction, kind;
+        const std::string flags = SplitScope(scope, direction, kind)
+                                      ? " --direction " + direction + " --kind " + kind
+                                      : std::string();
         message += " (the value " + text + " is the option '" + name +
                    "' saved in the option store '" + store_.Path() +
                    "'; save a working value with: dornel options set " + name + " VALUE" + flags +

@@ -227,10 +227,8 @@ void WarnUnusedEntries(const std::string& options, const HostManager& manager) {
                          name.c_str());
             continue;
         }
-        const std::string scope = manager.GetOptionScope();
-        const size_t slash = scope.find('/');
-        const std::string direction = scope.substr(0, slash);
-        const std::string kind = slash == std::string::npos ? "" : scope.substr(slash + 1);
+        std::string direction, kind;
+        qorvix::SplitScope(manager.GetOptionScope(), direction, kind);
         if (!OptionTakesEffect(direction, kind, name)) {
             std::fprintf(stderr,
                          "dornel: warning: option '%s' has no effect on a %s %s, whose rules are "

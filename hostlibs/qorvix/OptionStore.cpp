@@ -16,6 +16,13 @@ std::string FilterScope(const std::string& direction, const std::string& kind) {
     return direction + "/" + kind;
 }
 
+bool SplitScope(const std::string& scope, std::string& direction, std::string& kind) {
+    const size_t slash = scope.find('/');
+    direction = slash == std::string::npos ? std::string() : scope.substr(0, slash);
+    kind = slash == std::string::npos ? std::string() : scope.substr(slash + 1);
+    return slash != std::string::npos;
+}
+
 OptionStore::OptionStore() : content_(std::make_unique<Content>()) {}
 
 OptionStore::OptionStore(const std::string& path)

@@ -26,6 +26,8 @@ struct StoredOption {
 inline constexpr const char* kSharedScope = "";
 /// The scope of one filter, by direction and kind: "import/txt", "export/csv".
 QORVIX_API std::string FilterScope(const std::string& direction, const std::string& kind);
+/// The direction and kind of a filter's scope; false, both empty, for the shared scope.
+QORVIX_API bool SplitScope(const std::string& scope, std::string& direction, std::string& kind);
 
 /// Named options in scopes. Each filter (direction and kind) has a scope of its own, so that an
 /// export's Delimiter never changes how an import reads; the shared scope holds what the host

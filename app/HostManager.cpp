@@ -30,21 +30,21 @@ std::string Lower(const char* s) {
 namespace {
 
 /// What a reader decided, as the trace's "reader" line.
-void TraceReader(void* context, const std::string& path, const brisko::EncodingDecision& d) {
-    static_cast<HostManager*>(context)->NoteReader(path, d);
+void ObserveReader(void* context, const std::string& path, const brisko::EncodingDecision& d,
+                   brisko::ReaderEvent event) {
+    static_cast<HostManager*>(context)->NoteReader(path, d, event);
 }
 
 }  // namespace
 
 HostManager::HostManager(const std::string& storePath, Trace* trace)
     : IoManager(brisko::RString(storePath)), trace_(trace), store_(StoreOf(*this)) {
-    if (trace_)
-        brisko::SetReaderObserver(TraceReader, this);
+    brisko::SetReaderObserver(ObserveReader, this);
 }
 
 HostManager::~HostManager() {
-    if (trace_)
-        brisko::SetReaderObserver(nullptr, nullptr);
+    brisko::SetReaderObserver(nullptr, nullptr);
+    SayUndecodable();
 }
 
 void HostManager::NameReaderPath(const std::string& path, const std::string& name) {
@@ -52,16 +52,48 @@ void HostManager::NameReaderPath(const std::string& path, const std::string& nam
     readerName_ = name;
 }
 
-void HostManager::NoteReader(const std::string& path, const brisko::EncodingDecision& d) {
+void HostManager::NoteReader(const std::string& path, const brisko::EncodingDecision& d,
+                             brisko::ReaderEvent event) {
     const bool named = !readerName_.empty() && (readerPath_.empty() || readerPath_ == path);
+    const std::string name = named ? readerName_ : AcpToUtf8(path);
+    if (event == brisko::ReaderEvent::kClosed) {
+        Undecodable& u = undecodable_[name];
+        if (d.undecodable > u.bytes)
+            u = Undecodable{d.undecodable, d.firstUndecodableLine, d.firstUndecodable};
+        if (trace_)
+            trace_->Write(Json{{"undecodable",
+                                {{"path", name},
+                                 {"bytes", d.undecodable},
+                                 {"firstLine", d.firstUndecodableLine},
+                                 {"firstOffset", d.firstUndecodable}}}});
+        return;
+    }
+    if (!trace_)
+        return;
     const bool fromBytes =
         d.why == "no mark" || d.why == "detected" || d.why == "guessed" || d.why == "ascii";
-    trace_->Write(Json{{"reader",
-                        {{"path", named ? readerName_ : AcpToUtf8(path)},
-                         {"encoding", d.Name()},
-                         {"codePage", d.form == brisko::FORM_8BIT ? d.codePage : 0u},
-                         {"mark", d.markBytes > 0},
-                         {"detected", fromBytes}}}});
+    Json reader{{"path", name},
+                {"encoding", d.Name()},
+                {"codePage", d.form == brisko::FORM_8BIT ? d.codePage : 0u},
+                {"mark", d.markBytes > 0},
+                {"detected", fromBytes},
+                {"why", d.why}};
+    if (d.decidedAt > 0)
+        reader["decidedAt"] = d.decidedAt;
+    trace_->Write(Json{{"reader", reader}});
+}
+
+void HostManager::SayUndecodable() {
+    for (const auto& [name, u] : undecodable_) {
+        if (u.bytes == 0)
+            continue;
+        const std::string bytes = u.bytes == 1 ? "1 byte" : std::to_string(u.bytes) + " bytes";
+        const std::string where =
+            u.line > 0 ? "line " + std::to_string(u.line) : "byte " + std::to_string(u.offset);
+        std::fprintf(stderr, "dornel: warning: '%s': %s could not be decoded, first at %s\n",
+                     name.c_str(), bytes.c_str(), where.c_str());
+    }
+    undecodable_.clear();
 }
 
 void HostManager::TraceOption(const char* call, const char* name, const char* type, bool persistent,

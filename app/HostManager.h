@@ -56,8 +56,14 @@ class HostManager : public qorvix::IoManager {
     /// The trace names a reader of path as name ("-" for a spooled input); with an empty path,
     /// every reader (the scratch file of a memory block).
     void NameReaderPath(const std::string& path, const std::string& name);
-    /// Writes the trace's line about a reader that was opened.
-    void NoteReader(const std::string& path, const brisko::EncodingDecision& decision);
+    /// Writes the trace's line about a reader that was opened or whose encoding changed, and
+    /// keeps what a closing reader could not decode.
+    void NoteReader(const std::string& path, const brisko::EncodingDecision& decision,
+                    brisko::ReaderEvent event);
+    /// Says on standard error, once per file, how many bytes could not be decoded and the line
+    /// of the first ("3 bytes could not be decoded, first at line 12"). The reader that read
+    /// most of a file tells: a file is opened more than once, and not always read to its end.
+    void SayUndecodable();
 
     /// Sets an option as the host itself does (--set): not traced, never saved.
     void HostSetOption(const std::string& name, const std::string& value);
@@ -115,6 +121,12 @@ class HostManager : public qorvix::IoManager {
     qorvix::OptionStore& store_;
     std::string readerPath_;
     std::string readerName_;
+    struct Undecodable {
+        uint64_t bytes = 0;
+        int64_t line = 0;
+        int64_t offset = 0;
+    };
+    std::map<std::string, Undecodable> undecodable_;  // by the name the user gave
 };
 
 template <class F>

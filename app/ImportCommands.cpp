@@ -163,9 +163,20 @@ int RunProbe(const Settings& s) {
                                                   : "is not a file of the format '" + key + "'";
         std::fprintf(stderr, "dornel: %d: '%s' %s\n", answer, s.file.c_str(), meaning.c_str());
         brisko::EncodingDecision decision;
-        if (brisko::DecideFileEncoding(brisko::RString(Utf8ToAcp(input.Path())), decision))
+        if (brisko::DecideFileEncoding(brisko::RString(Utf8ToAcp(input.Path())), decision)) {
+            // A stored page is imposed on 8-bit text, as the import imposes it.
+            unsigned int page = 0;
+            std::string why = decision.why;
+            if (decision.form == brisko::FORM_8BIT &&
+                manager->qorvix::IoManager::GetOption("ImportCodePage", page, true) && page != 0) {
+                decision.codePage = page;
+                why = "imposed by ImportCodePage=" + std::to_string(page);
+            } else if (decision.decidedAt > 0) {
+                why += " at byte " + std::to_string(decision.decidedAt);
+            }
             std::fprintf(stderr, "dornel: '%s' reads as %s, %s\n", s.file.c_str(),
-                         decision.Name().c_str(), decision.why.c_str());
+                         decision.Name().c_str(), why.c_str());
+        }
     }
     return kExitOk;
 }

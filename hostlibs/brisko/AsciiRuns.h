@@ -37,6 +37,28 @@ inline size_t WidenAscii(const uint8_t* in, size_t size, char16_t* out) {
     return i;
 }
 
+/// The index of the first byte above 0x7F in data, or size when there is none; eight bytes at
+/// a time, since it runs over every block of a file that is ASCII so far.
+inline size_t FirstBeyondAscii(const uint8_t* data, size_t size) {
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < size && data[i] < 0x80)
+        ++i;
+    return i;
+}
+
+/// The index just after the last line feed before end, or 0 when there is none.
+inline size_t LastLineStart(const uint8_t* data, size_t end) {
+    while (end > 0 && data[end - 1] != '\n')
+        --end;
+    return end;
+}
+
 /// Narrows the leading units of in that are ASCII other than zero (1 to 0x7F) to bytes, eight
 /// at a time where the processor allows; returns how many it narrowed (up to size).
 inline size_t NarrowAscii(const char16_t* in, size_t size, char* out) {

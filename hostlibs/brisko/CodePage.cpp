@@ -35,7 +35,7 @@ std::atomic<uint32_t> systemPage{kCodePageUtf8};
 }
 
 bool IsDoubleBytePage(uint32_t page) {
-    return page == 932 || page == 936 || page == 949 || page == 950;
+    return page == 932 || page == 936 || page == 949 || page == 950 || page == 1361;
 }
 
 #if defined(_WIN32)
@@ -65,9 +65,32 @@ std::string IconvName(uint32_t page) {
         case 28603:
             return "ISO-8859-13";
         case 20932:
+        case 51932:
             return "EUC-JP";
+        case 54936:
+            return "GB18030";
+        case 20936:
+            return "GB2312";
+        case 51949:
+            return "EUC-KR";
+        case 50220:
+        case 50221:
+        case 50222:
+            return "ISO-2022-JP";
+        case 50225:
+            return "ISO-2022-KR";
+        case 65000:
+            return "UTF-7";
         case 10007:
             return "MAC-CYRILLIC";
+        case 10017:
+            return "MACUKRAINIAN";
+        case 10029:
+            return "MAC-CENTRALEUROPE";
+        case 10079:
+            return "MAC-IS";
+        case 38598:
+            return "ISO-8859-8";
         default:
             // The ISO 8859 pages by their own names.
             if (page >= 28591 && page <= 28599)
@@ -190,18 +213,17 @@ WString FromUtf8(const std::string& text) {
 }
 
 WString DecodeCodePage(uint32_t page, const char* text, size_t length) {
-    // UTF-8 needs no decoder object of its own: it keeps no state between calls.
-    static Utf8Decoder utf8;
+    Utf8Decoder utf8;
     std::unique_ptr<CodePageDecoder> made;
     CodePageDecoder* decoder = &utf8;
     if (ResolveCodePage(page) != kCodePageUtf8) {
         made = CodePageDecoder::Create(page);
         decoder = made.get();
     }
-    WString out(length + 1, u'\0');
+    WString out(length + 5, u'\0');
     size_t used = 0;
     size_t n = decoder->Decode(reinterpret_cast<const uint8_t*>(text), length, out.data(),
-                               out.size(), used);
+                               out.size(), used, true);
     // Whatever is left is an incomplete character at the end.
     for (; used < length; ++used)
         out[n++] = kReplacement;

@@ -21,10 +21,11 @@ bool IsDoubleBytePage(uint32_t page);
 /// Whether this system converts page, a page that is already resolved (never 0).
 bool PageAvailable(uint32_t page);
 
-// Declared here because DecodeCodePage keeps one for all its calls: it holds no state.
+// Declared here because DecodeCodePage makes one on its stack: it needs nothing made first.
 class Utf8Decoder final : public CodePageDecoder {
-  public:
-    size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t, size_t& inUsed) override;
+  protected:
+    size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t, size_t& inUsed,
+                   bool) override;
 };
 
 #if !defined(_WIN32)

@@ -3,6 +3,7 @@
 #include "host/brisko/CodePage.h"
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -15,8 +16,8 @@
 
 namespace brisko {
 
-size_t Utf8Decoder::Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t,
-                           size_t& inUsed) {
+size_t Utf8Decoder::Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t, size_t& inUsed,
+                            bool) {
     size_t i = 0, o = 0;
     while (i < inSize) {
         // Runs of ASCII, the common case of data files, go through in whole words.
@@ -41,6 +42,7 @@ size_t Utf8Decoder::Decode(const uint8_t* in, size_t inSize, char16_t* out, size
         } else if ((b & 0xF8) == 0xF0) {
             need = 3, cp = b & 0x07, min = 0x10000;
         } else {
+            NoteInvalid(i, 1);
             out[o++] = kReplacement;
             ++i;
             continue;
@@ -61,8 +63,10 @@ size_t Utf8Decoder::Decode(const uint8_t* in, size_t inSize, char16_t* out, size
             break;  // incomplete at the end of the block
         }
         if (bad || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            const size_t skipped = bad ? have : need + 1;
+            NoteInvalid(i, skipped);
             out[o++] = kReplacement;
-            i += bad ? have : need + 1;
+            i += skipped;
             continue;
         }
         i += need + 1;
@@ -88,14 +92,17 @@ class TableDecoder final : public CodePageDecoder {
         for (int b = 0; b < 0x80; ++b)
             asciiKept_ = asciiKept_ && table_[b] == b;
     }
-    size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t,
-                  size_t& inUsed) override {
+    size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t, size_t& inUsed,
+                   bool) override {
         size_t i = 0;
         while (i < inSize) {
             if (asciiKept_)
                 i += WidenAscii(in + i, inSize - i, out + i);
             if (i < inSize) {
-                out[i] = table_[in[i]];
+                const char16_t c = table_[in[i]];
+                if (c == kReplacement) [[unlikely]]
+                    NoteInvalid(i, 1);
+                out[i] = c;
                 ++i;
             }
         }
@@ -124,8 +131,8 @@ bool MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
 class DoubleByteDecoder final : public CodePageDecoder {
   public:
     explicit DoubleByteDecoder(uint32_t page) : page_(page) {}
-    size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t,
-                  size_t& inUsed) override {
+    size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t, size_t& inUsed,
+                   bool) override {
         size_t i = 0, o = 0;
         while (i < inSize) {
             const bool lead = IsDBCSLeadByteEx(page_, in[i]);
@@ -137,6 +144,7 @@ class DoubleByteDecoder final : public CodePageDecoder {
                                         reinterpret_cast<const char*>(in + i),
                                         static_cast<int>(len), w, 2);
             if (n <= 0) {
+                NoteInvalid(i, 1);
                 out[o++] = kReplacement;
                 i += 1;
                 continue;
@@ -153,40 +161,116 @@ class DoubleByteDecoder final : public CodePageDecoder {
     uint32_t page_;
 };
 
+/// Pages of characters up to four bytes long (GB18030, EUC-JP), decoded a line at a time: a
+/// line feed is never part of a longer character in them, so a block that ends after one
+/// ends between characters. A line longer than a block is decoded as it stands.
+class LineDecoder final : public CodePageDecoder {
+  public:
+    explicit LineDecoder(uint32_t page) : page_(page) {}
+
+  protected:
+    size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom, size_t& inUsed,
+                   bool last) override {
+        size_t take = inSize;
+        if (!last) {
+            while (take > 0 && in[take - 1] != '\n')
+                --take;
+            if (take == 0)
+                take = inSize;
+        }
+        inUsed = take;
+        if (take == 0)
+            return 0;
+        const char* bytes = reinterpret_cast<const char*>(in);
+        wchar_t* w = reinterpret_cast<wchar_t*>(out);
+        int n = MultiByteToWideChar(page_, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(take), w,
+                                    static_cast<int>(outRoom));
+        if (n <= 0) {
+            // Some byte is not valid in the page: the converter's own replacements, counted by
+            // the bytes the valid text would have needed.
+            n = MultiByteToWideChar(page_, 0, bytes, static_cast<int>(take), w,
+                                    static_cast<int>(outRoom));
+            for (int k = 0; k < n; ++k)
+                if (out[k] == kReplacement || out[k] == u'?')
+                    NoteInvalid(0, 1);
+        }
+        for (int k = 0; k < n; ++k)
+            if (out[k] == 0xFFFF)
+                out[k] = kReplacement;
+        return n > 0 ? static_cast<size_t>(n) : 0;
+    }
+
+  private:
+    uint32_t page_;
+};
+
 #else
 
-bool MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
+/// What building a page's table found.
+enum class TableMade { kTable, kMultiByte, kUnavailable };
+
+/// Each byte goes through a converter of its own that is then flushed: some converters hold a
+/// letter back until they see whether a combining mark follows, and give it only at the flush.
+/// A byte the converter takes as the start of a longer sequence shows a page of several bytes
+/// per character, which no table can decode.
+TableMade MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
     Iconv cd("UTF-16LE", IconvName(page));
     if (!cd.ok())
-        return false;
+        return TableMade::kUnavailable;
     for (int b = 0; b < 256; ++b) {
         char in = static_cast<char>(b);
-        char outBytes[8];
+        char outBytes[16];
         char* ip = &in;
         char* op = outBytes;
         size_t il = 1, ol = sizeof outBytes;
         iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
-        if (iconv(cd.get(), &ip, &il, &op, &ol) == static_cast<size_t>(-1) || ol != 6) {
+        if (iconv(cd.get(), &ip, &il, &op, &ol) == static_cast<size_t>(-1)) {
+            if (errno == EINVAL)
+                return TableMade::kMultiByte;
             table[b] = kReplacement;
             continue;
         }
-        char16_t w = static_cast<char16_t>(static_cast<uint8_t>(outBytes[0]) |
-                                           (static_cast<uint8_t>(outBytes[1]) << 8));
+        if (iconv(cd.get(), nullptr, nullptr, &op, &ol) == static_cast<size_t>(-1) ||
+            sizeof outBytes - ol != 2) {
+            // No character, or more than one unit: not a page a table can hold.
+            if (sizeof outBytes - ol > 2)
+                return TableMade::kMultiByte;
+            table[b] = kReplacement;
+            continue;
+        }
+        const char16_t w = static_cast<char16_t>(static_cast<uint8_t>(outBytes[0]) |
+                                                 (static_cast<uint8_t>(outBytes[1]) << 8));
         table[b] = w == 0xFFFF ? kReplacement : w;
     }
-    return true;
+    return TableMade::kTable;
 }
 
 class IconvDecoder final : public CodePageDecoder {
   public:
-    explicit IconvDecoder(uint32_t page) : cd_("UTF-16LE", IconvName(page)) {
+    /// composing: the converter joins a letter and the marks after it, and holds the letter back
+    /// until it sees what follows.
+    IconvDecoder(uint32_t page, bool composing)
+        : cd_("UTF-16LE", IconvName(page)), composing_(composing) {
         if (!cd_.ok())
             ThrowCodePage(page);
     }
-    size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom,
-                  size_t& inUsed) override {
+
+  protected:
+    size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom, size_t& inUsed,
+                   bool last) override {
+        size_t take = inSize;
+        if (composing_ && !last) {
+            // End before the last run of letters and marks, which the next block decodes; a
+            // syllable is shorter than the bytes a reader carries from block to block.
+            size_t k = inSize;
+            while (k > 0 && inSize - k < kHeldBack &&
+                   (in[k - 1] >= 0x80 || std::isalpha(in[k - 1])))
+                --k;
+            if (k > 0)
+                take = k;
+        }
         char* ip = const_cast<char*>(reinterpret_cast<const char*>(in));
-        size_t il = inSize;
+        size_t il = take;
         char* op = reinterpret_cast<char*>(out);
         size_t ol = outRoom * 2;
         while (il > 0) {
@@ -197,6 +281,7 @@ class IconvDecoder final : public CodePageDecoder {
                 // An invalid byte: one replacement character, then go on after it.
                 if (ol < 2)
                     break;
+                NoteInvalid(take - il, 1);
                 const char16_t rep = kReplacement;
                 std::memcpy(op, &rep, 2);
                 op += 2, ol -= 2;
@@ -206,8 +291,11 @@ class IconvDecoder final : public CodePageDecoder {
             }
             break;  // EINVAL: incomplete sequence at the end; E2BIG: no room
         }
-        inUsed = inSize - il;
-        size_t units = (outRoom * 2 - ol) / 2;
+        // What the converter holds back comes out now: nothing it holds outlives a block.
+        if (composing_ || last)
+            iconv(cd_.get(), nullptr, nullptr, &op, &ol);
+        inUsed = take - il;
+        const size_t units = (outRoom * 2 - ol) / 2;
         for (size_t k = 0; k < units; ++k)
             if (out[k] == 0xFFFF)
                 out[k] = kReplacement;
@@ -215,7 +303,9 @@ class IconvDecoder final : public CodePageDecoder {
     }
 
   private:
+    static constexpr size_t kHeldBack = 8;
     Iconv cd_;
+    bool composing_;
 };
 
 #endif
@@ -232,19 +322,29 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
             ThrowCodePage(page);
         return std::make_unique<DoubleByteDecoder>(page);
     }
+    CPINFO info;
+    if (PageAvailable(page) && GetCPInfo(page, &info) && info.MaxCharSize > 1)
+        return std::make_unique<LineDecoder>(page);
 #else
     if (IsDoubleBytePage(page))
-        return std::make_unique<IconvDecoder>(page);
+        return std::make_unique<IconvDecoder>(page, false);
+    if (page == 1258)
+        return std::make_unique<IconvDecoder>(page, true);
 #endif
     std::array<char16_t, 256> table;
-    if (!PageAvailable(page) || !MakeTable(page, table)) {
-#if !defined(_WIN32)
-        // Pages that are not one byte per character and not in our list still work through iconv.
-        return std::make_unique<IconvDecoder>(page);
-#else
+#if defined(_WIN32)
+    if (!PageAvailable(page) || !MakeTable(page, table))
         ThrowCodePage(page);
-#endif
+#else
+    switch (MakeTable(page, table)) {
+        case TableMade::kUnavailable:
+            ThrowCodePage(page);
+        case TableMade::kMultiByte:
+            return std::make_unique<IconvDecoder>(page, false);
+        case TableMade::kTable:
+            break;
     }
+#endif
     return std::make_unique<TableDecoder>(table);
 }
 

@@ -61,6 +61,7 @@ void CEncodedBufferedFile::Close() {
     if (!file_)
         return;
     if (!writing_) {
+        ReportUndecodable();
         ahead_.reset();
         std::fclose(file_);
         file_ = nullptr;
@@ -72,6 +73,13 @@ void CEncodedBufferedFile::Close() {
 void CEncodedBufferedFile::Abort(bool removeFile) {
     if (!file_)
         return;
+    if (!writing_) {
+        try {
+            ReportUndecodable();
+        } catch (...) {
+            // An observer that fails must not stop a reader from closing.
+        }
+    }
     ahead_.reset();
     // An abandoned output never reaches its target name, whatever the flag says.
     (void)removeFile;

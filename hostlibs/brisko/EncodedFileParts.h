@@ -49,6 +49,8 @@ class CEncodedBufferedFile::Output {
 /// runs.
 class CEncodedBufferedFile::ReadAhead {
   public:
+    using BlockNotes = CEncodedBufferedFile::BlockNotes;
+
     explicit ReadAhead(CEncodedBufferedFile& file) : file_(file), blockUnits_(file.units_.size()) {
         thread_ = std::thread([this] { Run(); });
     }
@@ -57,11 +59,12 @@ class CEncodedBufferedFile::ReadAhead {
 
     /// Hands the reader the next block in exchange for its current buffer; 0 at the end.
     /// Throws what decoding the block threw.
-    size_t Take(std::vector<char16_t>& units, int64_t& start, int64_t& end) {
+    size_t Take(std::vector<char16_t>& units, int64_t& start, int64_t& end, BlockNotes& notes) {
         Block block;
         if (finished_ || !blocks_.Take(block))
             return 0;
         const size_t count = block.count;
+        notes = std::move(block.notes);
         if (count == 0)
             finished_ = true;
         else {
@@ -93,6 +96,7 @@ class CEncodedBufferedFile::ReadAhead {
         size_t count = 0;
         int64_t start = 0;
         int64_t end = 0;
+        BlockNotes notes;
         std::exception_ptr error;
     };
 
@@ -104,9 +108,10 @@ class CEncodedBufferedFile::ReadAhead {
                 block.units.assign(blockUnits_, 0);
             block.start = file_.position_ - static_cast<int64_t>(file_.carry_);
             block.error = nullptr;
+            block.notes = BlockNotes{};
             try {
                 block.count = file_.DecodeBlock(block.units.data() + 1, block.units.size() - 2,
-                                                block.start, block.end);
+                                                block.start, block.end, block.notes);
             } catch (...) {
                 block.count = 0;
                 block.error = std::current_exception();

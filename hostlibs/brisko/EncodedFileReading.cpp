@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "AsciiRuns.h"
 #include "EncodedFileParts.h"
 #include "FileOffsets.h"
 #include "host/brisko/EncodingDetection.h"
@@ -44,6 +45,7 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
     codePage_ = codePage;
     dataStart_ = 0;
     detected_ = false;
+    decidesLate_ = false;
     if (impose) {
         encoding_ = encoding == TE_UTF8 || encoding == TE_UTF16LE || encoding == FORM_UTF16BE ||
                             encoding == FORM_UTF32LE || encoding == FORM_UTF32BE
@@ -65,11 +67,13 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
         // A page the caller names wins over one the detector chose.
         if (encoding_ == TE_ANSI) {
             if (codePage != 0)
-                decision_.codePage = codePage, decision_.why = "given";
+                decision_.codePage = codePage, decision_.why = "imposed";
             codePage_ = decision_.codePage;
         }
         detected_ = decision_.why == "detected" || decision_.why == "guessed";
+        decidesLate_ = decision_.why == "ascii" && n == sampleSize;
     }
+    provisional_ = decidesLate_;
     if (keepSignature)
         dataStart_ = 0;
     m_isUnicode = decision_.Wide() ? 1 : 0;
@@ -83,7 +87,7 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
     // sequence carried from the block before), and the units that may be read after the end.
     units_.assign(1 + blockSize_ + 8 + kReadableAfterLimit, 0);
     ResetDecoding();
-    NotifyReaderOpened(path_.str(), decision_);
+    NotifyReader(path_.str(), decision_, ReaderEvent::kOpened);
 }
 
 void CEncodedBufferedFile::ResetDecoding() {
@@ -91,6 +95,8 @@ void CEncodedBufferedFile::ResetDecoding() {
     cur_ = end_ = units_.data() + 1;
     carry_ = 0;
     atEnd_ = false;
+    decision_.undecodable = 0;
+    decision_.firstUndecodable = -1;
     position_ = dataStart_;
     blockStart_ = dataStart_;
     blockEnd_ = dataStart_;
@@ -140,10 +146,13 @@ char16_t CEncodedBufferedFile::Refill() {
             aheadRefused_ = true;
         }
     }
+    BlockNotes notes;
     const size_t produced =
-        ahead_ ? ahead_->Take(units_, blockStart_, blockEnd_)
+        ahead_ ? ahead_->Take(units_, blockStart_, blockEnd_, notes)
                : DecodeBlock(units_.data() + 1, units_.size() - 1 - kReadableAfterLimit,
-                             blockStart_, blockEnd_);
+                             blockStart_, blockEnd_, notes);
+    if (notes.undecodable > 0 || notes.decided) [[unlikely]]
+        TakeNotes(notes);
     if (produced == 0)
         return kEndOfFile;
     cur_ = units_.data() + 1;
@@ -151,8 +160,41 @@ char16_t CEncodedBufferedFile::Refill() {
     return *cur_++;
 }
 
-size_t CEncodedBufferedFile::DecodeBlock(char16_t* data, size_t room, int64_t& start,
-                                         int64_t& end) {
+void CEncodedBufferedFile::TakeNotes(BlockNotes& notes) {
+    if (notes.undecodable > 0) {
+        if (decision_.undecodable == 0)
+            decision_.firstUndecodable = notes.firstUndecodable;
+        decision_.undecodable += notes.undecodable;
+    }
+    if (notes.decided && decidesLate_) {
+        notes.decision.undecodable = decision_.undecodable;
+        notes.decision.firstUndecodable = decision_.firstUndecodable;
+        decision_ = std::move(notes.decision);
+        codePage_ = decision_.codePage;
+        detected_ = true;
+        decidesLate_ = false;
+        NotifyReader(path_.str(), decision_, ReaderEvent::kChanged);
+    }
+}
+
+void CEncodedBufferedFile::DecideAtFirstByteBeyondAscii(size_t have, BlockNotes& notes) {
+    const uint8_t* bytes = bytes_.data();
+    const size_t high = FirstBeyondAscii(bytes, have);
+    if (high == have)
+        return;
+    // The bytes from the start of that line to the end of the block are the sample: they are
+    // what the file holds beyond ASCII, as far as it has been read.
+    const size_t from = LastLineStart(bytes, high);
+    notes.decision = DecideByteText(bytes + from, have - from, atEnd_);
+    notes.decision.decidedAt = position_ - static_cast<int64_t>(have) + static_cast<int64_t>(high);
+    notes.decided = true;
+    provisional_ = false;
+    decoder_ = CodePageDecoder::Create(notes.decision.form == FORM_UTF8 ? kCodePageUtf8
+                                                                        : notes.decision.codePage);
+}
+
+size_t CEncodedBufferedFile::DecodeBlock(char16_t* data, size_t room, int64_t& start, int64_t& end,
+                                         BlockNotes& notes) {
     while (!atEnd_) {
         const size_t got = std::fread(bytes_.data() + carry_, 1, blockSize_, file_);
         if (got < blockSize_) {
@@ -196,13 +238,19 @@ size_t CEncodedBufferedFile::DecodeBlock(char16_t* data, size_t room, int64_t& s
             }
             used = quads * 4;
         } else {
-            produced = decoder_->Decode(bytes_.data(), have, data, room, used);
+            if (provisional_) [[unlikely]]
+                DecideAtFirstByteBeyondAscii(have, notes);
+            produced = decoder_->Decode(bytes_.data(), have, data, room, used, atEnd_);
+            if (decoder_->Invalid() > 0) [[unlikely]]
+                notes.NoteUndecodable(start + static_cast<int64_t>(decoder_->FirstInvalid()),
+                                      decoder_->Invalid());
         }
         carry_ = have - used;
         if (carry_ > 0)
             std::memmove(bytes_.data(), bytes_.data() + used, carry_);
         if (atEnd_ && carry_ > 0) {
             // A character cut off by the end of the file.
+            notes.NoteUndecodable(start + static_cast<int64_t>(used), carry_);
             data[produced++] = kReplacement;
             carry_ = 0;
         }
@@ -237,8 +285,9 @@ int64_t CEncodedBufferedFile::GetLength() const {
 }
 
 void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
-    // Page 0 is "the default for this file": on a detected file, what was detected.
-    if (codePage == 0 && detected_)
+    // Page 0 is "the default for this file": what was detected, or what the first bytes beyond
+    // ASCII will decide.
+    if (codePage == 0 && (detected_ || decidesLate_))
         return;
     if (!file_ || writing_ || encoding_ != TE_ANSI) {
         codePage_ = codePage;
@@ -249,9 +298,55 @@ void CEncodedBufferedFile::SetCodePage(uint32_t codePage) {
     const bool untouched = position_ == dataStart_;
     codePage_ = codePage;
     decoder_ = std::move(decoder);
+    provisional_ = decidesLate_ = false;
+    const bool imposed =
+        codePage != 0 && !(decision_.why == "imposed" && decision_.form == FORM_8BIT &&
+                           decision_.codePage == codePage);
+    if (imposed) {
+        decision_.form = FORM_8BIT;
+        decision_.codePage = codePage;
+        decision_.why = "imposed";
+        detected_ = false;
+    }
     // Text already decoded keeps its old page; at the start nothing has been decoded yet.
     if (untouched)
         ResetDecoding();
+    if (imposed)
+        NotifyReader(path_.str(), decision_, ReaderEvent::kChanged);
+}
+
+void CEncodedBufferedFile::ReportUndecodable() {
+    if (writing_ || !file_ || decision_.undecodable == 0)
+        return;
+    StopReadAhead();
+    // The line of the first: line feeds counted in the file's own units up to it.
+    const size_t unit = decision_.form == FORM_UTF16LE || decision_.form == FORM_UTF16BE   ? 2
+                        : decision_.form == FORM_UTF32LE || decision_.form == FORM_UTF32BE ? 4
+                                                                                           : 1;
+    const size_t low = decision_.form == FORM_UTF16BE ? 1 : decision_.form == FORM_UTF32BE ? 3 : 0;
+    int64_t line = 1;
+    std::clearerr(file_);
+    if (std::fseek(file_, 0, SEEK_SET) == 0) {
+        std::vector<uint8_t> chunk(64 * 1024);
+        int64_t offset = 0;
+        const int64_t until = decision_.firstUndecodable;
+        while (offset < until) {
+            const size_t want = static_cast<size_t>(
+                std::min<int64_t>(static_cast<int64_t>(chunk.size()), until - offset));
+            const size_t got = std::fread(chunk.data(), 1, want - want % unit, file_);
+            if (got == 0)
+                break;
+            for (size_t i = 0; i + unit <= got; i += unit) {
+                bool lineFeed = chunk[i + low] == '\n';
+                for (size_t k = 0; k < unit && lineFeed; ++k)
+                    lineFeed = k == low || chunk[i + k] == 0;
+                line += lineFeed;
+            }
+            offset += static_cast<int64_t>(got);
+        }
+        decision_.firstUndecodableLine = offset >= until ? line : 0;
+    }
+    NotifyReader(path_.str(), decision_, ReaderEvent::kClosed);
 }
 
 }  // namespace brisko

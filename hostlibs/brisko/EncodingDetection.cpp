@@ -11,6 +11,9 @@
 #include "host/brisko/File.h"
 #include "host/brisko/RString.h"
 
+#include "AsciiRuns.h"
+#include "PagePlausibility.h"
+
 #if defined(DORNEL_HAVE_UCHARDET)
 #include <uchardet/uchardet.h>
 #endif
@@ -33,7 +36,7 @@ constexpr DetectedPage kDetectedPages[] = {
     {"WINDOWS-1258", 1258}, {"ISO-8859-1", 1252},    {"ISO-8859-15", 28605}, {"ISO-8859-2", 28592},
     {"ISO-8859-5", 28595},  {"ISO-8859-7", 28597},   {"ISO-8859-9", 1254},   {"KOI8-R", 20866},
     {"IBM866", 866},        {"MAC-CYRILLIC", 10007}, {"SHIFT_JIS", 932},     {"EUC-JP", 20932},
-    {"GB18030", 936},       {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
+    {"GB18030", 54936},     {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
     {"UHC", 949},           {"ISO-8859-13", 28603},  {"ISO-8859-6", 28596},  {"ISO-8859-3", 28593},
     {"KOI8-U", 21866},
 };
@@ -57,13 +60,14 @@ uint32_t CentralEuropeanPage(const uint8_t* data, size_t size) {
 }
 #endif
 
-/// The legacy page a detector sees in 8-bit text; 0 when it has no opinion.
+/// The legacy page a detector sees in 8-bit text, checked against its close relatives; 0 when
+/// it has no opinion and no relative of windows-1252 reads better.
 uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {
+    uint32_t page = 0;
 #if defined(DORNEL_HAVE_UCHARDET)
     uchardet_t detector = uchardet_new();
     if (!detector)
         return 0;
-    uint32_t page = 0;
     if (uchardet_handle_data(detector, reinterpret_cast<const char*>(data), size) == 0) {
         uchardet_data_end(detector);
         const char* name = uchardet_get_charset(detector);
@@ -74,12 +78,9 @@ uint32_t DetectLegacyPage(const uint8_t* data, size_t size) {
             page = CentralEuropeanPage(data, size);
     }
     uchardet_delete(detector);
-    return page;
-#else
-    (void)data;
-    (void)size;
-    return 0;
 #endif
+    const uint32_t checked = MostPlausiblePage(page != 0 ? page : 1252, data, size);
+    return page == 0 && checked == 1252 ? 0 : checked;
 }
 
 // The one observer of the process, changed and called under a lock.
@@ -95,10 +96,10 @@ void SetReaderObserver(ReaderObserver function, void* context) {
     observerContext = context;
 }
 
-void NotifyReaderOpened(const std::string& path, const EncodingDecision& decision) {
+void NotifyReader(const std::string& path, const EncodingDecision& decision, ReaderEvent event) {
     std::lock_guard<std::mutex> hold(observerLock);
     if (observerFunction)
-        observerFunction(observerContext, path, decision);
+        observerFunction(observerContext, path, decision, event);
 }
 
 std::string EncodingDecision::Name() const {
@@ -119,11 +120,21 @@ std::string EncodingDecision::Name() const {
     const uint32_t page = ResolveCodePage(codePage);
     if (page == kCodePageUtf8)
         return "UTF-8";
-    for (const DetectedPage& p : kDetectedPages)
-        if (p.page == page && std::strncmp(p.name, "WINDOWS-", 8) != 0 &&
-            std::strcmp(p.name, "ISO-8859-1") != 0 && std::strcmp(p.name, "ISO-8859-15") != 0 &&
-            std::strcmp(p.name, "ISO-8859-9") != 0)
+    // The Windows pages by their Windows names, the others by the names iconv and the
+    // detector know them by.
+    static constexpr DetectedPage kNames[] = {
+        {"SHIFT_JIS", 932},      {"GBK", 936},       {"UHC", 949},
+        {"BIG5", 950},           {"TIS-620", 874},   {"IBM850", 850},
+        {"IBM437", 437},         {"IBM866", 866},    {"MACINTOSH", 10000},
+        {"MAC-CYRILLIC", 10007}, {"KOI8-R", 20866},  {"KOI8-U", 21866},
+        {"EUC-JP", 20932},       {"GB18030", 54936}, {"ISO-8859-15", 28605},
+        {"ISO-8859-13", 28603},
+    };
+    for (const DetectedPage& p : kNames)
+        if (p.page == page)
             return p.name;
+    if (page >= 28591 && page <= 28599)
+        return "ISO-8859-" + std::to_string(page - 28590);
     return "windows-" + std::to_string(page);
 }
 
@@ -134,17 +145,34 @@ bool DecideFileEncoding(const RString& path, EncodingDecision& decision) {
     if (!f)
         return false;
     std::vector<uint8_t> sample(kDetectionSampleBytes);
-    const size_t n = std::fread(sample.data(), 1, sample.size(), f);
-    const bool failed = std::ferror(f) != 0;
+    size_t n = std::fread(sample.data(), 1, sample.size(), f);
+    bool failed = std::ferror(f) != 0;
+    if (!failed)
+        decision = DecideEncoding(sample.data(), n, n < sample.size());
+    // ASCII so far and more to come: the first bytes beyond ASCII decide, as they do for a reader.
+    int64_t base = 0;  // the offset in the file of sample[0]
+    while (!failed && decision.why == "ascii" && n == sample.size()) {
+        size_t kept = LastLineStart(sample.data(), n);
+        if (kept == 0)
+            kept = n;
+        std::memmove(sample.data(), sample.data() + kept, n - kept);
+        base += static_cast<int64_t>(kept);
+        n -= kept;
+        n += std::fread(sample.data() + n, 1, sample.size() - n, f);
+        failed = std::ferror(f) != 0;
+        const size_t high = FirstBeyondAscii(sample.data(), n);
+        if (high < n) {
+            const size_t from = LastLineStart(sample.data(), high);
+            decision = DecideByteText(sample.data() + from, n - from, n < sample.size());
+            decision.decidedAt = base + static_cast<int64_t>(high);
+        }
+    }
     std::fclose(f);
-    if (failed)
-        return false;
-    decision = DecideEncoding(sample.data(), n, n < sample.size());
-    return true;
+    return !failed;
 }
 
-bool IsValidUtf8(const uint8_t* p, size_t size, bool complete, bool& multiByte) {
-    multiByte = false;
+Utf8Census CountUtf8(const uint8_t* p, size_t size, bool complete) {
+    Utf8Census census;
     size_t i = 0;
     while (i < size) {
         const uint8_t b = p[i];
@@ -160,32 +188,64 @@ bool IsValidUtf8(const uint8_t* p, size_t size, bool complete, bool& multiByte) 
             n = 3, cp = b & 0x0F;
         else if (b >= 0xF0 && b <= 0xF4)
             n = 4, cp = b & 0x07;
-        else
-            return false;
-        if (i + n > size) {
-            // Cut off by the end of the sample: fine unless the sample is the whole file, as
-            // long as what is there could still begin a sequence.
-            if (complete)
-                return false;
-            for (size_t k = i + 1; k < size; ++k)
-                if ((p[k] & 0xC0) != 0x80)
-                    return false;
-            multiByte = true;
-            return true;
+        else {
+            ++census.invalid, ++i;
+            continue;
         }
-        for (size_t k = 1; k < n; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
+        size_t k = 1;
+        while (k < n && i + k < size && (p[i + k] & 0xC0) == 0x80)
+            cp = (cp << 6) | (p[i + k++] & 0x3F);
+        if (k < n) {
+            // Cut off by the end of the sample: fine unless the sample is the whole file.
+            if (i + k == size && !complete)
+                ++census.valid;
+            else
+                ++census.invalid;
+            i += k;
+            continue;
         }
         // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
         if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
             (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        multiByte = true;
+            ++census.invalid;
+        else
+            ++census.valid;
         i += n;
     }
-    return true;
+    return census;
+}
+
+bool IsValidUtf8(const uint8_t* p, size_t size, bool complete, bool& multiByte) {
+    const Utf8Census census = CountUtf8(p, size, complete);
+    multiByte = census.valid > 0 && census.invalid == 0;
+    return census.invalid == 0;
+}
+
+EncodingDecision DecideByteText(const uint8_t* s, size_t n, bool complete) {
+    EncodingDecision d;
+    d.why = "no mark";
+    const Utf8Census census = CountUtf8(s, n, complete);
+    if (census.valid > 0 && census.invalid * kMostlyValidUtf8 <= census.valid) {
+        d.form = FORM_UTF8;
+        return d;
+    }
+    d.form = FORM_8BIT;
+    if (census.valid == 0 && census.invalid == 0) {
+        d.why = "ascii";
+        return d;
+    }
+    if (ResolveCodePage(0) != kCodePageUtf8) {
+        d.why = "system page";
+        return d;
+    }
+    // 8-bit text on a system whose page is UTF-8: the bytes cannot be that page.
+    d.codePage = DetectLegacyPage(s, n);
+    d.why = "detected";
+    if (d.codePage == 0) {
+        d.codePage = 1252;
+        d.why = "guessed";
+    }
+    return d;
 }
 
 EncodingDecision DecideEncoding(const uint8_t* s, size_t n, bool complete) {
@@ -207,37 +267,10 @@ EncodingDecision DecideEncoding(const uint8_t* s, size_t n, bool complete) {
     if (n >= 2 && s[0] == 0xFE && s[1] == 0xFF)
         return mark(FORM_UTF16BE, 2);
     d.why = "no mark";
-    if (LooksLikeUtf16Le(s, n)) {
-        d.form = FORM_UTF16LE;
+    d.form = UnmarkedUnicodeForm(s, n, complete);
+    if (d.form != FORM_8BIT)
         return d;
-    }
-    if (LooksLikeUtf16Be(s, n)) {
-        d.form = FORM_UTF16BE;
-        return d;
-    }
-    bool multiByte = false;
-    const bool utf8 = IsValidUtf8(s, n, complete, multiByte);
-    if (utf8 && multiByte) {
-        d.form = FORM_UTF8;
-        return d;
-    }
-    d.form = FORM_8BIT;
-    if (utf8) {
-        d.why = "ascii";
-        return d;
-    }
-    if (ResolveCodePage(0) != kCodePageUtf8) {
-        d.why = "system page";
-        return d;
-    }
-    // 8-bit text on a system whose page is UTF-8: the bytes cannot be that page.
-    d.codePage = DetectLegacyPage(s, n);
-    d.why = "detected";
-    if (d.codePage == 0) {
-        d.codePage = 1252;
-        d.why = "guessed";
-    }
-    return d;
+    return DecideByteText(s, n, complete);
 }
 
 }  // namespace brisko

@@ -1,6 +1,8 @@
 // Plain binary files, paths, and the small file helpers: sizes, byte-order marks, the text test.
 #include "host/brisko/File.h"
 
+#include "host/brisko/EncodingDetection.h"
+
 #include "FileOffsets.h"
 #include "UntouchedTargets.h"
 #include "host/brisko/ReplacementFile.h"
@@ -224,38 +226,12 @@ int64_t GetFileSize(const RString& path) {
     return size;
 }
 
-namespace {
-
-/// Latin text in UTF-16 has a zero high byte in nearly every unit and never a zero low byte.
-bool LooksLikeUtf16(const uint8_t* data, size_t size, bool bigEndian) {
-    const size_t pairs = size / 2;
-    if (pairs < 2)
-        return false;
-    const size_t low = bigEndian ? 1 : 0;
-    size_t highZeros = 0, lowZeros = 0;
-    for (size_t i = 0; i < pairs; ++i) {
-        lowZeros += data[2 * i + low] == 0;
-        highZeros += data[2 * i + 1 - low] == 0;
-    }
-    return lowZeros == 0 && highZeros * 10 >= pairs * 6;
-}
-
-}  // namespace
-
-bool LooksLikeUtf16Le(const uint8_t* data, size_t size) {
-    return LooksLikeUtf16(data, size, false);
-}
-
-bool LooksLikeUtf16Be(const uint8_t* data, size_t size) {
-    return LooksLikeUtf16(data, size, true);
-}
-
-ConfidenceLevel JudgeTextSample(const uint8_t* data, size_t size) {
+ConfidenceLevel JudgeTextSample(const uint8_t* data, size_t size, bool complete) {
     if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF)
         return CONF_TEXT;
-    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE)
+    if (size >= 2 && ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF)))
         return CONF_TEXT;
-    if (LooksLikeUtf16Le(data, size))
+    if (UnmarkedUnicodeForm(data, size, complete) != FORM_8BIT)
         return CONF_TEXT;
     size_t odd = 0;
     for (size_t i = 0; i < size; ++i) {
@@ -284,7 +260,7 @@ ConfidenceLevel IsFileBinary(const RString& path, int sampleSize) {
     std::fclose(f);
     if (failed)
         return CONF_UNREADABLE;
-    return JudgeTextSample(sample.data(), n);
+    return JudgeTextSample(sample.data(), n, n < sample.size());
 }
 
 bool IsNumber(const char16_t* p) {

@@ -165,7 +165,7 @@ TEST(ImportAcceptance, ACsvImportTraceHasTheHostCallsInOrder) {
                   // Plain ASCII stays on the system page, here UTF-8, decided from the bytes.
                   "{\"reader\":{\"path\":\"" + JsonEscaped(dir.Path("data.csv")) +
                       "\",\"encoding\":\"UTF-8\",\"codePage\":0,\"mark\":false,"
-                      "\"detected\":true}}",
+                      "\"detected\":true,\"why\":\"ascii\"}}",
                   "{\"host\":\"GetOption\",\"name\":\"DateTimeSupport\",\"type\":\"bool\","
                   "\"persistent\":false,\"found\":false}",
                   "{\"host\":\"ProgressStart\",\"title\":\"\",\"flags\":[true,true]}",
@@ -336,6 +336,41 @@ check KOI8-U "ImportCodePage=21866" "ґанок їжак Київ є"
 check MACINTOSH "ImportCodePage=10000" "café crème ü Å ø"
 )sh");
     EXPECT_EQ(r.out, "CP949 same\nISO-8859-13 same\nKOI8-U same\nMACINTOSH same\n") << r.err;
+}
+
+TEST(ImportAcceptance, WhatCouldNotBeDecodedIsCountedAndTheEncodingUsedIsTraced) {
+    TempDir dir;
+    const RunResult r = RunScript(dir.Path(""), R"sh(
+# A UTF-8 file with one broken byte on its third line: still UTF-8, the byte counted.
+printf 'nom,ville\nFran\303\247oise,Besan\303\247on\nJ\351r\303\264me,Orl\303\251ans\n' > broken.csv
+printf 'Zo\303\253,G\303\266teborg\n%.0s' $(seq 1 40) >> broken.csv
+"$DORNEL" --store s.json import broken.csv --format csv > broken.out 2> broken.err
+sed -n 3p broken.out
+cat broken.err
+# A page imposed by its number is what the trace reports, after the opening's own decision.
+printf 'a;b\n\340\341\342;\344\n' > hebrew.txt
+"$DORNEL" --store s.json --trace import hebrew.txt --options "ImportCodePage=1255" |
+    grep -o '"reader":{[^}]*}' | sed -n '$p'
+# The first 600 KB are ASCII, a Latin-1 letter comes after: the letter decides.
+awk 'BEGIN { for (i = 0; i < 40000; i++) print "row" i ",plain ascii text" }' > late.csv
+printf 'Zo\353,caf\351\n' >> late.csv
+"$DORNEL" --store s.json import late.csv --format csv | tail -1
+# Multi-byte pages by their numbers: EUC-JP and GB18030 with four-byte sequences and the euro.
+printf '名前;都市\n田中;東京\n' | iconv -t EUC-JP > eucjp.txt
+"$DORNEL" --store s.json import eucjp.txt --format csv --options "ImportCodePage=20932" | tail -1
+printf '价格;€ 5\n𠀀;㐀\n' | iconv -t GB18030 > gb.txt
+"$DORNEL" --store s.json import gb.txt --format csv --options "ImportCodePage=54936"
+)sh");
+    EXPECT_EQ(r.out,
+              "J\xEF\xBF\xBDr\xC3\xB4me,Orl\xC3\xA9"
+              "ans\n"
+              "dornel: warning: 'broken.csv': 1 byte could not be decoded, first at line 3\n"
+              "\"reader\":{\"path\":\"hebrew.txt\",\"encoding\":\"windows-1255\","
+              "\"codePage\":1255,\"mark\":false,\"detected\":false,\"why\":\"imposed\"}\n"
+              "Zo\xC3\xAB,caf\xC3\xA9\n"
+              "田中,東京\n"
+              "价格,€ 5\n𠀀,㐀\n")
+        << r.err;
 }
 #endif
 

@@ -239,10 +239,92 @@ TEST(DetectedEncoding, ImposedEncodingsAndGivenPagesStayAsTheyAre) {
     CEncodedBufferedFile imposed(brisko::RString(path), "r", 3, brisko::TE_ANSI, 1251, true, false);
     EXPECT_EQ(imposed.GetDecision().why, "imposed");
     EXPECT_EQ(ReadAll(imposed), u"Fran\u0437ois\n");
-    // A page given later imposes itself on a detected file.
+    // A page given later imposes itself on a detected file, and the decision says so.
     CEncodedBufferedFile later(brisko::RString(path), "r", 3, brisko::TE_ANY, 0, false, false);
     later.SetCodePage(1251);
+    EXPECT_EQ(later.GetDecision().why, "imposed");
+    EXPECT_EQ(later.GetDecision().codePage, 1251u);
     EXPECT_EQ(ReadAll(later), u"Fran\u0437ois\n");
+}
+
+TEST(DetectedEncoding, AFewBrokenBytesInUtf8AreCountedAndTheRestReadsAsUtf8) {
+    // Forty lines of accented UTF-8 and one lone Latin-1 byte on line 3.
+    std::string text = "nom\nFran\xC3\xA7oise\nJ\xE9r\xC3\xB4me\n";
+    for (int i = 0; i < 40; ++i)
+        text += "Zo\xC3\xAB G\xC3\xB6teborg\n";
+    for (const size_t block : {size_t{5}, size_t{64} * 1024}) {
+        BlockSize blocks(block);
+        TempDir dir;
+        CEncodedBufferedFile f(brisko::RString(dir.Write("f.csv", text)), "r", 3, brisko::TE_ANY, 0,
+                               false, false);
+        EXPECT_EQ(f.GetDecision().form, brisko::FORM_UTF8) << block;
+        const WString read = ReadAll(f);
+        EXPECT_EQ(read.substr(0, 20), u"nom\nFran\u00e7oise\nJ\uFFFDr\u00f4me") << block;
+        EXPECT_EQ(f.GetDecision().undecodable, 1u) << block;
+        EXPECT_EQ(f.GetDecision().firstUndecodable, 16) << block;
+    }
+    // Broken sequences as many as valid ones: that is no UTF-8 file.
+    const std::string mixed = "caf\xC3\xA9 caf\xE9 na\xEFve \xC3\xA0\n";
+    EXPECT_NE(
+        brisko::DecideEncoding(reinterpret_cast<const uint8_t*>(mixed.data()), mixed.size(), true)
+            .form,
+        brisko::FORM_UTF8);
+}
+
+TEST(DetectedEncoding, AFileAsciiPastItsSampleIsDecidedByItsFirstOtherByte) {
+    // 600 KB of ASCII, then a letter in UTF-8 or in Latin-1; the letter must come out right.
+    std::string ascii;
+    while (ascii.size() < 600 * 1024)
+        ascii += "row,plain ascii text\n";
+    struct Case {
+        const char* tail;
+        const char16_t* letters;
+        int form;
+    } cases[] = {
+        {"Zo\xC3\xAB,caf\xC3\xA9\n", u"Zo\u00EB,caf\u00E9\n", brisko::FORM_UTF8},
+        {"Zo\xEB,caf\xE9\n", u"Zo\u00EB,caf\u00E9\n", brisko::FORM_8BIT},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = dir.Write("late.csv", ascii + c.tail);
+        CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANY, 0, false, false);
+        EXPECT_EQ(f.GetDecision().why, "ascii");
+        f.SetCodePage(0);  // the default for the file: still what its bytes will say
+        const WString read = ReadAll(f);
+        EXPECT_EQ(read.substr(ascii.size()), c.letters) << c.tail;
+        EXPECT_EQ(f.GetDecision().form, c.form) << c.tail;
+        EXPECT_EQ(f.GetDecision().decidedAt, static_cast<int64_t>(ascii.size()) + 2) << c.tail;
+        brisko::EncodingDecision probed;
+        ASSERT_TRUE(brisko::DecideFileEncoding(brisko::RString(path), probed));
+        EXPECT_EQ(probed.form, c.form) << c.tail;
+    }
+}
+
+TEST(UnmarkedUnicode, OnlyTextOfTwoOrFourBytesACharacterIsTakenForIt) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        int form;
+    } cases[] = {
+        {"Cyrillic UTF-16LE", Encode(U"\u0418\u043c\u044f,\u0413\u043e\u0440\n", 2, false),
+         brisko::FORM_UTF16LE},
+        {"Japanese UTF-16BE", Encode(U"\u540d\u524d,\u90fd\u5e02\n", 2, true),
+         brisko::FORM_UTF16BE},
+        {"Latin with one A-macron", Encode(U"\u0100dam,Riga\n", 2, false), brisko::FORM_UTF16LE},
+        {"UTF-32BE", Encode(U"a,\u00e9\n", 4, true), brisko::FORM_UTF32BE},
+        {"UTF-32LE", Encode(U"\U0001D11E\n", 4, false), brisko::FORM_UTF32LE},
+        {"ASCII", "a,b\n1,2\n", brisko::FORM_8BIT},
+        {"ASCII with a stray NUL", std::string("name,city,country,notes\n\0x,y\n", 29),
+         brisko::FORM_8BIT},
+        {"binary", std::string("\x01\x00\x02\x00\x7F\x00\x00\x00", 8), brisko::FORM_8BIT},
+        {"UTF-16 with an unpaired surrogate",
+         Encode(U"a\n", 2, false) + std::string("\x00\xD8\x41\x00", 4), brisko::FORM_8BIT},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(brisko::UnmarkedUnicodeForm(reinterpret_cast<const uint8_t*>(c.bytes.data()),
+                                              c.bytes.size(), true),
+                  c.form)
+            << c.name;
 }
 
 }  // namespace

@@ -23,18 +23,48 @@ BRISKO_API bool IsCodePageAvailable(uint32_t page);
 
 /// A streaming decoder from one code page into UTF-16. Decode consumes whole characters only and
 /// reports how many bytes it used, so a multibyte character split at the end of a block waits for
-/// the next block. Bytes that are not valid in the page become U+FFFD; Flush turns what is left at
-/// the end of the data into U+FFFD too. U+FFFF, which readers use for the end of a file, is never
-/// produced: a real U+FFFF in the data becomes U+FFFD.
+/// the next block; last says that no more data follows. Bytes that are not valid in the page
+/// become U+FFFD, and Invalid() counts them. U+FFFF, which readers use for the end of a file, is
+/// never produced: a real U+FFFF in the data becomes U+FFFD.
+///
+/// Pages of one byte per character decode through a table, built once from whole conversions (a
+/// byte, then the converter flushed), so that pages whose converter waits for a combining mark
+/// after a letter still give every letter. Pages of several bytes per character (the East Asian
+/// pages, EUC-JP, GB18030) and stateful ones are decoded by the system's converter. So is
+/// windows-1258, whose letters and tone marks the converter joins into the letters Vietnamese is
+/// written with; a block of it ends before its last run of letters, which the next block
+/// decodes, so that no letter is parted from its marks. (A stateful page such as ISO-2022-JP
+/// keeps its shift state from block to block; a reader that goes back to a block it decoded
+/// ahead starts it in the state of the block read last.)
 class BRISKO_API CodePageDecoder {
   public:
     virtual ~CodePageDecoder() = default;
     /// Decodes from [in, in+inSize) into out (room for outRoom units; outRoom >= inSize + 1 always
     /// suffices). Returns the number of units written; inUsed receives the bytes consumed.
-    virtual size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom,
-                          size_t& inUsed) = 0;
+    size_t Decode(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom, size_t& inUsed,
+                  bool last = false) {
+        invalid_ = 0;
+        return Convert(in, inSize, out, outRoom, inUsed, last);
+    }
+    /// Bytes of the latest Decode that were not valid in the page, and the index of the first
+    /// of them in its input (meaningful when Invalid() > 0).
+    size_t Invalid() const { return invalid_; }
+    size_t FirstInvalid() const { return firstInvalid_; }
     /// Throws when the page cannot be converted on this system.
     static std::unique_ptr<CodePageDecoder> Create(uint32_t page);
+
+  protected:
+    virtual size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom,
+                           size_t& inUsed, bool last) = 0;
+    void NoteInvalid(size_t at, size_t bytes) {
+        if (invalid_ == 0)
+            firstInvalid_ = at;
+        invalid_ += bytes;
+    }
+
+  private:
+    size_t invalid_ = 0;
+    size_t firstInvalid_ = 0;
 };
 
 /// Whole-text conversions; characters without a form in the page become '?'.

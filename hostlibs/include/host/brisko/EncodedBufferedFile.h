@@ -148,8 +148,8 @@ class BRISKO_API CEncodedBufferedFile {
     }
     void WriteString(const WString& text) { WriteString(text.data(), text.size()); }
     const RString& GetFilePath() const { return path_; }
-    /// The encoding in use after Open (TE_ANSI, TE_UTF8 or TE_UTF16LE).
-    int GetEncoding() const { return encoding_; }
+    /// The encoding in use (TE_ANSI, TE_UTF8 or TE_UTF16LE, or a read-only form).
+    int GetEncoding() const { return decision_.form; }
     /// What Open decided about the encoding, and why (EncodingDetection.h).
     const EncodingDecision& GetDecision() const { return decision_; }
     bool IsUnicode() const { return m_isUnicode != 0; }
@@ -165,8 +165,29 @@ class BRISKO_API CEncodedBufferedFile {
     class ReadAhead;
     class Output;
 
+    /// What decoding a block found beyond its text, for the reader's thread to take over with the
+    /// block: bytes it could not decode, and a decision made at its first byte beyond ASCII.
+    struct BlockNotes {
+        uint64_t undecodable = 0;
+        int64_t firstUndecodable = -1;
+        bool decided = false;
+        EncodingDecision decision;
+        void NoteUndecodable(int64_t offset, uint64_t bytes) {
+            if (undecodable == 0)
+                firstUndecodable = offset;
+            undecodable += bytes;
+        }
+    };
+
     char16_t Refill();
-    size_t DecodeBlock(char16_t* data, size_t room, int64_t& start, int64_t& end);
+    size_t DecodeBlock(char16_t* data, size_t room, int64_t& start, int64_t& end,
+                       BlockNotes& notes);
+    /// On a file that is ASCII so far: decides again at the first byte beyond ASCII in the
+    /// block's bytes, if there is one, and decodes with what is decided.
+    void DecideAtFirstByteBeyondAscii(size_t have, BlockNotes& notes);
+    void TakeNotes(BlockNotes& notes);
+    /// Tells the observer of bytes that could not be decoded, with the line of the first.
+    void ReportUndecodable();
     void StopReadAhead();
     void OpenForReading(int encoding, uint32_t codePage, bool impose, bool keepSignature);
     void OpenForWriting(int encoding, uint32_t codePage);
@@ -187,6 +208,10 @@ class BRISKO_API CEncodedBufferedFile {
     int encoding_ = TE_ANSI;
     EncodingDecision decision_;
     bool detected_ = false;  // the 8-bit page was chosen by the detector
+    // ASCII beyond the sample, nothing imposed: the first other byte decides. decidesLate_ is the
+    // reader's view, provisional_ the decoding side's (another thread while one decodes ahead).
+    bool decidesLate_ = false;
+    bool provisional_ = false;
     uint32_t codePage_ = 0;
     size_t blockSize_;
     int64_t length_ = 0;

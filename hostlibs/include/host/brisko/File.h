@@ -71,12 +71,13 @@ enum ConfidenceLevel : int {
     CONF_TEXT = 3,        ///< text
 };
 
-/// Judges the first sampleSize bytes: a byte-order mark or the look of UTF-16LE text is text;
+/// Judges the first sampleSize bytes: a byte-order mark or the look of UTF-16 or UTF-32 text is
+/// text (UnmarkedUnicodeForm);
 /// a NUL byte elsewhere, or more than one byte in ten being a control character other than
 /// tab, line feed, form feed, carriage return and escape, is binary.
 BRISKO_API ConfidenceLevel IsFileBinary(const RString& path, int sampleSize);
-/// The same judgement on bytes already in memory.
-BRISKO_API ConfidenceLevel JudgeTextSample(const uint8_t* data, size_t size);
+/// The same judgement on bytes already in memory (complete: they are the whole file).
+BRISKO_API ConfidenceLevel JudgeTextSample(const uint8_t* data, size_t size, bool complete = false);
 /// Whether a sample without byte-order mark looks like UTF-16LE (or UTF-16BE) text.
 BRISKO_API bool LooksLikeUtf16Le(const uint8_t* data, size_t size);
 BRISKO_API bool LooksLikeUtf16Be(const uint8_t* data, size_t size);

@@ -230,9 +230,8 @@ void TerminalDialogHost::DrawPreview(CellScreen& screen, size_t i) {
 
 void TerminalDialogHost::DrawNote(CellScreen& screen, int columns, int rows) {
     const std::string lines[] = {
-        "The " + template_.caption + " dialog needs a terminal of at least " +
-            std::to_string(NeededColumns()) + " columns and " + std::to_string(NeededRows()) +
-            " lines;",
+        template_.caption + " needs a terminal of at least " + std::to_string(NeededColumns()) +
+            " columns and " + std::to_string(NeededRows()) + " lines;",
         "this one has " + std::to_string(columns) + " columns and " + std::to_string(rows) +
             " lines. Enlarge it, or press Escape to cancel.",
     };

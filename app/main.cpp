@@ -229,6 +229,8 @@ void AddDataCommands(CLI::App& app, Settings& s, Commands& c) {
     c.convert->add_option("--export-options", s.exportOptions, "host option string of the export")
         ->each([&s](const std::string&) { s.exportOptionsGiven = true; });
     c.convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
+    c.convert->add_flag("--interactive", s.interactive,
+                        "show the import's and the export's options dialogs in turn");
     c.convert->add_flag("--save", s.save, "keep the option strings' values in the option store");
     c.convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
     c.convert->add_option("--cancel-progress", s.cancelProgress,

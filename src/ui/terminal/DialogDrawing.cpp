@@ -147,10 +147,13 @@ void TerminalDialogHost::DrawItem(CellScreen& screen, size_t i) {
                         return false;
                 return true;
             }();
-            const Label label = Fit(s.label, limit - col);
+            // A label set right may run on to the left, into the dialog's margin.
+            const bool right = template_.items[i].style & kStaticRight;
+            const int from = right ? originCol_ : col;
+            const Label label = Fit(s.label, (right ? originCol_ + r.right : limit) - from);
             int start = col;
-            if (template_.items[i].style & kStaticRight)
-                start = std::max(col, originCol_ + r.right - static_cast<int>(label.text.size()));
+            if (right)
+                start = std::max(from, originCol_ + r.right - static_cast<int>(label.text.size()));
             PutLabel(screen, start, row, label, dim | (names ? kAttrBold : kAttrNone), limit);
             break;
         }
@@ -237,11 +240,20 @@ void TerminalDialogHost::DrawNote(CellScreen& screen, int columns, int rows) {
     };
     int row = std::max(0, rows / 2 - 1);
     for (const std::string& line : lines) {
-        const std::u32string text = Utf8ToChars(line);
-        // Wrapped to the width there is.
-        for (size_t at = 0; at < text.size() && columns > 0; at += static_cast<size_t>(columns))
-            screen.PutText(0, row++, std::u32string_view(text).substr(at, columns), kAttrNone,
+        // Wrapped between words to the width there is.
+        std::u32string text = Utf8ToChars(line), part;
+        size_t at = 0;
+        while (at < text.size() && columns > 0) {
+            size_t end = std::min(text.size(), at + static_cast<size_t>(columns));
+            const size_t space = text.rfind(U' ', end);
+            if (end < text.size() && space != std::u32string::npos && space > at)
+                end = space;
+            screen.PutText(0, row++, std::u32string_view(text).substr(at, end - at), kAttrNone,
                            columns);
+            at = end;
+            while (at < text.size() && text[at] == U' ')
+                ++at;
+        }
     }
 }
 

@@ -231,6 +231,21 @@ def export_escape_cancels(dornel, folder):
     expect(not os.path.exists(os.path.join(folder, "out.txt")), "out.txt was written")
 
 
+def a_signal_gives_the_terminal_back(dornel, folder):
+    pane = Pane(folder, IMPORT % dornel + " --interactive; stty -a > stty.txt")
+    try:
+        pane.wait_for("Preview of readings.txt:")
+        shell = pane.tmux("display", "-p", "#{pane_pid}").strip()
+        child = subprocess.run(["pgrep", "-P", shell], capture_output=True, text=True).stdout
+        pid = int(child.split()[0])
+        os.kill(pid, 15)
+        expect(pane.exit_status() == 0, "stty failed")
+    finally:
+        pane.close()
+    modes = read(os.path.join(folder, "stty.txt")).decode().split()
+    expect("echo" in modes and "icanon" in modes, "the terminal was left raw: %s" % modes)
+
+
 def without_a_terminal_it_says_so(dornel, folder):
     # setsid leaves the controlling terminal behind, as cron or a pipeline in CI would.
     r = subprocess.run(["setsid", "-w", dornel, "--store", "store.json", "import",
@@ -245,7 +260,7 @@ CASES = {f.__name__: f for f in [
     import_dialog_shows_the_file, decimal_comma_changes_the_preview,
     enter_imports_as_the_same_options_do, escape_cancels_and_writes_nothing,
     a_resize_keeps_it_usable, export_dialog_writes_what_the_options_write,
-    export_escape_cancels, without_a_terminal_it_says_so]}
+    export_escape_cancels, a_signal_gives_the_terminal_back, without_a_terminal_it_says_so]}
 
 
 def main():

@@ -6,6 +6,7 @@
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+#include <dlfcn.h>
 #include <langinfo.h>
 
 #include <clocale>
@@ -76,12 +77,28 @@ chtype AsciiFor(char32_t ch) {
     }
 }
 
+/// Keeps the curses libraries loaded when the plug-in is unloaded: they keep what they learned
+/// of the terminal for the whole process, and dropping them with the plug-in would orphan it.
+void KeepCursesLoaded() {
+    static const bool kept = [] {
+        for (void* symbol :
+             {reinterpret_cast<void*>(&newterm), reinterpret_cast<void*>(&tigetnum)}) {
+            Dl_info info{};
+            if (dladdr(symbol, &info) && info.dli_fname)
+                dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+        }
+        return true;
+    }();
+    (void)kept;
+}
+
 }  // namespace
 
 bool TerminalSession::Open() {
     FILE* tty = std::fopen("/dev/tty", "r+");
     if (!tty)
         return false;
+    KeepCursesLoaded();
     const char* locale = std::setlocale(LC_CTYPE, nullptr);
     previousLocale = locale ? locale : "C";
     std::setlocale(LC_CTYPE, "");

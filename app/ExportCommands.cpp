@@ -273,7 +273,8 @@ class ConvertImport {
         : input_(input),
           kind_(KindFor(s.importKind, s.file)),
           manager_(MakeManager(s, trace, "import", kind_)),
-          plugin_(s.plugin) {
+          plugin_(s.plugin),
+          interactive_(s.interactive) {
         manager_->SetFormatKey(brisko::RString(kFormatKeys[kind_]));
         manager_->SetSink(&sink);
         filter_.reset(plugin_.Import(kind_)(*manager_));
@@ -289,7 +290,7 @@ class ConvertImport {
     int Run() {
         try {
             return manager_->Call([&] {
-                return filter_->ImportFile(brisko::RString(Utf8ToAcp(input_.Path())), false);
+                return filter_->ImportFile(brisko::RString(Utf8ToAcp(input_.Path())), interactive_);
             });
         } catch (const brisko::Exception& e) {
             throw input_.Renamed(e);
@@ -301,6 +302,7 @@ class ConvertImport {
     int kind_;
     std::unique_ptr<HostManager> manager_;
     PluginLibrary plugin_;
+    bool interactive_;  ///< the import's options dialog shows, as the export's does
     std::unique_ptr<IoImportFilter> filter_;
 };
 

@@ -36,7 +36,7 @@ void AddSessionOptions(CLI::App& cmd, Settings& s) {
         ->each([&s](const std::string&) { s.optionsGiven = true; });
     cmd.add_flag("--save", s.save, "keep the option string's values in the option store");
     cmd.add_flag("--interactive", s.interactive,
-                 "show the dialogs where a window system is present");
+                 "show the options dialogs: in a window on Windows, on the terminal elsewhere");
     cmd.add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
     cmd.add_option("--cancel-progress", s.cancelProgress,
                    "answer false to the N-th progress query");
@@ -74,6 +74,17 @@ void HandleSignals() {
     }
 #endif
 }
+
+#if !defined(_WIN32)
+/// Whether the process has a controlling terminal to show the dialogs on.
+bool HasTerminal() {
+    const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+#endif
 
 /// Standard streams that the caller closed get /dev/null, so that no file this process opens
 /// takes their number and receives what was meant for them. True when standard output was closed.
@@ -218,6 +229,8 @@ void AddDataCommands(CLI::App& app, Settings& s, Commands& c) {
     c.convert->add_option("--export-options", s.exportOptions, "host option string of the export")
         ->each([&s](const std::string&) { s.exportOptionsGiven = true; });
     c.convert->add_flag("--to-memory", s.toMemory, "export through a memory block");
+    c.convert->add_flag("--interactive", s.interactive,
+                        "show the import's and the export's options dialogs in turn");
     c.convert->add_flag("--save", s.save, "keep the option strings' values in the option store");
     c.convert->add_option("--refuse", s.refuse, "refuse the N-th record handed to the host");
     c.convert->add_option("--cancel-progress", s.cancelProgress,
@@ -378,6 +391,14 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "dornel: error: standard output: write error: Bad file descriptor\n");
         return kExitError;
     }
+
+#if !defined(_WIN32)
+    // The dialogs are drawn on the controlling terminal; without one nobody can answer them.
+    if (s.interactive && !HasTerminal()) {
+        std::fprintf(stderr, "dornel: --interactive needs a terminal\n");
+        return kExitUsage;
+    }
+#endif
 
     try {
         return RunCommand(c, s);

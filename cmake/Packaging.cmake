@@ -4,12 +4,14 @@ set(CPACK_PACKAGE_NAME dornel)
 set(CPACK_PACKAGE_VENDOR "the dornel developers")
 set(CPACK_PACKAGE_CONTACT "dornel maintainers <maintainers@users.noreply.c-seed-52dbd640.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "text-table import and export filter with its host program")
+# Debian wants the lines of the long description within 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "dornel reads delimited and fixed-width text (CSV, TXT, DAT and the boundary files BNA and
-BLN) into worksheet cells, telling numbers, texts, empty cells and dates apart field by field,
-and writes cells and point sets back as delimited text. It is a plug-in library with the host
-libraries it needs and the command-line program dornel, which imports, converts, exports and
-probes files and keeps the filters' options.")
+    "dornel reads delimited and fixed-width text (CSV, TXT, DAT and the boundary
+files BNA and BLN) into worksheet cells, telling numbers, texts, empty cells
+and dates apart field by field, and writes cells and point sets back as
+delimited text. The package holds the plug-in library, the host libraries it
+needs and the program dornel, which imports, converts, exports and probes
+files and keeps the filters' options.")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_VERBATIM_VARIABLES ON)

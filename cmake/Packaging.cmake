@@ -27,7 +27,6 @@ else()
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-    set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
     # Depends as dpkg-shlibdeps finds them: the C and C++ runtime and uchardet.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     # The host libraries are the package's own, found through the program's run path.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "host/brisko/File.h"
@@ -116,15 +117,31 @@ std::string PluginLibrary::DefaultPath() {
     DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
     std::string exe(buffer, n);
     const size_t slash = exe.find_last_of("\\/");
-    return (slash == std::string::npos ? std::string() : exe.substr(0, slash + 1)) + "dornel.dll";
+    const std::string folder =
+        slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+    const char* const name = "dornel.dll";
 #else
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     std::string exe = n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
     const size_t slash = exe.find_last_of('/');
-    return (slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1)) +
-           "libdornel.so";
+    const std::string folder =
+        slash == std::string::npos ? std::string("./") : exe.substr(0, slash + 1);
+    const char* const name = "libdornel.so";
 #endif
+    // A built program has the plug-in beside it; an installed one in a folder of its own under
+    // the library directory, as many folders up and down from its own as the prefix puts it.
+    const std::string beside = folder + name;
+    const std::string installed =
+        std::filesystem::path(folder + DORNEL_PLUGIN_DIR_FROM_PROGRAM + "/" + name)
+            .lexically_normal()
+            .string();
+    const auto exists = [](const std::string& path) {
+        return brisko::GetFileSize(brisko::RString(path)) >= 0;
+    };
+    if (!exists(beside) && exists(installed))
+        return installed;
+    return beside;
 }
 
 }  // namespace dornel::app

@@ -12,6 +12,7 @@
 #include "PluginLibrary.h"
 #include "Session.h"
 #include "Trace.h"
+#include "Version.h"
 #include "host/brisko/CodePage.h"
 #include "host/brisko/DateTime.h"
 #include "host/brisko/Exception.h"
@@ -172,7 +173,7 @@ void CheckCommandWords(int argc, char** argv) {
     }
     if (words.empty())
         return;
-    const auto commands = {"import", "probe", "export", "convert", "options"};
+    const auto commands = {"import", "probe", "export", "convert", "options", "version"};
     if (std::find(commands.begin(), commands.end(), words[0]) == commands.end())
         throw UsageError(UnknownCommand(words[0], commands));
     const auto optionCommands = {"list", "get", "set", "unset", "reset", "listing", "help"};
@@ -194,6 +195,8 @@ struct Commands {
     CLI::App* unset;
     CLI::App* reset;
     CLI::App* help;
+    CLI::App* version;
+    bool versionFlag = false;
 };
 
 /// The commands that move data: import, probe, export and convert.
@@ -279,7 +282,8 @@ Commands DescribeCommandLine(CLI::App& app, Settings& s) {
         "  dornel convert f.txt out.csv              write another kind; '-' is standard output\n"
         "  dornel options help                       what every option does\n"
         "An option string lasts one run; --save keeps it. Rules that surprise: see the README.");
-    app.require_subcommand(1);
+    // --version stands without a subcommand; Main asks for one otherwise.
+    app.require_subcommand(0, 1);
     app.fallthrough();
     app.add_option("--plugin", s.plugin, "the plug-in library to load");
     app.add_option("--store", s.store, "the option store file");
@@ -289,11 +293,20 @@ Commands DescribeCommandLine(CLI::App& app, Settings& s) {
     Commands c{};
     AddDataCommands(app, s, c);
     AddOptionCommands(app, s, c);
+    c.version = app.add_subcommand(
+        "version", "print the version, the commit, the plug-in and the libraries it uses");
     return c;
 }
 
 /// Runs the command given, with the defaults that need the environment filled in.
 int RunCommand(const Commands& c, Settings& s) {
+    if (c.versionFlag || c.version->parsed()) {
+        if (s.plugin.empty())
+            s.plugin = PluginLibrary::DefaultPath();
+        const int code = RunVersion(s.plugin);
+        FlushOutput(stdout);
+        return code;
+    }
     if (s.store.empty())
         s.store = DefaultStorePath();
     if (s.plugin.empty())
@@ -369,7 +382,8 @@ int Main(int argc, char** argv) {
     const bool outputClosed = GuardStandardStreams();
     Settings s;
     CLI::App app{"dornel: imports and exports text tables through the dornel plug-in"};
-    const Commands c = DescribeCommandLine(app, s);
+    Commands c = DescribeCommandLine(app, s);
+    app.add_flag("--version", c.versionFlag, "the same as the command version");
     try {
         CheckCommandWords(argc, argv);
     } catch (const UsageError& e) {
@@ -378,6 +392,8 @@ int Main(int argc, char** argv) {
     }
     try {
         app.parse(argc, argv);
+        if (!c.versionFlag && app.get_subcommands().empty())
+            throw CLI::RequiredError("A subcommand");
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? kExitOk : kExitUsage;
@@ -386,7 +402,8 @@ int Main(int argc, char** argv) {
     // A run whose output has nowhere to go fails before it changes anything.
     const bool writesOutput = s.trace || (c.import->parsed() && s.format != "none") ||
                               c.probe->parsed() || c.list->parsed() || c.get->parsed() ||
-                              c.listing->parsed() || c.help->parsed();
+                              c.listing->parsed() || c.help->parsed() || c.version->parsed() ||
+                              c.versionFlag;
     if (outputClosed && writesOutput) {
         std::fprintf(stderr, "dornel: error: standard output: write error: Bad file descriptor\n");
         return kExitError;

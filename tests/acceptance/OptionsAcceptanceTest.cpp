@@ -142,7 +142,7 @@ TEST(OptionsAcceptance, AMistypedCommandSaysWhichWasMeant) {
         {{"--trace", "covnert", "a", "b"}, "did you mean 'convert'?"},
         {{"options", "lst"}, "did you mean 'list'?"},
         {{"options", "unst", "A"}, "did you mean 'unset'?"},
-        {{"frobnicate"}, "the commands are import, probe, export, convert, options"},
+        {{"frobnicate"}, "the commands are import, probe, export, convert, options, version"},
     };
     for (const auto& c : cases) {
         const RunResult r = RunDornel(c.args);

@@ -84,7 +84,9 @@ size_t Utf8Decoder::Convert(const uint8_t* in, size_t inSize, char16_t* out, siz
 
 namespace {
 
-/// Pages of one byte per character decode through a table made once.
+/// Pages of one byte per character decode through a table made once. The few bytes such a page
+/// leaves undefined become U+FFFD uncounted: a test of every byte would cost the common case
+/// more than the count is worth, where a broken UTF-8 file is what needs counting.
 class TableDecoder final : public CodePageDecoder {
   public:
     explicit TableDecoder(const std::array<char16_t, 256>& table) : table_(table) {
@@ -99,10 +101,7 @@ class TableDecoder final : public CodePageDecoder {
             if (asciiKept_)
                 i += WidenAscii(in + i, inSize - i, out + i);
             if (i < inSize) {
-                const char16_t c = table_[in[i]];
-                if (c == kReplacement) [[unlikely]]
-                    NoteInvalid(i, 1);
-                out[i] = c;
+                out[i] = table_[in[i]];
                 ++i;
             }
         }

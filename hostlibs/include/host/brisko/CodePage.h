@@ -24,7 +24,8 @@ BRISKO_API bool IsCodePageAvailable(uint32_t page);
 /// A streaming decoder from one code page into UTF-16. Decode consumes whole characters only and
 /// reports how many bytes it used, so a multibyte character split at the end of a block waits for
 /// the next block; last says that no more data follows. Bytes that are not valid in the page
-/// become U+FFFD, and Invalid() counts them. U+FFFF, which readers use for the end of a file, is
+/// become U+FFFD, and Invalid() counts them (but for the few bytes a page of one byte per
+/// character leaves undefined). U+FFFF, which readers use for the end of a file, is
 /// never produced: a real U+FFFF in the data becomes U+FFFD.
 ///
 /// Pages of one byte per character decode through a table, built once from whole conversions (a

@@ -37,10 +37,19 @@ inline size_t WidenAscii(const uint8_t* in, size_t size, char16_t* out) {
     return i;
 }
 
-/// The index of the first byte above 0x7F in data, or size when there is none; eight bytes at
+/// The index of the first byte above 0x7F in data, or size when there is none; many bytes at
 /// a time, since it runs over every block of a file that is ASCII so far.
 inline size_t FirstBeyondAscii(const uint8_t* data, size_t size) {
     size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 32 <= size; i += 32) {
+        __m128i a, b;
+        std::memcpy(&a, data + i, 16);
+        std::memcpy(&b, data + i + 16, 16);
+        if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0)
+            break;
+    }
+#endif
     for (; i + 8 <= size; i += 8) {
         uint64_t word;
         std::memcpy(&word, data + i, 8);

@@ -177,7 +177,7 @@ Utf8Census CountUtf8(const uint8_t* p, size_t size, bool complete) {
     while (i < size) {
         const uint8_t b = p[i];
         if (b < 0x80) {
-            ++i;
+            i += FirstBeyondAscii(p + i, size - i);
             continue;
         }
         size_t n;

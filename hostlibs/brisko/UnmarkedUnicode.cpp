@@ -2,6 +2,8 @@
 #include "host/brisko/EncodingDetection.h"
 #include "host/brisko/File.h"
 
+#include <cstring>
+
 namespace brisko {
 
 namespace {
@@ -73,6 +75,9 @@ bool LooksLikeUtf32(const uint8_t* data, size_t size, bool bigEndian, bool compl
 }  // namespace
 
 int UnmarkedUnicodeForm(const uint8_t* data, size_t size, bool complete) {
+    // Both forms have zero bytes, which the common case, 8-bit or UTF-8 text, lacks.
+    if (std::memchr(data, 0, size) == nullptr)
+        return FORM_8BIT;
     // UTF-32 first: its text read in pairs gives U+0000, which no UTF-16 text has.
     if (LooksLikeUtf32(data, size, false, complete))
         return FORM_UTF32LE;

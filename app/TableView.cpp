@@ -2,7 +2,9 @@
 #include "TableView.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -15,12 +17,46 @@ namespace dornel::app {
 
 namespace {
 
-/// Display width in characters of UTF-8 text (one per code point).
+constexpr uint64_t kHighBits = 0x8080'8080'8080'8080;
+constexpr uint64_t kOnes = 0x0101'0101'0101'0101;
+
+/// Display width in characters of UTF-8 text (one per code point): its bytes less those that
+/// continue a character, counted eight at a time.
 size_t Width(std::string_view s) {
-    size_t n = 0;
-    for (const char c : s)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
+    size_t continuing = 0, i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, sizeof w);
+        // The high bit set and the next clear: 10xxxxxx.
+        continuing += static_cast<size_t>(std::popcount(w & ~(w << 1) & kHighBits));
+    }
+    for (; i < s.size(); ++i)
+        continuing += (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
+    return s.size() - continuing;
+}
+
+/// Copies a cell's text to out with its line ends and tabs as blanks, which would break the
+/// table's lines and columns, and returns its end. Eight bytes are looked at together: most
+/// have none.
+char* CopyShown(char* out, std::string_view s) {
+    if (!s.empty())
+        std::memcpy(out, s.data(), s.size());
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, sizeof w);
+        // Any byte below 14 (\t is 9, \n 10, \r 13) leaves a high bit set here, and no word
+        // without one does.
+        if (((w - 14 * kOnes) & ~w & kHighBits) == 0)
+            continue;
+        for (size_t k = i; k < i + 8; ++k)
+            if (s[k] == '\n' || s[k] == '\r' || s[k] == '\t')
+                out[k] = ' ';
+    }
+    for (; i < s.size(); ++i)
+        if (s[i] == '\n' || s[i] == '\r' || s[i] == '\t')
+            out[i] = ' ';
+    return out + s.size();
 }
 
 std::string ColumnName(size_t index) {
@@ -84,8 +120,12 @@ void WriteTable(const Worksheet& sheet, std::FILE* out) {
         widths[c] = ColumnName(c).size();
     for (size_t r = 0; r < sheet.RowCount(); ++r) {
         const std::span<const Cell> cells = sheet.Row(r, row);
-        for (size_t c = 0; c < cells.size(); ++c)
-            widths[c] = std::max(widths[c], Width(CellShown(cells[c], sheet.Text(cells[c]), room)));
+        for (size_t c = 0; c < cells.size(); ++c) {
+            // No wider than its bytes: most cells need not be measured.
+            const std::string_view t = CellShown(cells[c], sheet.Text(cells[c]), room);
+            if (t.size() > widths[c])
+                widths[c] = std::max(widths[c], Width(t));
+        }
     }
     char number[24];
     const size_t numberWidth = static_cast<size_t>(
@@ -123,9 +163,7 @@ void WriteTable(const Worksheet& sheet, std::FILE* out) {
                 std::memset(p, ' ', pad);
                 p += pad;
             }
-            // Line ends and tabs would break the table's lines and columns.
-            for (const char ch : t)
-                *p++ = ch == '\n' || ch == '\r' || ch == '\t' ? ' ' : ch;
+            p = CopyShown(p, t);
             if (!right) {
                 std::memset(p, ' ', pad);
                 p += pad;

@@ -43,7 +43,10 @@ TEST(TableView, ColumnsAreAsWideAsTheirWidestCell) {
          "2 | a    | 11\n"},
         // A width counts characters, not bytes; line ends and tabs show as blanks.
         {"Utf8AndLineEnds",
-         {{0, 0, "\xC3\xA9t\xC3\xA9"}, {0, 1, "x"}, {1, 0, "a\tb\nc"}, {1, 1, "y"},
+         {{0, 0, "\xC3\xA9t\xC3\xA9"},
+          {0, 1, "x"},
+          {1, 0, "a\tb\nc"},
+          {1, 1, "y"},
           {2, 0, "line one\r\nline\ttwo \xE2\x82\xAC"}},
          "  | A                    | B\n"
          "1 | \xC3\xA9t\xC3\xA9                  | x\n"

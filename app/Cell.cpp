@@ -13,22 +13,27 @@ namespace dornel::app {
 
 using namespace qorvix;
 
-std::string CellDisplay(const Cell& cell, std::string_view text) {
+std::string_view CellShown(const Cell& cell, std::string_view text, char* room) {
+    static_assert(kShownRoom >= kNumberRoom);
     switch (cell.kind) {
         case Cell::Empty:
-            return std::string();
+            return std::string_view();
         case Cell::Text:
-            return std::string(text);
+            return text;
         case Cell::Number:
             if (cell.dateFormat != 0 || cell.timeFormat != 0) {
-                char buf[40];
                 brisko::WQDateTime(cell.number)
-                    .GetDateTimeStr(cell.dateFormat, cell.timeFormat, buf);
-                return buf;
+                    .GetDateTimeStr(cell.dateFormat, cell.timeFormat, room);
+                return std::string_view(room);
             }
-            return ShortestNumber(cell.number);
+            return std::string_view(room, WriteShortestNumber(room, cell.number));
     }
-    return std::string();
+    return std::string_view();
+}
+
+std::string CellDisplay(const Cell& cell, std::string_view text) {
+    char room[kShownRoom];
+    return std::string(CellShown(cell, text, room));
 }
 
 CellReader::CellReader()

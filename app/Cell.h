@@ -42,6 +42,11 @@ inline uint64_t CellBody(const Cell& cell) {
 /// How a cell reads in the table and CSV views: numbers in their shortest exact form, dates and
 /// times in their format, texts as they are.
 std::string CellDisplay(const Cell& cell, std::string_view text);
+/// Room for what CellShown writes.
+constexpr size_t kShownRoom = 64;
+/// CellDisplay without an allocation: a text cell's own text, else what is written at room
+/// (kShownRoom bytes).
+std::string_view CellShown(const Cell& cell, std::string_view text, char* room);
 
 /// Turns cell records into cells: a TrCellFmt's date format goes to the numeric cell that
 /// follows it at the same place.

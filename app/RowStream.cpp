@@ -2,12 +2,12 @@
 #include "RowStream.h"
 
 #include <algorithm>
+#include <array>
 #include <system_error>
 #include <utility>
 
 #include "Output.h"
 #include "ShortestNumber.h"
-#include "Trace.h"
 #include "host/qorvix/Records.h"
 
 namespace dornel::app {
@@ -55,14 +55,133 @@ char* WriteCsvField(char* out, const Cell& cell, std::string_view text) {
     }
     if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0)
         return WriteShortestNumber(out, cell.number);
-    const std::string display = CellDisplay(cell, text);
-    return std::copy(display.begin(), display.end(), out);
+    // A date or a time, written in place; an empty cell is nothing.
+    static_assert(kNumberRoom >= kShownRoom);
+    return out + CellShown(cell, text, out).size();
 }
 
 void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) {
     const size_t at = line.size();
     line.resize(at + CsvFieldRoom(cell, text));
     line.resize(static_cast<size_t>(WriteCsvField(line.data() + at, cell, text) - line.data()));
+}
+
+namespace {
+
+/// The bytes a JSON string takes as they are: not the quote, the backslash, a control character,
+/// nor a byte of a character beyond ASCII, which must be checked to be UTF-8.
+constexpr auto kJsonPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x80; ++c)
+        plain[c] = c != '"' && c != '\\';
+    return plain;
+}();
+
+char* WriteReplacement(char* out) {
+    return std::copy_n("\xEF\xBF\xBD", 3, out);
+}
+
+/// Copies the UTF-8 character that begins at p, or writes U+FFFD for a byte that begins none or
+/// for the longest beginning of one that is cut short, and returns where reading goes on: the
+/// byte that cut it short may begin the next.
+const unsigned char* CopyCharacter(const unsigned char* p, const unsigned char* end, char*& out) {
+    const unsigned char lead = *p;
+    // The length, and the range of the second byte, which rules out overlong forms, surrogates
+    // and code points past U+10FFFF.
+    int length;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        out = WriteReplacement(out);
+        return p + 1;
+    }
+    int n = 1;
+    while (n < length && p + n != end && p[n] >= low && p[n] <= high) {
+        low = 0x80;
+        high = 0xBF;
+        ++n;
+    }
+    if (n < length) {
+        out = WriteReplacement(out);
+        return p + n;
+    }
+    out = std::copy_n(reinterpret_cast<const char*>(p), length, out);
+    return p + length;
+}
+
+char* WriteJsonString(char* out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    *out++ = '"';
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    while (p != end) {
+        const auto* const run = p;
+        while (p != end && kJsonPlain[*p])
+            ++p;
+        // An empty text may come without a buffer at all.
+        if (p != run)
+            out = std::copy(run, p, out);
+        if (p == end)
+            break;
+        const unsigned char c = *p;
+        if (c >= 0x80) {
+            p = CopyCharacter(p, end, out);
+            continue;
+        }
+        *out++ = '\\';
+        switch (c) {
+            case '"':
+            case '\\':
+                *out++ = static_cast<char>(c);
+                break;
+            case '\b':
+                *out++ = 'b';
+                break;
+            case '\t':
+                *out++ = 't';
+                break;
+            case '\n':
+                *out++ = 'n';
+                break;
+            case '\f':
+                *out++ = 'f';
+                break;
+            case '\r':
+                *out++ = 'r';
+                break;
+            default:
+                out = std::copy_n("u00", 3, out);
+                *out++ = kHex[c >> 4];
+                *out++ = kHex[c & 15];
+                break;
+        }
+        ++p;
+    }
+    *out++ = '"';
+    return out;
+}
+
+}  // namespace
+
+size_t JsonValueRoom(const Cell& cell, std::string_view text) {
+    return cell.kind == Cell::Text ? 6 * text.size() + 2 : kNumberRoom;
+}
+
+char* WriteJsonValue(char* out, const Cell& cell, std::string_view text) {
+    if (cell.kind == Cell::Number)
+        return WriteJsonNumber(out, cell.number);
+    if (cell.kind == Cell::Text)
+        return WriteJsonString(out, text);
+    return std::copy_n("null", 4, out);
 }
 
 RowStream::RowStream(std::FILE* out, Format format, RowChannel::PieceBound pieces)
@@ -127,29 +246,17 @@ namespace {
 }
 
 /// Where a slice of cells that begins at begin ends, taking at least one cell and adding its
-/// CSV's room to room until that reaches limit.
+/// room in the view (and a separator's) to room until that reaches limit.
+template <class Room>
 [[gnu::always_inline]] inline size_t SliceEnd(std::span<const Cell> cells, std::string_view texts,
-                                              size_t begin, size_t& room, size_t limit) {
+                                              size_t begin, size_t& room, size_t limit,
+                                              Room fieldRoom) {
     size_t end = begin;
     while (end < cells.size() && room < limit) {
-        room += CsvFieldRoom(cells[end], CellText(cells[end], texts)) + 1;  // and a separator
+        room += fieldRoom(cells[end], CellText(cells[end], texts)) + 1;
         ++end;
     }
     return end;
-}
-
-/// The cells as a JSON array.
-void DumpJsonArray(std::string& out, std::span<const Cell> cells, std::string_view texts) {
-    Json array = Json::array();
-    for (const Cell& cell : cells) {
-        if (cell.kind == Cell::Number)
-            array.push_back(NumberJson(cell.number));
-        else if (cell.kind == Cell::Text)
-            array.push_back(std::string(CellText(cell, texts)));
-        else
-            array.push_back(nullptr);
-    }
-    out = array.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace
@@ -181,7 +288,7 @@ void RowStream::WriteCsv(std::span<const Cell> cells, std::string_view texts, bo
         // Room for a slice of the row first, then written with no check per field; a row of
         // usual length is one slice.
         size_t room = 1;  // the line's end
-        const size_t end = SliceEnd(cells, texts, c, room, kSliceRoom);
+        const size_t end = SliceEnd(cells, texts, c, room, kSliceRoom, CsvFieldRoom);
         char* const line = pending_.Spare(room);
         char* p = line;
         if (c == 0 && continues && end > 0)
@@ -204,15 +311,19 @@ void RowStream::WriteCsv(std::span<const Cell> cells, std::string_view texts, bo
 }
 
 void RowStream::WriteJson(std::span<const Cell> cells, std::string_view texts) {
+    // A piece that goes on a row begins with the separator after the row's cells so far.
+    const bool continues = inRow_;
     for (size_t c = 0; c < cells.size();) {
         size_t room = 0;
-        const size_t end = SliceEnd(cells, texts, c, room, kSliceRoom);
-        DumpJsonArray(json_, cells.subspan(c, end - c), texts);
-        // The slice's cells, without the brackets of the array they were dumped as.
-        if (c > 0 || inRow_)
-            pending_.push_back(',');
-        pending_.append(json_.data() + 1, json_.size() - 2);
-        c = end;
+        const size_t end = SliceEnd(cells, texts, c, room, kSliceRoom, JsonValueRoom);
+        char* const line = pending_.Spare(room);
+        char* p = line;
+        for (; c < end; ++c) {
+            *p = ',';
+            p += c > 0 || continues ? 1 : 0;
+            p = WriteJsonValue(p, cells[c], CellText(cells[c], texts));
+        }
+        pending_.Commit(static_cast<size_t>(p - line));
         if (pending_.size() >= kWriteAt)
             WritePending();
     }

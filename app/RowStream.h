@@ -56,7 +56,6 @@ class RowStream : public RecordSink {
     alignas(64) std::FILE* out_;
     Format format_;
     GrowingArray<char> pending_;  // rows made and not written yet
-    std::string json_;            // JSON cells being made
     int64_t writtenRows_ = 0;
     bool inRow_ = false;  // a piece of the row went out, and the row goes on
 };
@@ -67,5 +66,15 @@ size_t CsvFieldRoom(const Cell& cell, std::string_view text);
 char* WriteCsvField(char* out, const Cell& cell, std::string_view text);
 /// Appends the CSV field of a cell.
 void AppendCsvField(std::string& line, const Cell& cell, std::string_view text);
+
+/// The most bytes the JSON value of a cell takes: a text's bytes may each become an escape of six.
+size_t JsonValueRoom(const Cell& cell, std::string_view text);
+/// Writes the JSON value of a cell at out, which has JsonValueRoom bytes, and returns its end: a
+/// number as WriteJsonNumber writes it (a date's or time's too), a text as a string, an empty
+/// cell as null. In a string, the quote, the backslash and the control characters are escaped
+/// (\b \t \n \f \r by their letters, the others as \u00xx), other characters are UTF-8 as
+/// they are, and a byte that does not belong to a whole UTF-8 character becomes U+FFFD: each
+/// byte that cannot begin one, and the longest beginning of a character cut short.
+char* WriteJsonValue(char* out, const Cell& cell, std::string_view text);
 
 }  // namespace dornel::app

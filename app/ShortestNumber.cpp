@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <system_error>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -53,53 +54,57 @@ inline int FifteenDigits(uint64_t n, char* out) {
 #endif
 }
 
-/// Writes at out (room for kNumberRoom bytes) the shortest text of a number with a fraction and at
-/// most 15 digits, in the form the general writer gives it, and returns its end; null where that
-/// writer must decide. With e the value's decimal exponent, the value times 10^(14-e), rounded, is
-/// a whole number t of 15 digits, and both operands of t / 10^(14-e) are exact, so the quotient is
-/// the double that decimal reads as. Decimals of 15 digits lie at least 1E-15 of the value apart,
-/// more than a double's step, so at most one of them reads back: if t does, it is the value rounded
-/// to 15 digits, and that with its trailing zeros dropped is the shortest text, since any shorter
-/// decimal that reads back would be that rounding too. An exponent found one too high puts the
-/// product below 1E+14, and the general writer decides. The general writer takes the exponent form
-/// where it is shorter.
-char* WriteShortDecimal(char* out, double value) {
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
-                                         1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
-                                         1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                              1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+
+/// A number with a fraction, of at least 1e-5 and below 1e15, rounded to 15 digits: the value
+/// times 10^scale, rounded, is the whole number digits of 15 digits, with e the value's decimal
+/// exponent and scale 14 - e. False where that fails (an exponent found one too high puts the
+/// product below 1E+14, the rounding may carry to 16 digits) and a general writer must decide.
+struct Decimal15 {
+    int64_t digits;
+    int scale;
+};
+
+inline bool RoundToFifteenDigits(double a, Decimal15& d) {
     static constexpr double kDecades[] = {1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,
                                           1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
                                           1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr int kFirstDecade = -6;
-    const double a = std::fabs(value);
-    // Whole numbers have no fraction to shorten.
     if (!(a >= 1e-5 && a < 1e15) || a == std::floor(a))
-        return nullptr;
+        return false;
     // log10(2) is about 78913/2^18; the estimate is the exponent or one below it.
     const int binary = static_cast<int>(std::bit_cast<uint64_t>(a) >> 52) - 1023;
     const int guess = (binary * 78913) >> 18;
     const int e = guess + (a >= kDecades[guess + 1 - kFirstDecade] ? 1 : 0);
-    const int scale = 14 - e;
-    const double y = a * kPowers[scale];
-    const auto t = static_cast<int64_t>(y + 0.5);
-    if (!(y >= 1e14 && t < 1000000000000000) || static_cast<double>(t) / kPowers[scale] != a)
-        return nullptr;
+    d.scale = 14 - e;
+    const double y = a * kPowers[d.scale];
+    d.digits = static_cast<int64_t>(y + 0.5);
+    return y >= 1e14 && d.digits < 1000000000000000;
+}
+
+/// Writes at out (room for kNumberRoom bytes) the decimal d, negative or not, without its
+/// trailing zeros and without an exponent, and returns its end; null where the exponent form
+/// is shorter and that is wanted. At least one digit after the point, as the value is not whole.
+char* WriteFixed(char* out, bool negative, Decimal15 d, bool unlessExponentShorter) {
     // Room after the digits: pieces are copied sixteen bytes at a time, whatever their length.
     char buffer[40] = {};
-    const int zeros = FifteenDigits(static_cast<uint64_t>(t), buffer);
+    const int zeros = FifteenDigits(static_cast<uint64_t>(d.digits), buffer);
     const char* const digits = buffer + 1;
     const int total = 15 - zeros;
-    // Digits after the point: at least one, as the value is not whole.
-    const int k = scale - zeros;
+    // Digits after the point.
+    const int k = d.scale - zeros;
     const int whole = total > k ? total - k : 0;
-    const int exponent = total - k - 1;
-    const int fixedLength = (whole > 0 ? whole : 1) + 1 + k;
-    const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
-    if (fixedLength > exponentLength)
-        return nullptr;
+    if (unlessExponentShorter) {
+        const int exponent = total - k - 1;
+        const int fixedLength = (whole > 0 ? whole : 1) + 1 + k;
+        const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
+        if (fixedLength > exponentLength)
+            return nullptr;
+    }
     char* p = out;
     *p = '-';
-    p += value < 0 ? 1 : 0;
+    p += negative ? 1 : 0;
     constexpr size_t kPiece = 16;
     if (whole > 0) {
         std::memcpy(p, digits, kPiece);
@@ -116,6 +121,71 @@ char* WriteShortDecimal(char* out, double value) {
         p += total;
     }
     return p;
+}
+
+/// Writes at out (room for kNumberRoom bytes) the shortest text of a number with a fraction and at
+/// most 15 digits, in the form the general writer gives it, and returns its end; null where that
+/// writer must decide. The value rounded to 15 digits, t / 10^scale, has both operands exact, so
+/// the quotient is the double that decimal reads as. Decimals of 15 digits lie at least 1E-15 of
+/// the value apart, more than a double's step, so at most one of them reads back: if t does, it is
+/// the value rounded to 15 digits, and that with its trailing zeros dropped is the shortest text,
+/// since any shorter decimal that reads back would be that rounding too. The general writer takes
+/// the exponent form where it is shorter.
+char* WriteShortDecimal(char* out, double value) {
+    const double a = std::fabs(value);
+    Decimal15 d;
+    if (!RoundToFifteenDigits(a, d) || static_cast<double>(d.digits) / kPowers[d.scale] != a)
+        return nullptr;
+    return WriteFixed(out, value < 0, d, true);
+}
+
+/// True when the decimal d lies well inside the interval of the doubles that read back as a
+/// (not whole, from 1e-4 on). The JSON writer's digit generation narrows that interval by a few
+/// parts in 2^62 for its own rounding, and the half gaps to a's neighbours are at least 2^8 such
+/// parts: a decimal within 15/16 of the half gap is inside the narrowed interval too, where that
+/// writer finds the shortest decimal there is, which is this one. Reckoned exactly: with
+/// a = m * 2^-shift and P = 10^scale, d - a is (digits * 2^shift - m * P) / (P * 2^shift), and
+/// the half gaps are P / 2 above and below, P / 4 below a power of two, in the same units.
+bool WellInside(double a, Decimal15 d) {
+#if defined(__SIZEOF_INT128__)
+    using Wide = unsigned __int128;
+    static constexpr uint64_t kWholePowers[] = {1,
+                                                10,
+                                                100,
+                                                1000,
+                                                10000,
+                                                100000,
+                                                1000000,
+                                                10000000,
+                                                100000000,
+                                                1000000000,
+                                                10000000000,
+                                                100000000000,
+                                                1000000000000,
+                                                10000000000000,
+                                                100000000000000,
+                                                1000000000000000,
+                                                10000000000000000,
+                                                100000000000000000,
+                                                1000000000000000000};
+    constexpr uint64_t kFraction = (uint64_t{1} << 52) - 1;
+    const auto bits = std::bit_cast<uint64_t>(a);
+    // From 1e-4 to 1e15 and not whole: a shift of 3 to 66, a scale of 0 to 18; no product
+    // passes 2^124.
+    const int shift = 1075 - static_cast<int>(bits >> 52);
+    const uint64_t m = (bits & kFraction) | (kFraction + 1);
+    const uint64_t power = kWholePowers[d.scale];
+    const Wide decimal = static_cast<Wide>(d.digits) << shift;
+    const Wide value = static_cast<Wide>(m) * power;
+    const bool below = decimal < value;
+    const Wide distance = below ? value - decimal : decimal - value;
+    const unsigned gapShare = below && (bits & kFraction) == 0 ? 64 : 32;
+    return distance * gapShare <= static_cast<Wide>(power) * 15;
+#else
+    static_cast<void>(a);
+    static_cast<void>(d);
+    return false;
+#endif
 }
 
 }  // namespace
@@ -141,6 +211,29 @@ char* WriteShortestNumber(char* out, double value) {
     if (std::fabs(value) > 9007199254740992.0)
         return std::to_chars(out, out + kNumberRoom, value, std::chars_format::scientific).ptr;
     return std::to_chars(out, out + kNumberRoom, value).ptr;
+}
+
+char* WriteJsonNumber(char* out, double value) {
+    const double a = std::fabs(value);
+    if (a < 1e15) {
+        // A whole number: its digits, and a fraction of zero to show it is not an integer.
+        const auto whole = static_cast<int64_t>(value);
+        if (static_cast<double>(whole) == value) {
+            *out = '-';
+            out += whole == 0 && std::signbit(value) ? 1 : 0;
+            out = std::to_chars(out, out + kNumberRoom, whole).ptr;
+            return std::copy_n(".0", 2, out);
+        }
+        Decimal15 d;
+        if (a >= 1e-4 && RoundToFifteenDigits(a, d) && WellInside(a, d))
+            return WriteFixed(out, value < 0, d, false);
+    }
+    if (std::isnan(value))
+        return std::copy_n("\"NaN\"", 5, out);
+    if (std::isinf(value))
+        return value > 0 ? std::copy_n("\"Infinity\"", 10, out)
+                         : std::copy_n("\"-Infinity\"", 11, out);
+    return nlohmann::detail::to_chars(out, out + kNumberRoom, value);
 }
 
 std::string ShortestNumber(double value) {

@@ -14,5 +14,11 @@ constexpr size_t kNumberRoom = 64;
 /// end.
 char* WriteShortestNumber(char* out, double value);
 std::string ShortestNumber(double value);
+/// Writes value as the JSON view shows it at out (kNumberRoom bytes) and returns its end: the
+/// digits the JSON library of the trace gives, always with a point or an exponent (so 3 is
+/// "3.0"), the exponent form below 1e-4 and from 1e15 on; NaN and the infinities, which JSON
+/// cannot hold, as the strings "NaN", "Infinity" and "-Infinity". The usual numbers are written
+/// here directly, the rest by that library.
+char* WriteJsonNumber(char* out, double value);
 
 }  // namespace dornel::app

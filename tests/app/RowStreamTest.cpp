@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "Output.h"
+#include "Trace.h"
 #include "app/PlacedCells.h"
 #include "host/qorvix/Records.h"
 
@@ -332,6 +333,110 @@ TEST(CsvView, ANumberReadsAsTheShortestTextThatGivesItBack) {
                 ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific).ptr
                 : std::to_chars(buf, buf + sizeof buf, v).ptr;
         ASSERT_EQ(line, std::string(buf, static_cast<size_t>(end - buf))) << v;
+    }
+}
+
+/// The JSON value a cell is written as.
+std::string JsonValue(const Cell& cell, std::string_view text = {}) {
+    std::string out(JsonValueRoom(cell, text), '\0');
+    out.resize(static_cast<size_t>(WriteJsonValue(out.data(), cell, text) - out.data()));
+    return out;
+}
+
+Cell NumberCell(double value) {
+    Cell cell;
+    cell.kind = Cell::Number;
+    cell.number = value;
+    return cell;
+}
+
+TEST(JsonView, ATextIsAStringWithItsEscapesAndBrokenUtf8Replaced) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Case {
+        std::string text;
+        std::string json;
+    } cases[] = {
+        {"", "\"\""},
+        {"plain, text; with = marks", "\"plain, text; with = marks\""},
+        {"say \"hi\" \\ bye", "\"say \\\"hi\\\" \\\\ bye\""},
+        {"\b\t\n\f\r", "\"\\b\\t\\n\\f\\r\""},
+        {std::string("\x00\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001f\x7f\""},
+        // Characters of two, three and four bytes, and the last code point there is.
+        {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF",
+         "\"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF\""},
+        // A byte that begins no character: one replacement each.
+        {"a\x80z", "\"a" + fffd + "z\""},
+        {"\xFF\xFE", "\"" + fffd + fffd + "\""},
+        {"\xC0\xAF", "\"" + fffd + fffd + "\""},
+        // A character cut short: one replacement for what was there, and the byte that cut it
+        // short read on its own.
+        {"\xE2\x82z", "\"" + fffd + "z\""},
+        {"\xF0\x9F\x98\"", "\"" + fffd + "\\\"\""},
+        {"\xE2\x82", "\"" + fffd + "\""},
+        {"\xC3\xC3\xA9", "\"" + fffd + "\xC3\xA9\""},
+        // Overlong forms, surrogates and code points past U+10FFFF fail at their second byte.
+        {"\xE0\x80\x80", "\"" + fffd + fffd + fffd + "\""},
+        {"\xED\xA0\x80", "\"" + fffd + fffd + fffd + "\""},
+        {"\xF4\x90\x80\x80", "\"" + fffd + fffd + fffd + fffd + "\""},
+        {"\xF5\x80", "\"" + fffd + fffd + "\""},
+    };
+    Cell cell;
+    cell.kind = Cell::Text;
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonValue(cell, c.text), c.json) << c.text;
+    EXPECT_EQ(JsonValue(Cell()), "null");
+}
+
+TEST(JsonView, ANumberAlwaysShowsItIsNotAnInteger) {
+    struct Case {
+        double value;
+        const char* json;
+    } cases[] = {
+        {3, "3.0"},
+        {-4629, "-4629.0"},
+        {0.0, "0.0"},
+        {-0.0, "-0.0"},
+        {1200, "1200.0"},
+        {999999999999999, "999999999999999.0"},
+        {1e15, "1e+15"},
+        {1234567890123456789.0, "1.2345678901234568e+18"},
+        {14.4614, "14.4614"},
+        {-0.8205103, "-0.8205103"},
+        {0.1, "0.1"},
+        {0.0001, "0.0001"},
+        {0.00012, "0.00012"},
+        {1.5e-5, "1.5e-05"},
+        {1e-300, "1e-300"},
+        {99999999999999.9, "99999999999999.9"},
+        {0.30000000000000004, "0.30000000000000004"},
+        {std::numeric_limits<double>::quiet_NaN(), "\"NaN\""},
+        {std::numeric_limits<double>::infinity(), "\"Infinity\""},
+        {-std::numeric_limits<double>::infinity(), "\"-Infinity\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonValue(NumberCell(c.value)), c.json) << c.value;
+}
+
+TEST(JsonView, NumbersAreTheDigitsOfTheTraceAndReadBack) {
+    // The view writes the usual numbers itself; they must come out as the JSON library of the
+    // trace writes them, which the view's bytes always were. Short decimals as data files hold
+    // them (some lie near the edge of the doubles that read back as theirs, where the library
+    // may give more digits), and any bits at all.
+    std::mt19937_64 rng(5);
+    for (int i = 0; i < 200000; ++i) {
+        double value = static_cast<double>(static_cast<int64_t>(rng() % 2000000000) - 1000000000) /
+                       std::pow(10.0, static_cast<int>(rng() % 20));
+        if (i % 4 == 0) {
+            const uint64_t bits = rng();
+            std::memcpy(&value, &bits, sizeof value);
+            if (!std::isfinite(value))
+                continue;
+        }
+        const std::string json = JsonValue(NumberCell(value));
+        ASSERT_EQ(json, NumberJson(value).dump()) << value;
+        double back = 0;
+        std::from_chars(json.data(), json.data() + json.size(), back);
+        ASSERT_EQ(back, value) << json;
     }
 }
 

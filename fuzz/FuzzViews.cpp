@@ -1,0 +1,188 @@
+// Fuzz target: the views' writers against the ways they were first written. The JSON view's
+// numbers and strings against the JSON library's own dump of them (the view's bytes were that
+// dump's), and the table view against a plain writer that makes each line of strings.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "FuzzInput.h"
+#include "RowStream.h"
+#include "ShortestNumber.h"
+#include "TableView.h"
+#include "Trace.h"
+#include "Worksheet.h"
+#include "host/qorvix/Records.h"
+
+using namespace dornel;
+
+namespace {
+
+std::string Dumped(const app::Json& value) {
+    return value.dump(-1, ' ', false, app::Json::error_handler_t::replace);
+}
+
+void CheckNumber(double value) {
+    char out[app::kNumberRoom];
+    const std::string written(out, app::WriteJsonNumber(out, value));
+    if (written != Dumped(app::NumberJson(value))) {
+        std::fprintf(stderr, "%.17g: %s\n", value, written.c_str());
+        std::abort();
+    }
+}
+
+void CheckText(const std::string& text) {
+    app::Cell cell;
+    cell.kind = app::Cell::Text;
+    std::vector<char> out(app::JsonValueRoom(cell, text));
+    const std::string written(out.data(), app::WriteJsonValue(out.data(), cell, text));
+    if (written != Dumped(app::Json(text)))
+        std::abort();
+}
+
+/// Numbers as data files hold them: a few digits with a point somewhere, so that most take the
+/// writer's own ways rather than the library's.
+double ShortDecimal(fuzz::FuzzInput& in) {
+    std::string text = in.Bool() ? "-" : "";
+    const int digits = 1 + static_cast<int>(in.Below(17));
+    for (int i = 0; i < digits; ++i)
+        text += static_cast<char>('0' + in.Below(10));
+    const int point = static_cast<int>(in.Below(40)) - 20;
+    text += "e" + std::to_string(point);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+std::string ReferenceTable(const app::Worksheet& sheet) {
+    // The table as a line of strings at a time, each cell's text made and measured on its own.
+    auto width = [](const std::string& s) {
+        size_t n = 0;
+        for (unsigned char c : s)
+            n += (c & 0xC0) != 0x80;
+        return n;
+    };
+    auto columnName = [](size_t index) {
+        std::string name;
+        for (++index; index > 0; index = (index - 1) / 26)
+            name.insert(name.begin(), static_cast<char>('A' + (index - 1) % 26));
+        return name;
+    };
+    auto display = [&sheet](const app::Cell& cell) {
+        std::string t = app::CellDisplay(cell, sheet.Text(cell));
+        for (char& ch : t)
+            if (ch == '\n' || ch == '\r' || ch == '\t')
+                ch = ' ';
+        return t;
+    };
+    size_t columns = 0;
+    for (size_t r = 0; r < sheet.RowCount(); ++r)
+        columns = std::max(columns, sheet.RowLength(r));
+    if (sheet.RowCount() == 0 || columns == 0)
+        return "(empty worksheet)\n";
+    std::vector<size_t> widths(columns, 0);
+    std::vector<app::Cell> row;
+    for (size_t c = 0; c < columns; ++c)
+        widths[c] = width(columnName(c));
+    for (size_t r = 0; r < sheet.RowCount(); ++r) {
+        const auto cells = sheet.Row(r, row);
+        for (size_t c = 0; c < cells.size(); ++c)
+            widths[c] = std::max(widths[c], width(display(cells[c])));
+    }
+    std::string all;
+    const size_t numberWidth = std::to_string(sheet.RowCount()).size();
+    std::string line(numberWidth, ' ');
+    auto endLine = [&] {
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        all += line + '\n';
+    };
+    for (size_t c = 0; c < columns; ++c)
+        line += " | " + columnName(c) + std::string(widths[c] - width(columnName(c)), ' ');
+    endLine();
+    for (size_t r = 0; r < sheet.RowCount(); ++r) {
+        const auto cells = sheet.Row(r, row);
+        const std::string number = std::to_string(r + 1);
+        line.assign(numberWidth - number.size(), ' ');
+        line += number;
+        for (size_t c = 0; c < cells.size(); ++c) {
+            const std::string t = display(cells[c]);
+            const std::string pad(widths[c] - width(t), ' ');
+            line += " | ";
+            line += cells[c].kind == app::Cell::Number ? pad + t : t + pad;
+        }
+        endLine();
+    }
+    return all;
+}
+
+void CheckTable(fuzz::FuzzInput& in) {
+    app::Worksheet sheet;
+    // Sheets with more than 26 columns now and then, so that the names take two letters.
+    const uint32_t columns = in.Bool() ? 4 : 40;
+    for (int n = in.Below(120); n > 0; --n) {
+        const auto row = static_cast<int32_t>(in.Below(12));
+        const auto col = static_cast<int32_t>(in.Below(columns));
+        switch (in.Below(4)) {
+            case 0:
+                sheet.Take(qorvix::TrCell(row, col, brisko::RString(in.Text(12))));
+                break;
+            case 1:
+                sheet.Take(qorvix::TrCell(row, col, ShortDecimal(in)));
+                break;
+            case 2: {
+                // A date, a time or both, by the formats' own strings.
+                static const char* const kFormats[] = {"yyyy-mm-dd", "hh:mm:ss",
+                                                       "yyyy-mm-dd hh:mm:ss", "dd/mm/yyyy"};
+                qorvix::TrCellFmt format(row, col, 0);
+                format.mask = qorvix::CELLFMT_DATE_MASK;
+                format.category = qorvix::CELLFMT_CATEGORY_DATE;
+                format.format = brisko::RString(kFormats[in.Below(4)]);
+                sheet.Take(format);
+                sheet.Take(qorvix::TrCell(row, col, 40000.0 + in.Byte() + in.Byte() / 256.0));
+                break;
+            }
+            default:
+                sheet.Take(qorvix::TrCell(row, col));
+                break;
+        }
+    }
+    char* text = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&text, &size);
+    app::WriteTable(sheet, out);
+    std::fclose(out);
+    const bool same = std::string(text, size) == ReferenceTable(sheet);
+    std::free(text);
+    if (!same)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::FuzzInput in(data, size);
+    switch (in.Below(4)) {
+        case 0: {
+            uint64_t bits = 0;
+            for (int i = 0; i < 8; ++i)
+                bits = bits << 8 | in.Byte();
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            CheckNumber(value);
+            break;
+        }
+        case 1:
+            for (int n = 0; n < 8; ++n)
+                CheckNumber(ShortDecimal(in));
+            break;
+        case 2:
+            CheckText(in.Rest());
+            break;
+        default:
+            CheckTable(in);
+            break;
+    }
+    return 0;
+}

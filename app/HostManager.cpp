@@ -299,7 +299,8 @@ bool HostManager::ProgressIndeterminate() {
         TraceProgressIndeterminate(goOn);
         return goOn;
     }
-    IoManager::ProgressIndeterminate();
+    // The base's answer is always to go on, with nothing shown: not asked, as it is a call into
+    // another library for every cell.
     return goOn;
 }
 

@@ -120,7 +120,9 @@ BENCHMARK(EmitFieldNumber);
 BENCHMARK(EmitFieldText);
 BENCHMARK(EmitFieldUnquotedText);
 
-/// Number text of values read from text (a few decimals) or computed (all 17 digits).
+/// Number text of values read from text (a few decimals) or computed (all 17 digits), in UTF-16
+/// units or in the bytes of an output that takes ASCII as it is.
+template <class Unit>
 void NumberText(benchmark::State& state) {
     std::mt19937_64 rng(3);
     std::uniform_real_distribution<double> dist(-1e6, 1e6);
@@ -133,14 +135,15 @@ void NumberText(benchmark::State& state) {
         const double v = i % 4 == 2 ? std::fabs(dist(rng)) / 1e6 : dist(rng);
         values[i] = state.range(0) ? dist(rng) : std::round(v * scale) / scale;
     }
-    char16_t out[32];
+    Unit out[32];
     size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(FormatNumber14G(values[i++ & 4095], out));
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(NumberText)->Arg(0)->Arg(1);
+BENCHMARK_TEMPLATE(NumberText, char16_t)->Arg(0)->Arg(1);
+BENCHMARK_TEMPLATE(NumberText, char)->Arg(0)->Arg(1);
 
 /// The CSV view's number fields, for the numbers of the bench's numeric file, read from their text
 /// as an import reads them: a row number, four decimals, a whole number, seven significant digits

@@ -1,5 +1,6 @@
-// Fuzz target: the writer's number text against printf's. Any double, and decimals read from
-// text as an import reads them, must be written as "%.14G" writes them, exponent widened.
+// Fuzz target: the writer's number text, in units and in bytes, against printf's. Any double, and
+// decimals read from text as an import reads them, must be written as "%.14G" writes them, exponent
+// widened.
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -26,6 +27,11 @@ void Check(double value) {
     for (size_t i = 0; i < n; ++i)
         if (out[i] != static_cast<unsigned char>(expected[i]))
             std::abort();
+    // The bytes an output block takes where ASCII is written as it is.
+    char bytes[32];
+    if (FormatNumber14G(value, bytes) != n || bytes[n] != 0 ||
+        std::memcmp(bytes, expected.data(), n))
+        std::abort();
 }
 
 uint64_t Word(fuzz::FuzzInput& in) {

@@ -126,6 +126,14 @@ void CEncodedBufferedFile::WriteEncoded(const char16_t* text, size_t length) {
         FlushOutput();
 }
 
+char* CEncodedBufferedFile::MakeAsciiRoom(size_t bytes) {
+    static_assert(kAsciiRoomMost <= kDirectEnd);
+    if (!directAscii_ || pendingHigh_ != 0 || bytes > kAsciiRoomMost)
+        return nullptr;
+    FlushOutput();
+    return out_.get() + outSize_;
+}
+
 void CEncodedBufferedFile::PutUtf8(const char16_t* text, size_t length) {
     char bytes[8];
     PutBytes(bytes, EncodeUtf8(text, length, bytes));

@@ -86,6 +86,7 @@ void OptionStore::Set(const std::string& scope, const std::string& name, const O
     PutOption(content_->session, scope, name, value);
     if (persistent && !path_.empty()) {
         content_->pending.push_back({scope, name, value});
+        pending_ = true;
         if (batch_ == 0)
             Save();
     }
@@ -100,14 +101,11 @@ bool OptionStore::Remove(const std::string& scope, const std::string& name, bool
     if (persistent && !path_.empty() &&
         FindOption(content_->saved, scope, name) != content_->saved.end()) {
         content_->pending.push_back({scope, name, std::nullopt});
+        pending_ = true;
         if (batch_ == 0)
             Save();
     }
     return true;
-}
-
-bool OptionStore::HasPending() const {
-    return !content_->pending.empty();
 }
 
 void OptionStore::Save() {
@@ -116,6 +114,7 @@ void OptionStore::Save() {
     // Whatever happens, these writes are reported once and not tried again by a later save.
     const std::vector<StoreWrite> writes = std::move(content_->pending);
     content_->pending.clear();
+    pending_ = false;
     content_->saved = SaveStoreFile(path_, writes);
 }
 

@@ -8,7 +8,7 @@ namespace dornel {
 using namespace qorvix;
 
 DatExportFilter::DatExportFilter(IoManager& manager, FileKind kind)
-    : FilterSlots(manager), kind(kind) {
+    : FilterSlots(manager), kind(kind), cellType_(TrCell::GetClassTypeId()) {
     ResetExportDefaults();
 }
 

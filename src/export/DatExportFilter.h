@@ -47,8 +47,9 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
 
     // Writer (ExportWriter.cpp).
     ExportStatus WriteCell(const qorvix::TrCell& cell);
-    /// Writes head (the separators before the cell), then the text with its qualifiers.
-    void WriteCellText(const char16_t* head, size_t headLength, const RString& text);
+    /// Writes head (the separators before the cell), then the text (size bytes in the system
+    /// code page) with its qualifiers.
+    void WriteCellText(const char16_t* head, size_t headLength, const char* text, size_t size);
     ExportStatus WritePoints(const qorvix::TrPoints& points);
     void SetCellFormat(const qorvix::TrCellFmt& format);
 
@@ -79,8 +80,25 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     ExportStatus ProgressCheck();
     void EndProgress();
     void Write(const char16_t* text);
+    /// A cell's value after its separators; texts are in the system code page.
+    void WriteNumberCell(int32_t separators, double value);
+    void WriteTextCell(int32_t separators, const char* text, size_t size);
+    /// The output block's room for bytes after the separators, which are put there; null when
+    /// the cell must be written in units.
+    char* DirectRoom(int32_t separators, size_t bytes);
+    /// Puts the separators in head (kHeadRoom units), writing out what leaves too little room
+    /// for a number after them; returns how many units are in head.
+    size_t PutSeparators(int32_t separators, char16_t* head);
 
     brisko::WString cellText_;  // what WriteCellText writes next, kept for its buffer
+    // Asked of every record: looked up once rather than called for in another library each time.
+    const brisko::CTypeInfo* const cellType_;
+    // The marks of this export as bytes, for the output block where ASCII is written as it is,
+    // when all are ASCII and the separator is one unit.
+    bool asciiMarks_ = false;
+    char delimiterByte_ = ',';
+    char qualifierByte_ = '"';
+    char decimalByte_ = '.';
 };
 
 }  // namespace dornel

@@ -27,6 +27,11 @@ constexpr size_t kNumberRoom = 32;
 constexpr size_t kHeadRoom = 96;
 // A text cell this short, with what comes before it, is put together on the stack.
 constexpr size_t kTextRoom = 256;
+// Separators and texts up to these go straight into the output block where it takes ASCII as
+// it is; longer runs take the road through units, which is rare enough not to matter.
+constexpr int32_t kDirectSeparators = 64;
+constexpr size_t kDirectText = 1024;
+static_assert(kDirectSeparators + kDirectText + 2 <= brisko::CEncodedBufferedFile::kAsciiRoomMost);
 
 #if defined(__SSE2__)
 /// Widens the sizeof(Word) bytes at text to units at out, and returns them as one word.
@@ -64,6 +69,33 @@ bool WidenAscii(const char* text, size_t size, char16_t* out) {
     for (size_t i = 0; i < size; ++i) {
         seen |= static_cast<unsigned char>(text[i]);
         out[i] = static_cast<unsigned char>(text[i]);
+    }
+    return seen < 0x80;
+}
+
+/// Copies size bytes of text to out if all are ASCII; false, with out in any state, if not.
+/// Eight or four bytes at a time, as WidenAscii does.
+bool CopyAscii(const char* text, size_t size, char* out) {
+    const auto piece = [&]<class Word>(Word, size_t at) {
+        Word bytes;
+        std::memcpy(&bytes, text + at, sizeof bytes);
+        std::memcpy(out + at, &bytes, sizeof bytes);
+        return bytes;
+    };
+    if (size >= 8) {
+        uint64_t seen = piece(uint64_t{}, size - 8);
+        for (size_t i = 0; i + 8 < size; i += 8)
+            seen |= piece(uint64_t{}, i);
+        return (seen & 0x8080808080808080u) == 0;
+    }
+    if (size >= 4) {
+        const uint32_t seen = piece(uint32_t{}, 0) | piece(uint32_t{}, size - 4);
+        return (seen & 0x80808080u) == 0;
+    }
+    unsigned seen = 0;
+    for (size_t i = 0; i < size; ++i) {
+        seen |= static_cast<unsigned char>(text[i]);
+        out[i] = text[i];
     }
     return seen < 0x80;
 }
@@ -123,6 +155,12 @@ ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive)
     else if (textType == 1)
         encoding = brisko::TE_UTF16LE;
 
+    const auto ascii = [](char16_t c) { return c < 0x80; };
+    asciiMarks_ = ascii(delimiterText[0]) && delimiterText[0] != 0 && delimiterText[1] == 0 &&
+                  ascii(qualifierText[0]) && ascii(decimalSymbol[0]);
+    delimiterByte_ = static_cast<char>(delimiterText[0]);
+    qualifierByte_ = static_cast<char>(qualifierText[0]);
+    decimalByte_ = static_cast<char>(decimalSymbol[0]);
     if (outputFile.IsOpen())
         outputFile.Abort(true);
     outputFile.Open(path, "w", 3, encoding, page, false, false);
@@ -145,7 +183,7 @@ ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive)
 
 ExportStatus DatExportFilter::ExportObject(TrBase& record) {
     const brisko::CTypeInfo* type = record.GetTypeInfo();
-    if (type == TrCell::GetClassTypeId())
+    if (type == cellType_) [[likely]]
         return WriteCell(static_cast<const TrCell&>(record));
     if (type == TrCellFmt::GetClassTypeId()) {
         SetCellFormat(static_cast<const TrCellFmt&>(record));
@@ -196,41 +234,25 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
         ++objectsWritten;
         return ProgressCheck();
     }
-    // The separators before the value (this cell's and those of the empty cells before it)
-    // go out with the value in one call.
-    char16_t head[kHeadRoom];
-    size_t n = 0;
-    for (int32_t separators = pendingEmpty + (cellInRow ? 1 : 0); separators > 0; --separators) {
-        if (n + delimiterText.size() + kNumberRoom > kHeadRoom) {
-            outputFile.WriteString(head, n);
-            n = 0;
-        }
-        for (const char16_t* d = delimiterText.data(); *d; ++d)
-            head[n++] = *d;
-    }
+    // The separators before the value: this cell's and those of the empty cells before it.
+    const int32_t separators = pendingEmpty + (cellInRow ? 1 : 0);
     pendingEmpty = 0;
-
     if (cell.kind == CELL_TEXT) {
-        WriteCellText(head, n, cell.text);
+        WriteTextCell(separators, cell.text.c_str(), cell.text.size());
     } else if (cell.kind == CELL_NUMBER || cell.kind == CELL_NUMBER_ALT) {
         if (dateFormat == 0 && timeFormat == 0) {
-            char16_t* number = head + n;
-            const size_t length = FormatNumber14G(cell.number, number);
-            if (decimalSymbol[0] != u'.')
-                for (size_t i = 0; i < length; ++i)
-                    if (number[i] == u'.')
-                        number[i] = decimalSymbol[0];
-            outputFile.WriteString(head, n + length);
+            WriteNumberCell(separators, cell.number);
         } else {
             dateFormat = brisko::WQClosestAccurateDateFmt(cell.number, dateFormat);
             timeFormat = brisko::WQClosestAccurateTimeFmt(cell.number, timeFormat);
             char text[40];
             brisko::WQDateTime(cell.number).GetDateTimeStr(dateFormat, timeFormat, text);
-            WriteCellText(head, n, RString(text));
+            WriteTextCell(separators, text, std::strlen(text));
         }
     } else {
         // A kind the writer does not know: its separators stay, nothing else is written.
-        outputFile.WriteString(head, n);
+        char16_t head[kHeadRoom];
+        outputFile.WriteString(head, PutSeparators(separators, head));
         return ProgressCheck();
     }
     cellInRow = true;
@@ -238,18 +260,83 @@ ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
     return ProgressCheck();
 }
 
-void DatExportFilter::WriteCellText(const char16_t* head, size_t headLength, const RString& text) {
-    // The text and its qualifiers go out in one call with what comes before them.
-    // ASCII is the same in every system code page, so it is widened here without a conversion.
+char* DatExportFilter::DirectRoom(int32_t separators, size_t bytes) {
+    if (!asciiMarks_ || separators > kDirectSeparators)
+        return nullptr;
+    char* const out = outputFile.AsciiRoom(static_cast<size_t>(separators) + bytes);
+    if (out)
+        std::memset(out, delimiterByte_, static_cast<size_t>(separators));
+    return out;
+}
+
+size_t DatExportFilter::PutSeparators(int32_t separators, char16_t* head) {
+    // What does not fit before the value is written out first.
+    size_t n = 0;
+    for (; separators > 0; --separators) {
+        if (n + delimiterText.size() + kNumberRoom > kHeadRoom) {
+            outputFile.WriteString(head, n);
+            n = 0;
+        }
+        for (const char16_t* d = delimiterText.data(); *d; ++d)
+            head[n++] = *d;
+    }
+    return n;
+}
+
+void DatExportFilter::WriteNumberCell(int32_t separators, double value) {
+    // The number's text is made where it goes: in the output block, or after the separators.
+    if (char* const out = DirectRoom(separators, kNumberRoom)) {
+        char* const number = out + separators;
+        const size_t length = FormatNumber14G(value, number);
+        if (decimalByte_ != '.')
+            for (size_t i = 0; i < length; ++i)
+                if (number[i] == '.')
+                    number[i] = decimalByte_;
+        outputFile.AsciiWritten(static_cast<size_t>(separators) + length);
+        return;
+    }
+    char16_t head[kHeadRoom];
+    const size_t n = PutSeparators(separators, head);
+    char16_t* number = head + n;
+    const size_t length = FormatNumber14G(value, number);
+    if (decimalSymbol[0] != u'.')
+        for (size_t i = 0; i < length; ++i)
+            if (number[i] == u'.')
+                number[i] = decimalSymbol[0];
+    outputFile.WriteString(head, n + length);
+}
+
+void DatExportFilter::WriteTextCell(int32_t separators, const char* text, size_t size) {
+    // The text and its qualifiers go out with the separators before them. ASCII is the same in
+    // every system code page, so it is copied or widened without a conversion.
+    if (size <= kDirectText)
+        if (char* const out = DirectRoom(separators, size + 2)) {
+            char* p = out + separators;
+            *p = qualifierByte_;
+            p += qualifierByte_ ? 1 : 0;
+            if (CopyAscii(text, size, p)) {
+                p += size;
+                *p = qualifierByte_;
+                p += qualifierByte_ ? 1 : 0;
+                outputFile.AsciiWritten(static_cast<size_t>(p - out));
+                return;
+            }
+            // Not ASCII: the room is given up, and the text goes the way that converts it.
+        }
+    char16_t head[kHeadRoom];
+    WriteCellText(head, PutSeparators(separators, head), text, size);
+}
+
+void DatExportFilter::WriteCellText(const char16_t* head, size_t headLength, const char* text,
+                                    size_t size) {
     const char16_t qualifier = qualifierText[0];
-    const size_t size = text.size();
     if (headLength + size + 2 <= kTextRoom) {
         char16_t line[kTextRoom];
         std::memcpy(line, head, headLength * sizeof(char16_t));
         size_t n = headLength;
         if (qualifier)
             line[n++] = qualifier;
-        if (WidenAscii(text.c_str(), size, line + n)) {
+        if (WidenAscii(text, size, line + n)) {
             n += size;
             if (qualifier)
                 line[n++] = qualifier;
@@ -260,7 +347,7 @@ void DatExportFilter::WriteCellText(const char16_t* head, size_t headLength, con
     cellText_.assign(head, headLength);
     if (qualifier)
         cellText_ += qualifier;
-    cellText_ += text.ToWide();
+    cellText_ += RString(text, size).ToWide();
     if (qualifier)
         cellText_ += qualifier;
     outputFile.WriteString(cellText_);

@@ -22,13 +22,13 @@ struct ZeroDigits {
     uint32_t mask;
     /// How many of the digits at the end are zeros.
     int Trailing() const { return std::countl_one(mask) / 2; }
-    /// How many of the digits at the start are zeros.
-    int Leading() const { return std::countr_one(mask) / 2; }
 };
 
 /// The sixteen decimal digits of n (below 10^16, with leading zeros) at out, which is aligned to
-/// sixteen bytes, and which of them are zeros. n is not zero.
-inline ZeroDigits SixteenDigits(uint64_t n, char16_t* out) {
+/// sixteen bytes, and which of them are zeros. n is not zero. Unit is char16_t or char: the
+/// writer fills UTF-16 text, or an output block of bytes where ASCII stands for itself.
+template <class Unit>
+inline ZeroDigits SixteenDigits(uint64_t n, Unit* out) {
 #if defined(__SSE2__)
     // Each quarter of n (four digits) fills four lanes with four times itself; two high
     // multiplications make them n / 1000, n / 100, n / 10 and n, and each lane less ten times
@@ -48,31 +48,84 @@ inline ZeroDigits SixteenDigits(uint64_t n, char16_t* out) {
     };
     const __m128i high = units(static_cast<uint32_t>(n / 100000000));
     const __m128i low = units(static_cast<uint32_t>(n % 100000000));
-    _mm_store_si128(reinterpret_cast<__m128i*>(out), high);
-    _mm_store_si128(reinterpret_cast<__m128i*>(out + 8), low);
+    if constexpr (sizeof(Unit) == 1) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(high, low));
+    } else {
+        _mm_store_si128(reinterpret_cast<__m128i*>(out), high);
+        _mm_store_si128(reinterpret_cast<__m128i*>(out + 8), low);
+    }
     const __m128i zero = _mm_set1_epi16(u'0');
     return {static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero))) |
             static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(low, zero))) << 16};
 #else
     uint32_t zeros = 0;
     for (int i = 15; i >= 0; --i, n /= 10) {
-        out[i] = static_cast<char16_t>(u'0' + n % 10);
+        out[i] = static_cast<Unit>('0' + n % 10);
         zeros |= (n % 10 == 0 ? 3u : 0u) << (2 * i);
     }
     return {zeros};
 #endif
 }
 
+/// The eight decimal digits of n (below 10^8, with leading zeros) as the bytes of a word, the
+/// first digit lowest, each from 0 to 9. Digits in a register, not in memory: text read back
+/// from a buffer a moment after its digits were stored there, at an offset of its own, waited
+/// for the stores to reach the cache. Each step splits every lane in two: n / 10^4 and n % 10^4
+/// in halves, then hundreds in quarters, then tens in bytes, each division a multiplication
+/// exact for what the lane holds.
+inline uint64_t EightDigits(uint32_t n) {
+    uint64_t v = n / 10000 | uint64_t{n % 10000} << 32;
+    const uint64_t hundreds = ((v * 10486) >> 20) & 0x0000007F0000007Fu;
+    v = hundreds | (v - hundreds * 100) << 16;
+    const uint64_t tens = ((v * 103) >> 10) & 0x000F000F000F000Fu;
+    return tens | (v - tens * 10) << 8;
+}
+
+constexpr uint64_t kAsciiZeros = 0x3030303030303030u;
+
+/// The bytes of word (the first lowest) from the byte at skip on, skip from 0 to 7, and those of
+/// next after them.
+inline uint64_t BytesFrom(uint64_t word, uint64_t next, int skip) {
+    // In two steps, so that no shift is by 64.
+    return word >> (8 * skip) | (next << 1) << (63 - 8 * skip);
+}
+
+/// Stores the eight bytes of word as units.
+template <class Unit>
+inline void Put8(Unit* out, uint64_t word) {
+    if constexpr (sizeof(Unit) == 1) {
+        std::memcpy(out, &word, 8);
+    } else {
+#if defined(__SSE2__)
+        const __m128i units = _mm_unpacklo_epi8(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&word)), _mm_setzero_si128());
+        std::memcpy(out, &units, 16);
+#else
+        for (int i = 0; i < 8; ++i)
+            out[i] = static_cast<Unit>((word >> (8 * i)) & 0xFF);
+#endif
+    }
+}
+
 /// A whole number from 1 to below 1E+14 and its sign; returns the length.
-size_t FormatWhole(bool negative, uint64_t n, char16_t* out) {
-    // Room after the digits: they are copied sixteen units at a time, whatever their count.
-    alignas(16) char16_t digits[32] = {};
-    const int leading = SixteenDigits(n, digits).Leading();
-    char16_t* p = out;
-    *p = u'-';
+template <class Unit>
+size_t FormatWhole(bool negative, uint64_t n, Unit* out) {
+    Unit* p = out;
+    *p = '-';
     p += negative ? 1 : 0;
-    std::memcpy(p, digits + leading, 16 * sizeof(char16_t));
-    p += 16 - leading;
+    const uint64_t low = EightDigits(static_cast<uint32_t>(n % 100000000));
+    if (n < 100000000) {
+        // n is not zero, so neither is some digit.
+        const int leading = std::countr_zero(low) / 8;
+        Put8(p, (low >> (8 * leading)) + kAsciiZeros);
+        p += 8 - leading;
+    } else {
+        const uint64_t high = EightDigits(static_cast<uint32_t>(n / 100000000));
+        const int leading = std::countr_zero(high) / 8;
+        Put8(p, BytesFrom(high, low, leading) + kAsciiZeros);
+        Put8(p + 8, (low >> (8 * leading)) + kAsciiZeros);
+        p += 16 - leading;
+    }
     *p = 0;
     return static_cast<size_t>(p - out);
 }
@@ -91,7 +144,8 @@ constexpr int kFirstDecade = -5;
 /// product just below 1E+13 and the general path takes it; a product within a step below 1E+13
 /// rounds to 1E+13, which is what the 14-digit rounding one place further gives. Such a value is
 /// written without an exponent. Returns the length, or 0 for anything else.
-size_t FormatFourteenDigits(double value, char16_t* out) {
+template <class Unit>
+size_t FormatFourteenDigits(double value, Unit* out) {
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e14))
         return 0;
@@ -110,18 +164,18 @@ size_t FormatFourteenDigits(double value, char16_t* out) {
         return 0;
     // Sixteen digits, the first two zeros, and room after them: pieces are copied sixteen units
     // at a time, whatever their length.
-    alignas(16) char16_t digits[40] = {};
+    alignas(16) Unit digits[40] = {};
     const int significant = 14 - SixteenDigits(static_cast<uint64_t>(t), digits).Trailing();
-    const char16_t* const first = digits + 2;
-    char16_t* p = out;
-    *p = u'-';
+    const Unit* const first = digits + 2;
+    Unit* p = out;
+    *p = '-';
     p += value < 0 ? 1 : 0;
-    constexpr size_t kPiece = 16 * sizeof(char16_t);
+    constexpr size_t kPiece = 16 * sizeof(Unit);
     if (e < 0) {
-        static constexpr char16_t kZeros[16] = {u'0', u'0', u'0', u'0', u'0', u'0', u'0', u'0',
-                                                u'0', u'0', u'0', u'0', u'0', u'0', u'0', u'0'};
-        p[0] = u'0';
-        p[1] = u'.';
+        static constexpr Unit kZeros[16] = {'0', '0', '0', '0', '0', '0', '0', '0',
+                                            '0', '0', '0', '0', '0', '0', '0', '0'};
+        p[0] = '0';
+        p[1] = '.';
         std::memcpy(p + 2, kZeros, kPiece);
         p += 2 + (-e - 1);
         std::memcpy(p, first, kPiece);
@@ -131,7 +185,7 @@ size_t FormatFourteenDigits(double value, char16_t* out) {
         const int fraction = significant > whole ? significant - whole : 0;
         std::memcpy(p, first, kPiece);
         p += whole;
-        *p = u'.';
+        *p = '.';
         p += fraction > 0 ? 1 : 0;
         std::memcpy(p, first + whole, kPiece);
         p += fraction;
@@ -140,9 +194,8 @@ size_t FormatFourteenDigits(double value, char16_t* out) {
     return static_cast<size_t>(p - out);
 }
 
-}  // namespace
-
-size_t FormatNumber14G(double value, char16_t* out) {
+template <class Unit>
+size_t Format14G(double value, Unit* out) {
     if (const size_t n = FormatFourteenDigits(value, out))
         return n;
     char buf[40];
@@ -180,6 +233,16 @@ size_t FormatNumber14G(double value, char16_t* out) {
         out[i] = static_cast<unsigned char>(buf[i]);
     out[n] = 0;
     return n;
+}
+
+}  // namespace
+
+size_t FormatNumber14G(double value, char16_t* out) {
+    return Format14G(value, out);
+}
+
+size_t FormatNumber14G(double value, char* out) {
+    return Format14G(value, out);
 }
 
 }  // namespace dornel

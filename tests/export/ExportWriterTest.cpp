@@ -10,6 +10,7 @@
 #endif
 
 #include "export/ExportTestSupport.h"
+#include "host/brisko/CodePage.h"
 #include "host/brisko/Exception.h"
 #include "host/qorvix/GlobalMemory.h"
 
@@ -134,6 +135,71 @@ TEST(ExportWriter, TextsOfEveryLengthAfterRunsOfEmptyCells) {
                               std::string(empties + 1, ',') + '"' + utf8 + "\"\n,-0.5\n");
             }
         }
+    }
+}
+
+TEST(ExportWriter, OutputsOfManyBlocksKeepEveryCell) {
+    // Several times the output block, cells of every kind ending anywhere in it: a cell that
+    // meets the block's end is written whole, in any encoding, whichever road it takes.
+    struct Case {
+        const char* options;
+        bool utf16;
+        std::string mark;
+    } cases[] = {
+        {"ExportEncodingMethod=2;Delimiter=comma;TextQualifier=doublequote", false, "\xEF\xBB\xBF"},
+        {"ExportEncodingMethod=2;Delimiter=semicolon;TextQualifier=none;DecimalSymbol=comma", false,
+         "\xEF\xBB\xBF"},
+        {"ExportEncodingMethod=1;Delimiter=tab;TextQualifier=singlequote", true, "\xFF\xFE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        Export e(KIND_TXT);
+        e.filter.ApplyStringOptions(brisko::RString(c.options));
+        const std::string options = c.options;
+        const char delimiter = options.find("semicolon") != std::string::npos ? ';'
+                               : options.find("tab") != std::string::npos     ? '\t'
+                                                                              : ',';
+        const std::string qualifier = options.find("doublequote") != std::string::npos   ? "\""
+                                      : options.find("singlequote") != std::string::npos ? "'"
+                                                                                         : "";
+        const bool comma = options.find("DecimalSymbol=comma") != std::string::npos;
+        RecordList records;
+        std::string text;
+        for (int row = 0; row < 12000; ++row) {
+            int col = 0;
+            records.push_back(Number(row, col++, row));
+            text += std::to_string(row);
+            // A fraction with a digit string of its own length.
+            records.push_back(Number(row, col++, row + 0.125));
+            text += delimiter + std::to_string(row) + (comma ? ",125" : ".125");
+            // Empty cells, a few or more than are gathered at once.
+            const int empties = row % 5 == 0 ? 70 : row % 3;
+            for (int k = 0; k < empties; ++k)
+                records.push_back(Empty(row, col++));
+            text += std::string(static_cast<size_t>(empties), delimiter);
+            // A text, now and then one that is not ASCII or longer than most.
+            std::string word = "w" + std::to_string(row * 7919 % 1000);
+            if (row % 13 == 0)
+                word += "\xC3\xA9";
+            if (row % 101 == 0)
+                word += std::string(1500, 'x');
+            brisko::RString acp;
+            acp.FromWide(brisko::FromUtf8(word).c_str());
+            records.push_back(std::make_unique<TrCell>(row, col++, acp));
+            text += delimiter + qualifier + word + qualifier + "\n";
+        }
+        std::string expected = c.mark;
+        if (c.utf16) {
+            for (char16_t u : brisko::FromUtf8(text)) {
+                expected += static_cast<char>(u & 0xFF);
+                expected += static_cast<char>(u >> 8);
+            }
+        } else {
+            expected += text;
+        }
+        const std::string bytes = e.Run(std::move(records));
+        ASSERT_EQ(bytes.size(), expected.size());
+        EXPECT_TRUE(bytes == expected);
     }
 }
 

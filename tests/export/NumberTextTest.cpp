@@ -46,6 +46,10 @@ TEST(FormatNumber14G, WritesWhatTheWindowsRuntimeWrites) {
         const size_t n = FormatNumber14G(c.value, out);
         EXPECT_EQ(brisko::ToUtf8(std::u16string(out, n)), c.text);
         EXPECT_EQ(out[n], 0);
+        char bytes[32];
+        const size_t m = FormatNumber14G(c.value, bytes);
+        EXPECT_EQ(std::string(bytes, m), c.text);
+        EXPECT_EQ(bytes[m], 0);
     }
 }
 
@@ -77,9 +81,12 @@ TEST(FormatNumber14G, AgreesWithPrintfOnNumbersOfEveryKind) {
     for (double v : values) {
         if (std::isnan(v) || std::isinf(v))
             continue;
+        const std::string expected = PrintfNumber14G(v);
         char16_t out[32];
         const size_t n = FormatNumber14G(v, out);
-        ASSERT_EQ(brisko::ToUtf8(std::u16string(out, n)), PrintfNumber14G(v)) << v;
+        ASSERT_EQ(brisko::ToUtf8(std::u16string(out, n)), expected) << v;
+        char bytes[32];
+        ASSERT_EQ(std::string(bytes, FormatNumber14G(v, bytes)), expected) << v;
     }
 }
 

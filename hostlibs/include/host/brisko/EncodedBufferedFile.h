@@ -147,6 +147,18 @@ class BRISKO_API CEncodedBufferedFile {
         WriteEncoded(text, length);
     }
     void WriteString(const WString& text) { WriteString(text.data(), text.size()); }
+    /// Room for up to bytes (at most kAsciiRoomMost) bytes of ASCII in the output block, for a
+    /// writer to put its text there itself rather than build it in units first: where ASCII is
+    /// written as it is (UTF-8, or an 8-bit page that is UTF-8) and no half of a pair waits for
+    /// its partner. Null elsewhere: the text then goes through WriteString. What is put there
+    /// counts once AsciiWritten says how much of it; until then the room may be given up.
+    char* AsciiRoom(size_t bytes) {
+        if (directAscii_ && pendingHigh_ == 0 && outSize_ + bytes <= kDirectEnd) [[likely]]
+            return out_.get() + outSize_;
+        return MakeAsciiRoom(bytes);
+    }
+    void AsciiWritten(size_t bytes) { outSize_ += bytes; }
+    static constexpr size_t kAsciiRoomMost = 4096;
     const RString& GetFilePath() const { return path_; }
     /// The encoding in use (TE_ANSI, TE_UTF8 or TE_UTF16LE, or a read-only form).
     int GetEncoding() const { return decision_.form; }
@@ -195,6 +207,8 @@ class BRISKO_API CEncodedBufferedFile {
     void CloseOutput();
     void ResetDecoding();
     void WriteEncoded(const char16_t* text, size_t length);
+    /// AsciiRoom once the output block is full: writes it out.
+    char* MakeAsciiRoom(size_t bytes);
     void FlushOutput();
     void EncodeWide(bool all);
     void PutBytes(const char* bytes, size_t n);

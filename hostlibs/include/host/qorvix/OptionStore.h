@@ -92,12 +92,11 @@ class QORVIX_API OptionStore {
     /// Ends a batch; the outermost saves what the batch wrote. Throws as Set.
     void EndBatch() {
         // Most batches (a call into a filter per exported cell) write nothing.
-        if (batch_ > 0 && --batch_ == 0 && HasPending())
+        if (batch_ > 0 && --batch_ == 0 && pending_)
             Save();
     }
 
   private:
-    bool HasPending() const;
     void Save();
 
     std::string path_;
@@ -109,6 +108,8 @@ class QORVIX_API OptionStore {
     struct Content;
     std::unique_ptr<Content> content_;
     int batch_ = 0;
+    // Content holds persistent writes not saved yet: known here, since every batch asks.
+    bool pending_ = false;
 };
 
 }  // namespace qorvix

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/PlacedCells.h"
+#include "host/brisko/CodePage.h"
 
 namespace dornel::app {
 namespace {
@@ -29,6 +30,9 @@ std::string Table(const std::vector<Placed>& cells) {
 }
 
 TEST(TableView, ColumnsAreAsWideAsTheirWidestCell) {
+    // Cells hold text in the system page; the cases are written in UTF-8, as Linux's page is.
+    const uint32_t savedPage = brisko::GetSystemCodePage();
+    brisko::SetSystemCodePage(brisko::kCodePageUtf8);
     struct Case {
         const char* name;
         std::vector<Placed> cells;
@@ -68,6 +72,7 @@ TEST(TableView, ColumnsAreAsWideAsTheirWidestCell) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(Table(c.cells), c.table) << c.name;
+    brisko::SetSystemCodePage(savedPage);
 }
 
 TEST(TableView, AViewOfManyRowsIsWrittenWhole) {

@@ -79,6 +79,10 @@ std::string IconvName(uint32_t page) {
             return "ISO-2022-JP";
         case 50225:
             return "ISO-2022-KR";
+        case 50227:
+            return "ISO-2022-CN";
+        case 51950:
+            return "EUC-TW";
         case 65000:
             return "UTF-7";
         case 10007:
@@ -93,10 +97,10 @@ std::string IconvName(uint32_t page) {
             return "ISO-8859-8";
         default:
             // The ISO 8859 pages by their own names.
-            if (page >= 28591 && page <= 28599)
+            // The ISO 8859 pages by their own names; 28600, 28604 and 28606 (parts 10, 14
+            // and 16) follow the series, where Windows has no number for them.
+            if (page >= 28591 && page <= 28606)
                 return "ISO-8859-" + std::to_string(page - 28590);
-            if (page == 28605)
-                return "ISO-8859-15";
             return "CP" + std::to_string(page);
     }
 }

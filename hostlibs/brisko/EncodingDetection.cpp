@@ -31,14 +31,25 @@ struct DetectedPage {
     uint32_t page;
 };
 constexpr DetectedPage kDetectedPages[] = {
-    {"WINDOWS-1250", 1250}, {"WINDOWS-1251", 1251},  {"WINDOWS-1252", 1252}, {"WINDOWS-1253", 1253},
-    {"WINDOWS-1254", 1254}, {"WINDOWS-1255", 1255},  {"WINDOWS-1256", 1256}, {"WINDOWS-1257", 1257},
-    {"WINDOWS-1258", 1258}, {"ISO-8859-1", 1252},    {"ISO-8859-15", 28605}, {"ISO-8859-2", 28592},
-    {"ISO-8859-5", 28595},  {"ISO-8859-7", 28597},   {"ISO-8859-9", 1254},   {"KOI8-R", 20866},
-    {"IBM866", 866},        {"MAC-CYRILLIC", 10007}, {"SHIFT_JIS", 932},     {"EUC-JP", 20932},
-    {"GB18030", 54936},     {"BIG5", 950},           {"EUC-KR", 949},        {"TIS-620", 874},
-    {"UHC", 949},           {"ISO-8859-13", 28603},  {"ISO-8859-6", 28596},  {"ISO-8859-3", 28593},
-    {"KOI8-U", 21866},
+    {"WINDOWS-1250", 1250}, {"WINDOWS-1251", 1251},
+    {"WINDOWS-1252", 1252}, {"WINDOWS-1253", 1253},
+    {"WINDOWS-1254", 1254}, {"WINDOWS-1255", 1255},
+    {"WINDOWS-1256", 1256}, {"WINDOWS-1257", 1257},
+    {"WINDOWS-1258", 1258}, {"ISO-8859-1", 1252},
+    {"ISO-8859-15", 28605}, {"ISO-8859-2", 28592},
+    {"ISO-8859-5", 28595},  {"ISO-8859-7", 28597},
+    {"ISO-8859-9", 1254},   {"KOI8-R", 20866},
+    {"IBM866", 866},        {"MAC-CYRILLIC", 10007},
+    {"SHIFT_JIS", 932},     {"EUC-JP", 20932},
+    {"GB18030", 54936},     {"BIG5", 950},
+    {"EUC-KR", 949},        {"TIS-620", 874},
+    {"UHC", 949},           {"ISO-8859-13", 28603},
+    {"ISO-8859-6", 28596},  {"ISO-8859-3", 28593},
+    {"KOI8-U", 21866},      {"IBM852", 852},
+    {"ISO-8859-4", 28594},  {"ISO-8859-10", 28600},
+    {"ISO-8859-16", 28606}, {"MAC-CENTRALEUROPE", 10029},
+    {"EUC-TW", 51950},      {"ISO-2022-JP", 50220},
+    {"ISO-2022-KR", 50225}, {"ISO-2022-CN", 50227},
 };
 
 #if defined(DORNEL_HAVE_UCHARDET)
@@ -59,6 +70,14 @@ uint32_t CentralEuropeanPage(const uint8_t* data, size_t size) {
     return iso > windows ? 28592 : 1250;
 }
 #endif
+
+bool HasIso2022Escape(const uint8_t* data, size_t size) {
+    for (const uint8_t* p = data;
+         (p = static_cast<const uint8_t*>(std::memchr(p, 0x1B, size - (p - data)))) != nullptr; ++p)
+        if (p + 1 < data + size && p[1] == '$')
+            return true;
+    return false;
+}
 
 /// The legacy page a detector sees in 8-bit text, checked against its close relatives; 0 when
 /// it has no opinion and no relative of windows-1252 reads better.
@@ -123,17 +142,21 @@ std::string EncodingDecision::Name() const {
     // The Windows pages by their Windows names, the others by the names iconv and the
     // detector know them by.
     static constexpr DetectedPage kNames[] = {
-        {"SHIFT_JIS", 932},      {"GBK", 936},       {"UHC", 949},
-        {"BIG5", 950},           {"TIS-620", 874},   {"IBM850", 850},
-        {"IBM437", 437},         {"IBM866", 866},    {"MACINTOSH", 10000},
-        {"MAC-CYRILLIC", 10007}, {"KOI8-R", 20866},  {"KOI8-U", 21866},
-        {"EUC-JP", 20932},       {"GB18030", 54936}, {"ISO-8859-15", 28605},
-        {"ISO-8859-13", 28603},
+        {"SHIFT_JIS", 932},     {"GBK", 936},
+        {"UHC", 949},           {"BIG5", 950},
+        {"TIS-620", 874},       {"IBM850", 850},
+        {"IBM437", 437},        {"IBM866", 866},
+        {"MACINTOSH", 10000},   {"MAC-CYRILLIC", 10007},
+        {"KOI8-R", 20866},      {"KOI8-U", 21866},
+        {"EUC-JP", 20932},      {"GB18030", 54936},
+        {"IBM852", 852},        {"EUC-TW", 51950},
+        {"ISO-2022-JP", 50220}, {"ISO-2022-KR", 50225},
+        {"ISO-2022-CN", 50227}, {"MAC-CENTRALEUROPE", 10029},
     };
     for (const DetectedPage& p : kNames)
         if (p.page == page)
             return p.name;
-    if (page >= 28591 && page <= 28599)
+    if (page >= 28591 && page <= 28606)
         return "ISO-8859-" + std::to_string(page - 28590);
     return "windows-" + std::to_string(page);
 }
@@ -232,6 +255,13 @@ EncodingDecision DecideByteText(const uint8_t* s, size_t n, bool complete) {
     d.form = FORM_8BIT;
     if (census.valid == 0 && census.invalid == 0) {
         d.why = "ascii";
+        // The ISO-2022 pages write Japanese, Korean and Chinese in bytes below 0x80, switched
+        // by escapes (ESC $ ...) that plain text never holds.
+        if (ResolveCodePage(0) == kCodePageUtf8 && HasIso2022Escape(s, n)) {
+            const uint32_t page = DetectLegacyPage(s, n);
+            if (page == 50220 || page == 50225 || page == 50227)
+                d.codePage = page, d.why = "detected";
+        }
         return d;
     }
     if (ResolveCodePage(0) != kCodePageUtf8) {

@@ -183,7 +183,8 @@ std::string LinesBeyondAscii(const uint8_t* data, size_t size) {
     return lines;
 }
 
-constexpr uint32_t kLatinPages[] = {1252, 28605, 10000, 850, 1250, 28592, 1254, 28599, 1257, 28603};
+constexpr uint32_t kLatinPages[] = {1252, 28605, 10000, 850,   1250,  28592, 852,  10029,
+                                    1254, 28599, 1257,  28603, 28594, 28600, 28606};
 constexpr uint32_t kEastAsianPages[] = {932, 20932, 936, 54936, 950, 949};
 constexpr uint32_t kCyrillicPages[] = {1251, 20866, 21866, 866, 10007, 28595};
 // Each Windows page of a script beside its ISO 8859 twin.

@@ -10,7 +10,8 @@ namespace brisko {
 /// plausibly; the answer itself unless another one reads better.
 ///
 /// The relatives: of a Latin answer, every Latin page (windows-1252, ISO-8859-15, Mac Roman,
-/// DOS 850, the Central European, Turkish and Baltic pages and their ISO 8859 twins) and the
+/// DOS 850, the Central European pages with DOS 852 and Mac Central European, the Turkish and
+/// Baltic pages, their ISO 8859 twins, and ISO 8859-4, -10 and -16) and the
 /// East Asian pages (Shift-JIS, EUC-JP, GBK, GB18030, Big5, UHC), which a detector sometimes
 /// takes for Latin text, and the other way round; of a Cyrillic answer, the Cyrillic pages
 /// (windows-1251, KOI8-R, KOI8-U, DOS 866, Mac Cyrillic, ISO-8859-5); of a Greek, Arabic or

@@ -132,7 +132,7 @@ const std::vector<Language>& Languages() {
         {"Japanese",
          "名前;都市\n田中太郎;東京;いろはにほへと "
          "ちりぬるを\n鈴木花子;大阪;カタカナとひらがなの文\n",
-         {"CP932", "EUC-JP"}},
+         {"CP932", "EUC-JP", "ISO-2022-JP"}},
         // Half-width katakana are one byte each, and 髙 and 﨑 are extension kanji of the
         // Windows page.
         {"Japanese (half-width)",

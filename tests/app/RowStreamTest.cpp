@@ -28,21 +28,6 @@ namespace {
 
 using qorvix::TrCell;
 
-/// What a view wrote to a file, read back.
-template <class Write>
-std::string Captured(Write write) {
-    std::FILE* f = std::tmpfile();
-    write(f);
-    std::rewind(f);
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    std::fclose(f);
-    return out;
-}
-
 TEST(RowStream, WritesEachViewAsTheRowsArrive) {
     struct Case {
         const char* name;

@@ -17,16 +17,7 @@ std::string Table(const std::vector<Placed>& cells) {
     Worksheet sheet;
     for (const Placed& p : cells)
         Feed(sheet, p);
-    std::FILE* f = std::tmpfile();
-    WriteTable(sheet, f);
-    std::rewind(f);
-    std::string out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        out.append(buffer, n);
-    std::fclose(f);
-    return out;
+    return Captured([&](std::FILE* f) { WriteTable(sheet, f); });
 }
 
 TEST(TableView, ColumnsAreAsWideAsTheirWidestCell) {

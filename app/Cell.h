@@ -83,6 +83,12 @@ class CellReader {
         return row >= 0 && col >= 0;
     }
 
+    /// True when the record is a cell that stands as it is: a TrCell whose text, if any, is
+    /// UTF-8 already, with no date format waiting for it. Nearly every record of an import is.
+    bool Plain(const qorvix::TrBase& record) const {
+        return record.GetTypeInfo() == cellType_ && pendingRow_ < 0 && utf8Acp_;
+    }
+
   private:
     void TakeOther(const qorvix::TrBase& record);
     std::string_view Converted(const std::string& acp);

@@ -37,6 +37,12 @@ class Worksheet final : public RecordSink {
     /// Inline, with the usual case first: it runs once per cell of an import. The cell is made
     /// in registers and stored once.
     void Take(const qorvix::TrBase& record) override {
+        if (reader_.Plain(record) && Append(static_cast<const qorvix::TrCell&>(record))) [[likely]]
+            return;
+        TakeInGeneral(record);
+    }
+    /// Any record, as a cell where it makes one.
+    void TakeInGeneral(const qorvix::TrBase& record) {
         int32_t row = 0, col = 0;
         Cell cell;
         std::string_view text;
@@ -58,6 +64,35 @@ class Worksheet final : public RecordSink {
             return;
         }
         Store(r, c, cell, text);
+    }
+    /// The usual cell record: the next cell of the last row or the first of a new row, a number,
+    /// a text or an empty cell that fits in eight bytes, appended straight from the record.
+    /// False, with nothing stored, for any other.
+    bool Append(const qorvix::TrCell& c) {
+        // Negative places become large ones, which are neither.
+        const size_t r = static_cast<uint32_t>(c.row), col = static_cast<uint32_t>(c.col);
+        const size_t rows = rowStart_.size();
+        const bool next = r + 1 == rows && rowStart_.back() + col == cells_.size();
+        const bool first = r == rows && col == 0;
+        if (!next && !first)
+            return false;
+        uint64_t bits;
+        if (c.kind == qorvix::CELL_NUMBER || c.kind == qorvix::CELL_NUMBER_ALT) {
+            bits = c.number == c.number ? std::bit_cast<uint64_t>(c.number) : kQuietNaN;
+        } else if (c.kind == qorvix::CELL_TEXT) {
+            const std::string& text = c.text.str();
+            const size_t offset = texts_.size();
+            if (offset >= kOffsetLimit || text.size() >= kLengthLimit)
+                return false;
+            bits = kTextBox | uint64_t{text.size()} << kLengthShift | offset;
+            texts_.append(text.data(), text.size());
+        } else {
+            bits = kEmptyBox;
+        }
+        if (first)
+            rowStart_.push_back(cells_.size());
+        cells_.push_back(bits);
+        return true;
     }
     /// Stores a cell as a record described it; a text cell's text is copied.
     void Store(size_t row, size_t col, Cell cell, std::string_view text) {

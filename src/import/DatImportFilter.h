@@ -100,8 +100,12 @@ class DatImportFilter : public FilterSlots<qorvix::IoImportFilter>, public Readi
     /// Makes the one-pass number scan of a field where it decides the field's cells: a field
     /// that is not empty, not quoted, with the plain conversion and '.' as decimal point.
     void ScanField(FieldView& view, bool otherDecimal) const {
-        if (fastPaths && view.length > 0 && !view.quoted && !aggressiveConversion && !otherDecimal)
+        if (ScansNumbers(otherDecimal) && view.length > 0 && !view.quoted)
             view.scan = ScanNumberField(view.text, static_cast<size_t>(view.length), view.value);
+    }
+    /// Whether the one-pass number scan decides fields' cells under these options.
+    bool ScansNumbers(bool otherDecimal) const {
+        return fastPaths && !aggressiveConversion && !otherDecimal;
     }
     /// The decimal symbol is not '.': numbers need a copy with the symbol replaced.
     bool OtherDecimal() const { return !decimalSymbol.empty() && decimalSymbol[0] != '.'; }

@@ -178,6 +178,7 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
     // In a local, so that it stays in a register; written back at every way out.
     size_t count = 0;
     BlockSplitter splitter(reading_);
+    const bool scanning = scan && filter_.ScansNumbers(otherDecimal_);
     while (count < fields && used + kFieldCapacity + 1 <= room) {
         char16_t t;
         try {
@@ -189,11 +190,17 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
             chunk.count = count;
             return std::current_exception();
         }
-        reading_.TrimFieldEnd();
+        int length = reading_.fieldLength;
+        if (length > 0 && (field[length - 1] == u' ' || field[length - 1] == u'\t')) [[unlikely]] {
+            reading_.TrimFieldEnd();
+            length = reading_.fieldLength;
+        }
+        const bool quoted = reading_.fieldQuoted;
         // A field not scanned here is scanned where its cells are made.
-        FieldView view = reading_.View();
-        if (scan)
-            filter_.ScanField(view, otherDecimal_);
+        ScannedField scanned = ScannedField::Unscanned;
+        double value = 0.0;
+        if (scanning && length > 0 && !quoted)
+            scanned = ScanNumberField(field, static_cast<size_t>(length), value);
         // Rows and line ends go together, so the position is noted where a row's number will be
         // a multiple of kProgressRows; the division it costs is not made for every line.
         const bool lineEnd = t == kLF || t == kCR;
@@ -203,24 +210,22 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
         // A number travels as its value alone.
         size_t stored = 0;
         bool ascii = false;
-        if (view.scan != ScannedField::Number) {
-            const auto length = static_cast<size_t>(reading_.fieldLength);
+        if (scanned != ScannedField::Number) {
+            const auto units16 = static_cast<size_t>(length);
             // Where the cells are made, these go to a text cell and nowhere else.
-            const bool text =
-                (reading_.fieldQuoted && length > 0) || view.scan == ScannedField::Text;
+            const bool text = (quoted && length > 0) || scanned == ScannedField::Text;
             if (text)
-                stored = StoreAscii<Stream>(units + used, field, length);
+                stored = StoreAscii<Stream>(units + used, field, units16);
             ascii = stored != 0;
             if (!ascii) {
-                stored = AlignedUnits(length + 1);
+                stored = AlignedUnits(units16 + 1);
                 StoreUnits<Stream>(units + used, field, stored);
             }
         }
-        const uint16_t lengthAndFlags =
-            static_cast<uint16_t>(reading_.fieldLength | (reading_.fieldQuoted ? kQuoted : 0) |
-                                  static_cast<int>(view.scan) << kScanShift | (noted ? kNoted : 0) |
-                                  (ascii ? kAscii : 0));
-        StoreEntry<Stream>(entries + count++, view.value,
+        const uint16_t lengthAndFlags = static_cast<uint16_t>(
+            length | (quoted ? kQuoted : 0) | static_cast<int>(scanned) << kScanShift |
+            (noted ? kNoted : 0) | (ascii ? kAscii : 0));
+        StoreEntry<Stream>(entries + count++, value,
                            used | uint64_t{lengthAndFlags} << 32 | uint64_t{t} << 48);
         used += stored;
         if (t == kEof) {

@@ -57,7 +57,8 @@ class alignas(kCacheLine) FieldPipeline {
     FieldPipeline& operator=(const FieldPipeline&) = delete;
 
     /// The next field and what ended it; rethrows what the reader threw in its place. The text
-    /// of a field the number scan found a number in is not kept: only its value is.
+    /// of a field the number scan found a number in is not kept: only its value is, and only
+    /// the scan and the value of the view are set.
     char16_t Next(FieldView& field) {
         if (index_ == current_.count) [[unlikely]]
             TakeChunk();
@@ -65,13 +66,16 @@ class alignas(kCacheLine) FieldPipeline {
         // wait where that core shares no cache with this one.
         __builtin_prefetch(current_.entries.items.get() + index_ + 64);
         const Entry& e = current_.entries.items[index_++];
-        field.text = current_.units.items.get() + e.start;
-        field.length = e.lengthAndFlags & kLengthMask;
-        field.quoted = (e.lengthAndFlags & kQuoted) != 0;
         field.scan = static_cast<ScannedField>((e.lengthAndFlags >> kScanShift) & 3);
         field.value = e.value;
-        field.ascii =
-            e.lengthAndFlags & kAscii ? reinterpret_cast<const char*>(field.text) : nullptr;
+        // A number is its value alone: the rest is for the other fields.
+        if (field.scan != ScannedField::Number) {
+            field.text = current_.units.items.get() + e.start;
+            field.length = e.lengthAndFlags & kLengthMask;
+            field.quoted = (e.lengthAndFlags & kQuoted) != 0;
+            field.ascii =
+                e.lengthAndFlags & kAscii ? reinterpret_cast<const char*>(field.text) : nullptr;
+        }
         if (e.lengthAndFlags & kNoted) [[unlikely]]
             position_ = current_.positions[noted_++];
         return e.terminator;

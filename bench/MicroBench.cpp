@@ -80,7 +80,9 @@ void SplitFieldsMixed(benchmark::State& state) {
         size_t fields = 0;
         for (;;) {
             char16_t t;
-            if (!splitter.Next(t)) {
+            int length;
+            bool quoted;
+            if (!splitter.Next(t, length, quoted)) {
                 t = filter.reading.ReadField();
                 splitter.Resync();
             }

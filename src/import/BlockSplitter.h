@@ -39,10 +39,11 @@ class BlockSplitter {
         Resync();
     }
 
-    /// Reads the next field into the reading's field buffer and gives its terminator; false,
-    /// with nothing read, when the field is not simple. Inline in the reading loop, where the
-    /// mask stays in a register; MaskAt makes the mask once for many fields.
-    [[gnu::always_inline]] bool Next(char16_t& terminator) {
+    /// Reads the next field into the reading's field buffer and gives its terminator, its
+    /// length and whether it was quoted, as the reading's members also do; false, with nothing
+    /// read, when the field is not simple. Inline in the reading loop, where the mask and what
+    /// it gives stay in registers; MaskAt makes the mask once for many fields. Throws nothing.
+    [[gnu::always_inline]] bool Next(char16_t& terminator, int& fieldLength, bool& fieldQuoted) {
         if (!active_)
             return false;
         const char16_t* const p = at_;
@@ -91,6 +92,8 @@ class BlockSplitter {
         at_ = after;
         in_.Skip(after);
         terminator = t;
+        fieldLength = length;
+        fieldQuoted = quoted;
         return true;
     }
 

@@ -181,21 +181,23 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
     const bool scanning = scan && filter_.ScansNumbers(otherDecimal_);
     while (count < fields && used + kFieldCapacity + 1 <= room) {
         char16_t t;
-        try {
-            if (!splitter.Next(t)) {
+        int length;
+        bool quoted;
+        if (!splitter.Next(t, length, quoted)) {
+            try {
                 t = reading_.ReadField();
-                splitter.Resync();
+            } catch (...) {
+                chunk.count = count;
+                return std::current_exception();
             }
-        } catch (...) {
-            chunk.count = count;
-            return std::current_exception();
+            splitter.Resync();
+            length = reading_.fieldLength;
+            quoted = reading_.fieldQuoted;
         }
-        int length = reading_.fieldLength;
         if (length > 0 && (field[length - 1] == u' ' || field[length - 1] == u'\t')) [[unlikely]] {
             reading_.TrimFieldEnd();
             length = reading_.fieldLength;
         }
-        const bool quoted = reading_.fieldQuoted;
         // A field not scanned here is scanned where its cells are made.
         ScannedField scanned = ScannedField::Unscanned;
         double value = 0.0;

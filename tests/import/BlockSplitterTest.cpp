@@ -62,8 +62,14 @@ std::vector<std::string> SplitFields(DatImportFilter& f, int& taken) {
     taken = 0;
     for (int guard = 0; guard < 100000; ++guard) {
         char16_t t;
-        if (splitter.Next(t)) {
+        int length = -1;
+        bool quoted = false;
+        if (splitter.Next(t, length, quoted)) {
             ++taken;
+            // What it gives back is what the reading holds.
+            EXPECT_EQ(length, f.reading.fieldLength);
+            EXPECT_EQ(quoted, f.reading.fieldQuoted);
+            EXPECT_EQ(f.reading.Field()[length], 0);
         } else {
             t = f.reading.ReadField();
             splitter.Resync();

@@ -55,6 +55,29 @@ RowChannel::RowChannel(bool strict, PieceBound pieces)
       batches_(kBatches) {}
 
 void RowChannel::Take(const qorvix::TrBase& record) {
+    // The usual record: a cell that stands as it is, the next of the row under way.
+    if (reader_.Plain(record) && !diverged_) [[likely]] {
+        const auto& c = static_cast<const qorvix::TrCell&>(record);
+        if (c.row == currentRow_ && c.row >= 0 && c.col >= 0 &&
+            rowOrigin_ + static_cast<size_t>(c.col) == filling_.cells.size() && !Full())
+            [[likely]] {
+            Cell cell;
+            std::string_view text;
+            if (c.kind == qorvix::CELL_TEXT) {
+                cell.kind = Cell::Text;
+                text = c.text.str();
+            } else if (c.kind == qorvix::CELL_NUMBER || c.kind == qorvix::CELL_NUMBER_ALT) {
+                cell.kind = Cell::Number;
+                cell.number = c.number;
+            }
+            Append(cell, text);
+            return;
+        }
+    }
+    TakeInGeneral(record);
+}
+
+void RowChannel::TakeInGeneral(const qorvix::TrBase& record) {
     int32_t row = 0, col = 0;
     // Made in registers and stored whole (see Batch).
     Cell cell;

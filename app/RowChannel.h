@@ -76,6 +76,8 @@ class RowChannel : public RecordSink {
         GrowingArray<char> texts;  // each text starts on sixteen bytes of its own
     };
 
+    /// Any record, as Take takes it where it is not the next plain cell of the row.
+    void TakeInGeneral(const qorvix::TrBase& record);
     /// The cell with its text stored in the batch, when it has one.
     Cell WithText(Cell cell, std::string_view text);
     /// Appends the cell, its text with it, as the row's next.

@@ -65,8 +65,9 @@ inline ScannedField ScanNumberField(const char16_t* field, size_t length, double
         const bool expNegative = *r == u'-';
         r += *r == u'-' || *r == u'+';
         const char16_t* const expStart = r;
+        // Held below ten thousand: a longer exponent is the general reader's anyway.
         for (unsigned v; (v = digit(*r)) <= 9; ++r)
-            exponent = exponent * 10 + static_cast<int>(v);
+            exponent = exponent < 1000 ? exponent * 10 + static_cast<int>(v) : exponent;
         // Without digits, the exponent is no part of the number; long ones are the general
         // reader's, as are their leading zeros.
         if (r != expStart) {

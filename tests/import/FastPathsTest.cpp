@@ -232,6 +232,8 @@ TEST(ScanNumberField, DecidesAsThePlainPathDoes) {
         {u"7E+22", ScannedField::Number, 7e22},
         {u"7e23", ScannedField::Number, 7e23},
         {u"1e0001", ScannedField::Number, 10},
+        {u"1e004009012345678", ScannedField::Number, __builtin_huge_val()},
+        {u"1e-004009012345678", ScannedField::Number, 0},
         {u"e5", ScannedField::Text, 0},
         {u"0.0000000000000000000000007", ScannedField::Number, 7e-25},
         // Digits of other scripts, and spaces that are not white space to the number test.

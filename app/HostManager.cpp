@@ -321,8 +321,18 @@ void HostManager::ProgressStop() {
 
 bool HostManager::ImportObject(const TrBase& record) {
     ++records_;
+    // Once per cell of an import: the usual host, which neither traces nor refuses, only hands
+    // the record on.
+    if (trace_ || refuseAt_ > 0) [[unlikely]]
+        return ImportObjectWatched(record);
+    if (sink_)
+        sink_->Take(record);
+    return true;
+}
+
+bool HostManager::ImportObjectWatched(const TrBase& record) {
     const bool accepted = refuseAt_ <= 0 || records_ != refuseAt_;
-    if (trace_) [[unlikely]]
+    if (trace_)
         TraceRecord(record, accepted);
     if (accepted && sink_)
         sink_->Take(record);

@@ -44,6 +44,8 @@ class HostManager : public qorvix::IoManager {
     void ProgressStop() override;
 
     bool ImportObject(const qorvix::TrBase& record) override;
+    /// ImportObject where records are traced or one is to be refused.
+    bool ImportObjectWatched(const qorvix::TrBase& record);
     int Warning(int style, const char* text) override;
     void ShowHelp(const char* topic, const char* second) override;
 

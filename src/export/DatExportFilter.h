@@ -87,9 +87,14 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     /// A cell's value after its separators; texts are in the system code page.
     void WriteNumberCell(int32_t separators, double value);
     void WriteTextCell(int32_t separators, const char* text, size_t size);
+    /// A number of the date format in force, as its text. Out of line, as the other roads
+    /// below, so that the common one needs no stack frame for their buffers.
+    [[gnu::noinline]] void WriteDateCell(int32_t separators, double value);
+    /// Only the separators.
+    [[gnu::noinline]] void WriteSeparators(int32_t separators);
     /// The same where the output block does not take them as bytes.
-    void WriteNumberInUnits(int32_t separators, double value);
-    void WriteTextInUnits(int32_t separators, const char* text, size_t size);
+    [[gnu::noinline]] void WriteNumberInUnits(int32_t separators, double value);
+    [[gnu::noinline]] void WriteTextInUnits(int32_t separators, const char* text, size_t size);
     /// The output block's room for bytes after the separators, which are put there; null when
     /// the cell must be written in units.
     char* DirectRoom(int32_t separators, size_t bytes);

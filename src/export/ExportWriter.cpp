@@ -228,21 +228,15 @@ void DatExportFilter::StartLine(int32_t row) {
     const int32_t separators = pendingEmpty + (cellInRow ? 1 : 0);
     pendingEmpty = 0;
     if (cell.kind == CELL_NUMBER || cell.kind == CELL_NUMBER_ALT) [[likely]] {
-        if (dateFormat == 0 && timeFormat == 0) [[likely]] {
+        if (dateFormat == 0 && timeFormat == 0) [[likely]]
             WriteNumberCell(separators, cell.number);
-        } else {
-            dateFormat = brisko::WQClosestAccurateDateFmt(cell.number, dateFormat);
-            timeFormat = brisko::WQClosestAccurateTimeFmt(cell.number, timeFormat);
-            char text[40];
-            brisko::WQDateTime(cell.number).GetDateTimeStr(dateFormat, timeFormat, text);
-            WriteTextCell(separators, text, std::strlen(text));
-        }
+        else
+            WriteDateCell(separators, cell.number);
     } else if (cell.kind == CELL_TEXT) {
         WriteTextCell(separators, cell.text.c_str(), cell.text.size());
     } else {
         // A kind the writer does not know: its separators stay, nothing else is written.
-        char16_t head[kHeadRoom];
-        outputFile.WriteString(head, PutSeparators(separators, head));
+        WriteSeparators(separators);
         return ProgressCheck();
     }
     cellInRow = true;
@@ -324,6 +318,19 @@ void DatExportFilter::WriteNumberInUnits(int32_t separators, double value) {
             // Not ASCII: the room is given up, and the text goes the way that converts it.
         }
     WriteTextInUnits(separators, text, size);
+}
+
+void DatExportFilter::WriteDateCell(int32_t separators, double value) {
+    dateFormat = brisko::WQClosestAccurateDateFmt(value, dateFormat);
+    timeFormat = brisko::WQClosestAccurateTimeFmt(value, timeFormat);
+    char text[40];
+    brisko::WQDateTime(value).GetDateTimeStr(dateFormat, timeFormat, text);
+    WriteTextCell(separators, text, std::strlen(text));
+}
+
+void DatExportFilter::WriteSeparators(int32_t separators) {
+    char16_t head[kHeadRoom];
+    outputFile.WriteString(head, PutSeparators(separators, head));
 }
 
 void DatExportFilter::WriteTextInUnits(int32_t separators, const char* text, size_t size) {

@@ -85,19 +85,26 @@ class ExportSession {
         return status;
     }
 
-    /// Hands one record over; with toMemory a TrInitWksExp gets the session's destinations.
+    /// Runs stream, which sends the export's records, as one call into the filter. An export
+    /// sends a record for every cell, and a call's own work (a batch of the store's writes, which
+    /// the records never make) would cost a good part of what the filter does with a cell.
+    template <class Stream>
+    void Records(Stream&& stream) {
+        manager_->Call([&] { stream(); });
+    }
+
+    /// Hands one record over, within Records; with toMemory a TrInitWksExp gets the session's
+    /// destinations.
     int Send(TrBase& record, bool toMemory) {
         if (toMemory && record.GetTypeInfo() == TrInitWksExp::GetClassTypeId()) {
             auto& init = static_cast<TrInitWksExp&>(record);
             init.handleDest = &block_;
             init.sizeDest = &blockSize_;
         }
-        const int status = manager_->Call([&] { return filter_->ExportObject(record); });
+        const int status = filter_->ExportObject(record);
         // Only a traced session pays for its events.
-        if (trace_)
-            Note(Json{{"call", "ExportObject"},
-                      {"record", record.GetTypeInfo()->GetName()},
-                      {"status", status}});
+        if (trace_) [[unlikely]]
+            NoteSent(record, status);
         return status;
     }
 
@@ -131,6 +138,13 @@ class ExportSession {
             trace_->Write(event);
     }
 
+    // Out of line, so that an untraced record needs no stack frame for the event.
+    [[gnu::noinline]] void NoteSent(const TrBase& record, int status) {
+        Note(Json{{"call", "ExportObject"},
+                  {"record", record.GetTypeInfo()->GetName()},
+                  {"status", status}});
+    }
+
     Trace* trace_;
     std::unique_ptr<HostManager> manager_;
     PluginLibrary plugin_;
@@ -157,6 +171,17 @@ class ScratchFile {
     brisko::ScratchFolder folder_;
 };
 
+/// Before the first record of a memory export, unless that is one: the TrInitWksExp that takes
+/// the block's destinations. False when the filter refused it. Out of line, so that the records
+/// after it need no stack frame for it.
+[[gnu::noinline]] bool SendInitBefore(ExportSession& session, TrBase& first, int& status) {
+    if (first.GetTypeInfo() == TrInitWksExp::GetClassTypeId())
+        return true;
+    TrInitWksExp init;
+    status = session.Send(init, true);
+    return status == 0;
+}
+
 /// Begins, sends every record, ends; the exit status of the whole export. What the user should
 /// be told goes to notice, for the caller to show once it knows the export's fate. The source
 /// is called once with the visitor that sends a record, and calls it for each record until it
@@ -179,36 +204,37 @@ int RunRecords(ExportSession& session, const Settings& s, const std::string& out
         tell("the export was cancelled");
         return kExitStatus;
     }
-    bool sawInit = false;
+    // The host names a memory block's destinations in the first record.
+    bool sawInit = !toMemory;
     auto send = [&](TrBase& record) {
-        if (toMemory && !sawInit && record.GetTypeInfo() != TrInitWksExp::GetClassTypeId()) {
-            // The host names its destinations in the first record.
+        if (!sawInit) [[unlikely]] {
+            if (!SendInitBefore(session, record, status))
+                return false;
+            sawInit = true;
+        }
+        status = session.Send(record, toMemory);
+        return status == 0;
+    };
+    bool initRefused = false;
+    session.Records([&] {
+        source(send);
+        if (status == 0 && !sawInit) {
             TrInitWksExp init;
             status = session.Send(init, true);
-            if (status != 0)
-                return false;
+            initRefused = status != 0;
         }
-        sawInit = true;
-        const int sent = session.Send(record, toMemory);
-        status = sent;
-        return sent == 0;
-    };
-    source(send);
+    });
+    // The filter said no to the first record: it gets no EndExport, as after any refusal.
+    if (initRefused) {
+        session.Abandon();
+        tell("the export was cancelled");
+        return kExitStatus;
+    }
     if (status != 0) {
         session.Abandon();
         tell(status == 3 ? "the export needs a capability the filter lacks"
                          : "the export was cancelled");
         return kExitStatus;
-    }
-    if (toMemory && !sawInit) {
-        TrInitWksExp init;
-        status = session.Send(init, true);
-        // The filter said no to the first record: it gets no EndExport, as after any refusal.
-        if (status != 0) {
-            session.Abandon();
-            tell("the export was cancelled");
-            return kExitStatus;
-        }
     }
     // A trace that cannot be written fails the run: it must do so before the target is replaced.
     if (s.trace)

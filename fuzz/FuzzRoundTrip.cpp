@@ -49,7 +49,8 @@ std::vector<std::vector<Cell>> MakeSheet(fuzz::FuzzInput& in) {
     return rows;
 }
 
-/// Writes the sheet as the host sends a worksheet: a blank row as one empty cell.
+/// Writes the sheet as the host sends a worksheet: a blank row as one empty cell, and every
+/// text in one record that takes each text in turn.
 bool Export(const std::vector<std::vector<Cell>>& rows, const std::string& path) {
     IoManager manager;
     DatExportFilter filter(manager, KIND_CSV);
@@ -58,6 +59,7 @@ bool Export(const std::vector<std::vector<Cell>>& rows, const std::string& path)
     TrInitWksExp init;
     if (filter.ExportObject(init) != EXPORT_DONE)
         std::abort();
+    TrCell text(0, 0, brisko::RString());
     for (size_t r = 0; r < rows.size(); ++r) {
         const int32_t row = static_cast<int32_t>(r);
         if (rows[r].empty()) {
@@ -70,8 +72,10 @@ bool Export(const std::vector<std::vector<Cell>>& rows, const std::string& path)
                 TrCell cell(row, c.col, c.number);
                 status = filter.ExportObject(cell);
             } else if (c.kind == 't') {
-                TrCell cell(row, c.col, brisko::RString(c.text));
-                status = filter.ExportObject(cell);
+                text.row = row;
+                text.col = c.col;
+                text.text.assign(c.text.data(), c.text.size());
+                status = filter.ExportObject(text);
             } else {
                 TrCell cell(row, c.col);
                 status = filter.ExportObject(cell);

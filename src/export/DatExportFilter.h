@@ -46,7 +46,6 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     bool RunExportDialog(const RString& path);
 
     // Writer (ExportWriter.cpp).
-    ExportStatus WriteCell(const qorvix::TrCell& cell);
     /// Writes head (the separators before the cell), then the text (size bytes in the system
     /// code page) with its qualifiers.
     void WriteCellText(const char16_t* head, size_t headLength, const char* text, size_t size);
@@ -80,9 +79,22 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     ExportStatus ProgressCheck();
     void EndProgress();
     void Write(const char16_t* text);
+    // Every exported cell takes the road from ExportObject to its bytes in the output block, so
+    // that road is written out in one function; the rest lies beside it.
+    ExportStatus WriteCell(const qorvix::TrCell& cell);
+    /// Ends the line under way, if any, for a cell of another row.
+    void StartLine(int32_t row);
     /// A cell's value after its separators; texts are in the system code page.
     void WriteNumberCell(int32_t separators, double value);
     void WriteTextCell(int32_t separators, const char* text, size_t size);
+    /// A number of the date format in force, as its text. Out of line, as the other roads
+    /// below, so that the common one needs no stack frame for their buffers.
+    [[gnu::noinline]] void WriteDateCell(int32_t separators, double value);
+    /// Only the separators.
+    [[gnu::noinline]] void WriteSeparators(int32_t separators);
+    /// The same where the output block does not take them as bytes.
+    [[gnu::noinline]] void WriteNumberInUnits(int32_t separators, double value);
+    [[gnu::noinline]] void WriteTextInUnits(int32_t separators, const char* text, size_t size);
     /// The output block's room for bytes after the separators, which are put there; null when
     /// the cell must be written in units.
     char* DirectRoom(int32_t separators, size_t bytes);
@@ -97,6 +109,7 @@ class DatExportFilter : public FilterSlots<qorvix::IoExportFilter> {
     // when all are ASCII and the separator is one unit.
     bool asciiMarks_ = false;
     char delimiterByte_ = ',';
+    uint64_t delimiterWord_ = 0;  // delimiterByte_ eight times, for runs of separators
     char qualifierByte_ = '"';
     char decimalByte_ = '.';
 };

@@ -31,7 +31,8 @@ constexpr size_t kTextRoom = 256;
 // it is; longer runs take the road through units, which is rare enough not to matter.
 constexpr int32_t kDirectSeparators = 64;
 constexpr size_t kDirectText = 1024;
-static_assert(kDirectSeparators + kDirectText + 2 <= brisko::CEncodedBufferedFile::kAsciiRoomMost);
+static_assert(kDirectSeparators + kDirectText + 2 + 8 <=
+              brisko::CEncodedBufferedFile::kAsciiRoomMost);
 
 #if defined(__SSE2__)
 /// Widens the sizeof(Word) bytes at text to units at out, and returns them as one word.
@@ -159,6 +160,7 @@ ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive)
     asciiMarks_ = ascii(delimiterText[0]) && delimiterText[0] != 0 && delimiterText[1] == 0 &&
                   ascii(qualifierText[0]) && ascii(decimalSymbol[0]);
     delimiterByte_ = static_cast<char>(delimiterText[0]);
+    delimiterWord_ = static_cast<unsigned char>(delimiterByte_) * 0x0101010101010101u;
     qualifierByte_ = static_cast<char>(qualifierText[0]);
     decimalByte_ = static_cast<char>(decimalSymbol[0]);
     if (outputFile.IsOpen())
@@ -179,6 +181,161 @@ ExportStatus DatExportFilter::BeginExport(const RString& path, bool interactive)
         progress->MessageVA(kMsgExportingFile,
                             brisko::CPath(outputFile.GetFilePath()).GetNameAndExtension().c_str());
     return EXPORT_DONE;
+}
+
+void DatExportFilter::SetCellFormat(const TrCellFmt& format) {
+    int date = 0, time = 0;
+    brisko::WQMapExcelFmtStrToFmtTypes(format.format.c_str(), date, time);
+    if ((format.mask & qorvix::CELLFMT_FORMAT_TEXT) &&
+        format.category == qorvix::CELLFMT_CATEGORY_DATE && (date != 0 || time != 0)) {
+        dateFormat = date;
+        timeFormat = time;
+    } else {
+        dateFormat = timeFormat = 0;
+    }
+}
+
+void DatExportFilter::StartLine(int32_t row) {
+    // Cells come row by row; their columns are not looked at. A cell of an earlier row than the
+    // line's goes on the line; while the row is -1, every cell begins the line anew.
+    if (currentRow == -1) {
+        currentRow = row;
+        pendingEmpty = 0;
+        cellInRow = false;
+    } else if (row > currentRow) {
+        // Once a line, where its bytes go straight into the output block as the cells' do.
+        if (char* const out = asciiMarks_ ? outputFile.AsciiRoom(1) : nullptr) {
+            *out = '\n';
+            outputFile.AsciiWritten(1);
+        } else {
+            Write(kLineFeed);
+        }
+        currentRow = row;
+        pendingEmpty = 0;
+        cellInRow = false;
+    }
+}
+
+[[gnu::always_inline]] inline ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
+    if (cell.row != currentRow || currentRow == -1) [[unlikely]]
+        StartLine(cell.row);
+    if (cell.kind == CELL_EMPTY) {
+        ++pendingEmpty;
+        ++objectsWritten;
+        return ProgressCheck();
+    }
+    // The separators before the value: this cell's and those of the empty cells before it.
+    const int32_t separators = pendingEmpty + (cellInRow ? 1 : 0);
+    pendingEmpty = 0;
+    if (cell.kind == CELL_NUMBER || cell.kind == CELL_NUMBER_ALT) [[likely]] {
+        if (dateFormat == 0 && timeFormat == 0) [[likely]]
+            WriteNumberCell(separators, cell.number);
+        else
+            WriteDateCell(separators, cell.number);
+    } else if (cell.kind == CELL_TEXT) {
+        WriteTextCell(separators, cell.text.c_str(), cell.text.size());
+    } else {
+        // A kind the writer does not know: its separators stay, nothing else is written.
+        WriteSeparators(separators);
+        return ProgressCheck();
+    }
+    cellInRow = true;
+    ++objectsWritten;
+    return ProgressCheck();
+}
+
+inline char* DatExportFilter::DirectRoom(int32_t separators, size_t bytes) {
+    if (!asciiMarks_ || separators > kDirectSeparators) [[unlikely]]
+        return nullptr;
+    // Eight more than is needed, so that the separators go in whole words: the words past them
+    // are written over by the value, or lie beyond what is counted as written.
+    char* const out = outputFile.AsciiRoom(static_cast<size_t>(separators) + bytes + 8);
+    if (out) [[likely]] {
+        std::memcpy(out, &delimiterWord_, 8);
+        for (int32_t i = 8; i < separators; i += 8)
+            std::memcpy(out + i, &delimiterWord_, 8);
+    }
+    return out;
+}
+
+size_t DatExportFilter::PutSeparators(int32_t separators, char16_t* head) {
+    // What does not fit before the value is written out first.
+    size_t n = 0;
+    for (; separators > 0; --separators) {
+        if (n + delimiterText.size() + kNumberRoom > kHeadRoom) {
+            outputFile.WriteString(head, n);
+            n = 0;
+        }
+        for (const char16_t* d = delimiterText.data(); *d; ++d)
+            head[n++] = *d;
+    }
+    return n;
+}
+
+inline void DatExportFilter::WriteNumberCell(int32_t separators, double value) {
+    // The number's text is made where it goes: in the output block, or after the separators.
+    if (char* const out = DirectRoom(separators, kNumberRoom)) [[likely]] {
+        char* const number = out + separators;
+        const size_t length = FormatNumber14G(value, number);
+        if (decimalByte_ != '.') [[unlikely]]
+            for (size_t i = 0; i < length; ++i)
+                if (number[i] == '.')
+                    number[i] = decimalByte_;
+        outputFile.AsciiWritten(static_cast<size_t>(separators) + length);
+        return;
+    }
+    WriteNumberInUnits(separators, value);
+}
+
+void DatExportFilter::WriteNumberInUnits(int32_t separators, double value) {
+    char16_t head[kHeadRoom];
+    const size_t n = PutSeparators(separators, head);
+    char16_t* number = head + n;
+    const size_t length = FormatNumber14G(value, number);
+    if (decimalSymbol[0] != u'.')
+        for (size_t i = 0; i < length; ++i)
+            if (number[i] == u'.')
+                number[i] = decimalSymbol[0];
+    outputFile.WriteString(head, n + length);
+}
+
+[[gnu::always_inline]] inline void DatExportFilter::WriteTextCell(int32_t separators,
+                                                                  const char* text, size_t size) {
+    // The text and its qualifiers go out with the separators before them. ASCII is the same in
+    // every system code page, so it is copied or widened without a conversion.
+    if (size <= kDirectText) [[likely]]
+        if (char* const out = DirectRoom(separators, size + 2)) [[likely]] {
+            char* p = out + separators;
+            *p = qualifierByte_;
+            p += qualifierByte_ ? 1 : 0;
+            if (CopyAscii(text, size, p)) [[likely]] {
+                p += size;
+                *p = qualifierByte_;
+                p += qualifierByte_ ? 1 : 0;
+                outputFile.AsciiWritten(static_cast<size_t>(p - out));
+                return;
+            }
+            // Not ASCII: the room is given up, and the text goes the way that converts it.
+        }
+    WriteTextInUnits(separators, text, size);
+}
+
+void DatExportFilter::WriteDateCell(int32_t separators, double value) {
+    dateFormat = brisko::WQClosestAccurateDateFmt(value, dateFormat);
+    timeFormat = brisko::WQClosestAccurateTimeFmt(value, timeFormat);
+    char text[40];
+    brisko::WQDateTime(value).GetDateTimeStr(dateFormat, timeFormat, text);
+    WriteTextCell(separators, text, std::strlen(text));
+}
+
+void DatExportFilter::WriteSeparators(int32_t separators) {
+    char16_t head[kHeadRoom];
+    outputFile.WriteString(head, PutSeparators(separators, head));
+}
+
+void DatExportFilter::WriteTextInUnits(int32_t separators, const char* text, size_t size) {
+    char16_t head[kHeadRoom];
+    WriteCellText(head, PutSeparators(separators, head), text, size);
 }
 
 ExportStatus DatExportFilter::ExportObject(TrBase& record) {
@@ -203,128 +360,6 @@ ExportStatus DatExportFilter::ExportObject(TrBase& record) {
         return ProgressCheck();
     }
     return EXPORT_DONE;
-}
-
-void DatExportFilter::SetCellFormat(const TrCellFmt& format) {
-    int date = 0, time = 0;
-    brisko::WQMapExcelFmtStrToFmtTypes(format.format.c_str(), date, time);
-    if ((format.mask & qorvix::CELLFMT_FORMAT_TEXT) &&
-        format.category == qorvix::CELLFMT_CATEGORY_DATE && (date != 0 || time != 0)) {
-        dateFormat = date;
-        timeFormat = time;
-    } else {
-        dateFormat = timeFormat = 0;
-    }
-}
-
-ExportStatus DatExportFilter::WriteCell(const TrCell& cell) {
-    // Cells come row by row; their columns are not looked at.
-    if (currentRow == -1) {
-        currentRow = cell.row;
-        pendingEmpty = 0;
-        cellInRow = false;
-    } else if (cell.row > currentRow) {
-        Write(kLineFeed);
-        currentRow = cell.row;
-        pendingEmpty = 0;
-        cellInRow = false;
-    }
-    if (cell.kind == CELL_EMPTY) {
-        ++pendingEmpty;
-        ++objectsWritten;
-        return ProgressCheck();
-    }
-    // The separators before the value: this cell's and those of the empty cells before it.
-    const int32_t separators = pendingEmpty + (cellInRow ? 1 : 0);
-    pendingEmpty = 0;
-    if (cell.kind == CELL_TEXT) {
-        WriteTextCell(separators, cell.text.c_str(), cell.text.size());
-    } else if (cell.kind == CELL_NUMBER || cell.kind == CELL_NUMBER_ALT) {
-        if (dateFormat == 0 && timeFormat == 0) {
-            WriteNumberCell(separators, cell.number);
-        } else {
-            dateFormat = brisko::WQClosestAccurateDateFmt(cell.number, dateFormat);
-            timeFormat = brisko::WQClosestAccurateTimeFmt(cell.number, timeFormat);
-            char text[40];
-            brisko::WQDateTime(cell.number).GetDateTimeStr(dateFormat, timeFormat, text);
-            WriteTextCell(separators, text, std::strlen(text));
-        }
-    } else {
-        // A kind the writer does not know: its separators stay, nothing else is written.
-        char16_t head[kHeadRoom];
-        outputFile.WriteString(head, PutSeparators(separators, head));
-        return ProgressCheck();
-    }
-    cellInRow = true;
-    ++objectsWritten;
-    return ProgressCheck();
-}
-
-char* DatExportFilter::DirectRoom(int32_t separators, size_t bytes) {
-    if (!asciiMarks_ || separators > kDirectSeparators)
-        return nullptr;
-    char* const out = outputFile.AsciiRoom(static_cast<size_t>(separators) + bytes);
-    if (out)
-        std::memset(out, delimiterByte_, static_cast<size_t>(separators));
-    return out;
-}
-
-size_t DatExportFilter::PutSeparators(int32_t separators, char16_t* head) {
-    // What does not fit before the value is written out first.
-    size_t n = 0;
-    for (; separators > 0; --separators) {
-        if (n + delimiterText.size() + kNumberRoom > kHeadRoom) {
-            outputFile.WriteString(head, n);
-            n = 0;
-        }
-        for (const char16_t* d = delimiterText.data(); *d; ++d)
-            head[n++] = *d;
-    }
-    return n;
-}
-
-void DatExportFilter::WriteNumberCell(int32_t separators, double value) {
-    // The number's text is made where it goes: in the output block, or after the separators.
-    if (char* const out = DirectRoom(separators, kNumberRoom)) {
-        char* const number = out + separators;
-        const size_t length = FormatNumber14G(value, number);
-        if (decimalByte_ != '.')
-            for (size_t i = 0; i < length; ++i)
-                if (number[i] == '.')
-                    number[i] = decimalByte_;
-        outputFile.AsciiWritten(static_cast<size_t>(separators) + length);
-        return;
-    }
-    char16_t head[kHeadRoom];
-    const size_t n = PutSeparators(separators, head);
-    char16_t* number = head + n;
-    const size_t length = FormatNumber14G(value, number);
-    if (decimalSymbol[0] != u'.')
-        for (size_t i = 0; i < length; ++i)
-            if (number[i] == u'.')
-                number[i] = decimalSymbol[0];
-    outputFile.WriteString(head, n + length);
-}
-
-void DatExportFilter::WriteTextCell(int32_t separators, const char* text, size_t size) {
-    // The text and its qualifiers go out with the separators before them. ASCII is the same in
-    // every system code page, so it is copied or widened without a conversion.
-    if (size <= kDirectText)
-        if (char* const out = DirectRoom(separators, size + 2)) {
-            char* p = out + separators;
-            *p = qualifierByte_;
-            p += qualifierByte_ ? 1 : 0;
-            if (CopyAscii(text, size, p)) {
-                p += size;
-                *p = qualifierByte_;
-                p += qualifierByte_ ? 1 : 0;
-                outputFile.AsciiWritten(static_cast<size_t>(p - out));
-                return;
-            }
-            // Not ASCII: the room is given up, and the text goes the way that converts it.
-        }
-    char16_t head[kHeadRoom];
-    WriteCellText(head, PutSeparators(separators, head), text, size);
 }
 
 void DatExportFilter::WriteCellText(const char16_t* head, size_t headLength, const char* text,

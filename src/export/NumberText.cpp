@@ -17,56 +17,6 @@ namespace {
 constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
 
-/// The zero digits among sixteen: two bits a digit, the last digit highest.
-struct ZeroDigits {
-    uint32_t mask;
-    /// How many of the digits at the end are zeros.
-    int Trailing() const { return std::countl_one(mask) / 2; }
-};
-
-/// The sixteen decimal digits of n (below 10^16, with leading zeros) at out, which is aligned to
-/// sixteen bytes, and which of them are zeros. n is not zero. Unit is char16_t or char: the
-/// writer fills UTF-16 text, or an output block of bytes where ASCII stands for itself.
-template <class Unit>
-inline ZeroDigits SixteenDigits(uint64_t n, Unit* out) {
-#if defined(__SSE2__)
-    // Each quarter of n (four digits) fills four lanes with four times itself; two high
-    // multiplications make them n / 1000, n / 100, n / 10 and n, and each lane less ten times
-    // the lane before it is one digit. Loops that end at a different place for every cell
-    // mispredict their ends; this has none.
-    const auto units = [](uint32_t eight) {
-        const __m128i x = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(eight / 10000 * 4)),
-                                             _mm_set1_epi16(static_cast<short>(eight % 10000 * 4)));
-        const __m128i divisors =
-            _mm_setr_epi16(8389, 5243, 13108, -32768, 8389, 5243, 13108, -32768);
-        const __m128i scales =
-            _mm_setr_epi16(1 << 7, 1 << 11, 1 << 13, -32768, 1 << 7, 1 << 11, 1 << 13, -32768);
-        const __m128i q = _mm_mulhi_epu16(_mm_mulhi_epu16(x, divisors), scales);
-        const __m128i d =
-            _mm_sub_epi16(q, _mm_slli_epi64(_mm_mullo_epi16(q, _mm_set1_epi16(10)), 16));
-        return _mm_add_epi16(d, _mm_set1_epi16(u'0'));
-    };
-    const __m128i high = units(static_cast<uint32_t>(n / 100000000));
-    const __m128i low = units(static_cast<uint32_t>(n % 100000000));
-    if constexpr (sizeof(Unit) == 1) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(high, low));
-    } else {
-        _mm_store_si128(reinterpret_cast<__m128i*>(out), high);
-        _mm_store_si128(reinterpret_cast<__m128i*>(out + 8), low);
-    }
-    const __m128i zero = _mm_set1_epi16(u'0');
-    return {static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(high, zero))) |
-            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi16(low, zero))) << 16};
-#else
-    uint32_t zeros = 0;
-    for (int i = 15; i >= 0; --i, n /= 10) {
-        out[i] = static_cast<Unit>('0' + n % 10);
-        zeros |= (n % 10 == 0 ? 3u : 0u) << (2 * i);
-    }
-    return {zeros};
-#endif
-}
-
 /// The eight decimal digits of n (below 10^8, with leading zeros) as the bytes of a word, the
 /// first digit lowest, each from 0 to 9. Digits in a register, not in memory: text read back
 /// from a buffer a moment after its digits were stored there, at an offset of its own, waited
@@ -90,27 +40,14 @@ inline uint64_t BytesFrom(uint64_t word, uint64_t next, int skip) {
     return word >> (8 * skip) | (next << 1) << (63 - 8 * skip);
 }
 
-/// Stores the eight bytes of word as units.
-template <class Unit>
-inline void Put8(Unit* out, uint64_t word) {
-    if constexpr (sizeof(Unit) == 1) {
-        std::memcpy(out, &word, 8);
-    } else {
-#if defined(__SSE2__)
-        const __m128i units = _mm_unpacklo_epi8(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&word)), _mm_setzero_si128());
-        std::memcpy(out, &units, 16);
-#else
-        for (int i = 0; i < 8; ++i)
-            out[i] = static_cast<Unit>((word >> (8 * i)) & 0xFF);
-#endif
-    }
+/// Stores the eight bytes of word, the first lowest.
+inline void Put8(char* out, uint64_t word) {
+    std::memcpy(out, &word, 8);
 }
 
 /// A whole number from 1 to below 1E+14 and its sign; returns the length.
-template <class Unit>
-size_t FormatWhole(bool negative, uint64_t n, Unit* out) {
-    Unit* p = out;
+size_t FormatWhole(bool negative, uint64_t n, char* out) {
+    char* p = out;
     *p = '-';
     p += negative ? 1 : 0;
     const uint64_t low = EightDigits(static_cast<uint32_t>(n % 100000000));
@@ -144,8 +81,7 @@ constexpr int kFirstDecade = -5;
 /// product just below 1E+13 and the general path takes it; a product within a step below 1E+13
 /// rounds to 1E+13, which is what the 14-digit rounding one place further gives. Such a value is
 /// written without an exponent. Returns the length, or 0 for anything else.
-template <class Unit>
-size_t FormatFourteenDigits(double value, Unit* out) {
+[[gnu::always_inline]] inline size_t FormatFourteenDigits(double value, char* out) {
     const double a = std::fabs(value);
     if (!(a >= 1e-4 && a < 1e14))
         return 0;
@@ -162,42 +98,57 @@ size_t FormatFourteenDigits(double value, Unit* out) {
     const double off = y - static_cast<double>(t);
     if (!(y >= 1e13 && t < 100000000000000 && off <= 0.49 && off >= -0.49))
         return 0;
-    // Sixteen digits, the first two zeros, and room after them: pieces are copied sixteen units
-    // at a time, whatever their length.
-    alignas(16) Unit digits[40] = {};
-    const int significant = 14 - SixteenDigits(static_cast<uint64_t>(t), digits).Trailing();
-    const Unit* const first = digits + 2;
-    Unit* p = out;
+    char* p = out;
     *p = '-';
     p += value < 0 ? 1 : 0;
-    constexpr size_t kPiece = 16 * sizeof(Unit);
+    // Digits as bytes from 0 to 9 in words, the first digit lowest, kept in registers as
+    // EightDigits says why. The last digit is a word's highest byte, so zeros at the end are zero
+    // bytes at the top. They go out eight bytes at a time, whatever their count: out holds 32
+    // bytes, and what lies past the text is not part of it.
+    const uint64_t head = static_cast<uint64_t>(t) / 1000000;
+    const uint64_t rest = static_cast<uint64_t>(t) - head * 1000000;
+    uint64_t first, last;
+    int significant;
+    if (rest == 0) [[likely]] {
+        // At most eight significant digits, as most numbers in data have: one word of them.
+        first = EightDigits(static_cast<uint32_t>(head));
+        last = 0;
+        significant = 8 - std::countl_zero(first) / 8;
+    } else {
+        // Eight digits in first, six in last; rest is not zero, and so neither is low.
+        const uint64_t high = EightDigits(static_cast<uint32_t>(t / 100000000));  // 00dddddd
+        const uint64_t low = EightDigits(static_cast<uint32_t>(t % 100000000));
+        first = high >> 16 | low << 48;
+        last = low >> 16;
+        significant = 14 - std::countl_zero(low) / 8;
+    }
     if (e < 0) {
-        static constexpr Unit kZeros[16] = {'0', '0', '0', '0', '0', '0', '0', '0',
-                                            '0', '0', '0', '0', '0', '0', '0', '0'};
-        p[0] = '0';
-        p[1] = '.';
-        std::memcpy(p + 2, kZeros, kPiece);
+        Put8(p, 0x3030303030302E30u);  // "0.000000"
         p += 2 + (-e - 1);
-        std::memcpy(p, first, kPiece);
+        Put8(p, first + kAsciiZeros);
+        Put8(p + 8, last + kAsciiZeros);
         p += significant;
     } else {
+        // The whole part is the first e + 1 digits; the fraction, if any, follows the point.
         const int whole = e + 1;
-        const int fraction = significant > whole ? significant - whole : 0;
-        std::memcpy(p, first, kPiece);
+        const int fraction = significant - whole;
+        Put8(p, first + kAsciiZeros);
+        Put8(p + 8, last + kAsciiZeros);
         p += whole;
         *p = '.';
-        p += fraction > 0 ? 1 : 0;
-        std::memcpy(p, first + whole, kPiece);
-        p += fraction;
+        const int skip = whole & 7;
+        const uint64_t tail = last >> (8 * skip);
+        const bool inFirst = whole < 8;
+        Put8(p + 1, (inFirst ? BytesFrom(first, last, skip) : tail) + kAsciiZeros);
+        Put8(p + 9, (inFirst ? tail : 0) + kAsciiZeros);
+        p += fraction > 0 ? fraction + 1 : 0;
     }
     *p = 0;
     return static_cast<size_t>(p - out);
 }
 
-template <class Unit>
-size_t Format14G(double value, Unit* out) {
-    if (const size_t n = FormatFourteenDigits(value, out))
-        return n;
+/// Any other value, printf's way. Out of line, so that the common case needs no room for it.
+[[gnu::noinline]] size_t FormatGeneral(double value, char* out) {
     char buf[40];
     size_t n;
     if (std::isnan(value)) {
@@ -229,8 +180,7 @@ size_t Format14G(double value, Unit* out) {
             }
         }
     }
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<unsigned char>(buf[i]);
+    std::memcpy(out, buf, n);
     out[n] = 0;
     return n;
 }
@@ -238,11 +188,27 @@ size_t Format14G(double value, Unit* out) {
 }  // namespace
 
 size_t FormatNumber14G(double value, char16_t* out) {
-    return Format14G(value, out);
+    // Made in bytes and widened, terminator and all: the text is ASCII.
+    char bytes[32];
+    const size_t n = FormatNumber14G(value, bytes);
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (size_t i = 0; i <= n; i += 16) {
+        const __m128i piece = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(piece, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(piece, zero));
+    }
+#else
+    for (size_t i = 0; i <= n; ++i)
+        out[i] = static_cast<unsigned char>(bytes[i]);
+#endif
+    return n;
 }
 
 size_t FormatNumber14G(double value, char* out) {
-    return Format14G(value, out);
+    if (const size_t n = FormatFourteenDigits(value, out)) [[likely]]
+        return n;
+    return FormatGeneral(value, out);
 }
 
 }  // namespace dornel

@@ -53,6 +53,9 @@ TEST(ExportWriter, CellsBecomeLines) {
          [] { return Records(Number(3, 0, 1), Number(7, 0, 2)); }, "1\n2\n"},
         {"a smaller row stays on the line", KIND_CSV, "",
          [] { return Records(Number(5, 0, 1), Number(2, 0, 2)); }, "1,2\n"},
+        // Row -1 is the writer's own mark of no line begun: each cell of it begins one again.
+        {"cells of row -1 run together", KIND_CSV, "",
+         [] { return Records(Number(-1, 0, 1), Number(-1, 1, 2), Number(0, 0, 3)); }, "123\n"},
         {"qualifiers inside texts are not doubled", KIND_CSV, "",
          [] { return Records(Text(0, 0, "say \"hi\", x\ny")); }, "\"say \"hi\", x\ny\"\n"},
         {"TXT: tab, no qualifier", KIND_TXT, "",

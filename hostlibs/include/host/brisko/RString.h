@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "host/HostApi.h"
@@ -53,7 +54,18 @@ class BRISKO_API RString {
     char* end() { return text_.data() + text_.size(); }
     void clear() { text_.clear(); }
     /// Replaces the content with n bytes, keeping the room the string has.
-    void assign(const char* s, size_t n) { text_.assign(s, n); }
+    void assign(const char* s, size_t n) {
+        // An export's record takes a text this way for every text cell: appending to the cleared
+        // string takes half the work of the general assignment, which allows for bytes of the
+        // string itself, and is open whenever s lies outside it.
+        const uintptr_t own = reinterpret_cast<uintptr_t>(text_.data());
+        if (reinterpret_cast<uintptr_t>(s) - own > text_.capacity()) {
+            text_.clear();
+            text_.append(s, n);
+        } else {
+            text_.assign(s, n);
+        }
+    }
     const std::string& str() const { return text_; }
     bool operator==(const RString& o) const { return text_ == o.text_; }
     bool operator!=(const RString& o) const { return text_ != o.text_; }

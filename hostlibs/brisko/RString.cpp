@@ -79,7 +79,8 @@ void RString::FromWide(const char16_t* text, size_t length) {
 
 void RString::FromAscii(const char* text, size_t length) {
     if (SystemPageKeepsAscii()) {
-        text_.assign(text, length);
+        // Once per text cell of an import: the short road of assign.
+        assign(text, length);
         return;
     }
     const WString wide(text, text + length);

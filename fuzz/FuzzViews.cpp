@@ -52,8 +52,8 @@ void CheckShortest(double value) {
                 .ptr;
     else
         generalEnd = std::to_chars(general, general + sizeof general, value).ptr;
-    const std::string written(out, end);
-    if (written != std::string(general, generalEnd) ||
+    const std::string written(out, static_cast<size_t>(end - out));
+    if (written != std::string(general, static_cast<size_t>(generalEnd - general)) ||
         app::ShortestNumberLength(value) != written.size()) {
         std::fprintf(stderr, "%.17g: %s\n", value, written.c_str());
         std::abort();

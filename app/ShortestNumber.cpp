@@ -71,7 +71,8 @@ inline bool RoundToFifteenDigits(double a, Decimal15& d) {
                                           1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
                                           1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     constexpr int kFirstDecade = -6;
-    if (!(a >= 1e-5 && a < 1e15) || a == std::floor(a))
+    // Whole by a round trip through an integer, which the range allows: floor is a call.
+    if (!(a >= 1e-5 && a < 1e15) || a == static_cast<double>(static_cast<int64_t>(a)))
         return false;
     // log10(2) is about 78913/2^18; the estimate is the exponent or one below it.
     const int binary = static_cast<int>(std::bit_cast<uint64_t>(a) >> 52) - 1023;
@@ -83,25 +84,55 @@ inline bool RoundToFifteenDigits(double a, Decimal15& d) {
     return y >= 1e14 && d.digits < 1000000000000000;
 }
 
+/// How the decimal d reads without its trailing zeros (zeros of its fifteen digits) and without
+/// an exponent: its digits, those after the point, those before it, and its length unsigned.
+/// At least one digit after the point, as the value is not whole.
+struct FixedForm {
+    int total, k, whole, length;
+    /// True when the exponent form is the longer, or as long.
+    bool Shortest() const {
+        const int exponent = total - k - 1;
+        return length <= 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
+    }
+};
+
+inline FixedForm FixedFormOf(Decimal15 d, int zeros) {
+    FixedForm f;
+    f.total = 15 - zeros;
+    f.k = d.scale - zeros;
+    f.whole = f.total > f.k ? f.total - f.k : 0;
+    f.length = (f.whole > 0 ? f.whole : 1) + 1 + f.k;
+    return f;
+}
+
+/// How many zeros end n (not zero), without writing its digits: a halving search of divisions
+/// by constants, which become multiplications, and no branch on the data.
+inline int TrailingZeros(uint64_t n) {
+    int zeros = 0;
+    const auto strip = [&](uint64_t power, int count) {
+        const bool divides = n % power == 0;
+        n = divides ? n / power : n;
+        zeros += divides ? count : 0;
+    };
+    strip(100000000, 8);
+    strip(10000, 4);
+    strip(100, 2);
+    strip(10, 1);
+    return zeros;
+}
+
 /// Writes at out (room for kNumberRoom bytes) the decimal d, negative or not, without its
 /// trailing zeros and without an exponent, and returns its end; null where the exponent form
-/// is shorter and that is wanted. At least one digit after the point, as the value is not whole.
+/// is shorter and that is wanted.
 char* WriteFixed(char* out, bool negative, Decimal15 d, bool unlessExponentShorter) {
     // Room after the digits: pieces are copied sixteen bytes at a time, whatever their length.
     char buffer[40] = {};
     const int zeros = FifteenDigits(static_cast<uint64_t>(d.digits), buffer);
     const char* const digits = buffer + 1;
-    const int total = 15 - zeros;
-    // Digits after the point.
-    const int k = d.scale - zeros;
-    const int whole = total > k ? total - k : 0;
-    if (unlessExponentShorter) {
-        const int exponent = total - k - 1;
-        const int fixedLength = (whole > 0 ? whole : 1) + 1 + k;
-        const int exponentLength = 1 + (total > 1 ? total : 0) + 2 + (exponent <= -100 ? 3 : 2);
-        if (fixedLength > exponentLength)
-            return nullptr;
-    }
+    const FixedForm form = FixedFormOf(d, zeros);
+    const int total = form.total, k = form.k, whole = form.whole;
+    if (unlessExponentShorter && !form.Shortest())
+        return nullptr;
     char* p = out;
     *p = '-';
     p += negative ? 1 : 0;
@@ -131,10 +162,13 @@ char* WriteFixed(char* out, bool negative, Decimal15 d, bool unlessExponentShort
 /// the value rounded to 15 digits, and that with its trailing zeros dropped is the shortest text,
 /// since any shorter decimal that reads back would be that rounding too. The general writer takes
 /// the exponent form where it is shorter.
+inline bool ShortDecimal(double a, Decimal15& d) {
+    return RoundToFifteenDigits(a, d) && static_cast<double>(d.digits) / kPowers[d.scale] == a;
+}
+
 char* WriteShortDecimal(char* out, double value) {
-    const double a = std::fabs(value);
     Decimal15 d;
-    if (!RoundToFifteenDigits(a, d) || static_cast<double>(d.digits) / kPowers[d.scale] != a)
+    if (!ShortDecimal(std::fabs(value), d))
         return nullptr;
     return WriteFixed(out, value < 0, d, true);
 }
@@ -188,17 +222,63 @@ bool WellInside(double a, Decimal15 d) {
 #endif
 }
 
+/// The digits of n, not zero.
+inline int DigitCount(uint64_t n) {
+    static constexpr uint64_t kPowersOfTen[] = {1,
+                                                10,
+                                                100,
+                                                1000,
+                                                10000,
+                                                100000,
+                                                1000000,
+                                                10000000,
+                                                100000000,
+                                                1000000000,
+                                                10000000000,
+                                                100000000000,
+                                                1000000000000,
+                                                10000000000000,
+                                                100000000000000,
+                                                1000000000000000,
+                                                10000000000000000,
+                                                100000000000000000,
+                                                1000000000000000000,
+                                                10000000000000000000u};
+    // The numbers of one bit length have one of two counts of digits: 1233/4096, about log10(2),
+    // finds the power of ten they may reach, and one comparison with it decides.
+    const int guess = (static_cast<int>(std::bit_width(n)) * 1233) >> 12;
+    return guess + 1 - (n < kPowersOfTen[guess] ? 1 : 0);
+}
+
+/// True when the general writer gives a whole number (not zero, below 1e15) as its digits: always
+/// when it does not end in 0, since its exponent form is then longer, and otherwise when that form
+/// (one digit, a point and the rest of the significant digits, and e+ with two digits) is no
+/// shorter: a tie goes to the digits.
+inline bool WholeAsDigits(int64_t whole, int& digits) {
+    const auto magnitude = static_cast<uint64_t>(whole < 0 ? -whole : whole);
+    digits = DigitCount(magnitude);
+    if (whole % 10 != 0)
+        return true;
+    const int significant = digits - TrailingZeros(magnitude);
+    return digits <= (significant == 1 ? 1 : significant + 1) + 4;
+}
+
 }  // namespace
 
 /// Writes at out (room for kNumberRoom bytes) the shortest text that reads back as value, NaN
 /// and the infinities by name, and returns its end.
 char* WriteShortestNumber(char* out, double value) {
-    // A whole number below 1e15 that does not end in 0 is its digits: its exponent form is
-    // always longer, so the general writer would choose the same. Most numbers in data are such.
+    // Whole numbers below 1e15, most numbers in data, as the general writer writes them: zero by
+    // its sign, the others by their digits where the exponent form is no shorter.
     if (std::fabs(value) < 1e15) {
         const auto whole = static_cast<int64_t>(value);
-        if (static_cast<double>(whole) == value && whole % 10 != 0)
-            return std::to_chars(out, out + kNumberRoom, whole).ptr;
+        if (static_cast<double>(whole) == value) {
+            int digits;
+            if (whole != 0 && WholeAsDigits(whole, digits))
+                return std::to_chars(out, out + kNumberRoom, whole).ptr;
+            if (whole == 0)
+                return std::signbit(value) ? std::copy_n("-0", 2, out) : std::copy_n("0", 1, out);
+        }
     }
     if (char* const end = WriteShortDecimal(out, value))
         return end;
@@ -234,6 +314,29 @@ char* WriteJsonNumber(char* out, double value) {
         return value > 0 ? std::copy_n("\"Infinity\"", 10, out)
                          : std::copy_n("\"-Infinity\"", 11, out);
     return nlohmann::detail::to_chars(out, out + kNumberRoom, value);
+}
+
+size_t ShortestNumberLength(double value) {
+    // The forms most numbers take, measured as WriteShortestNumber chooses them; the rest are
+    // written to be measured.
+    if (std::fabs(value) < 1e15) {
+        const auto whole = static_cast<int64_t>(value);
+        if (static_cast<double>(whole) == value) {
+            int digits;
+            if (whole != 0 && WholeAsDigits(whole, digits))
+                return static_cast<size_t>(digits) + (whole < 0 ? 1 : 0);
+            if (whole == 0)
+                return std::signbit(value) ? 2 : 1;
+        }
+    }
+    Decimal15 d;
+    if (ShortDecimal(std::fabs(value), d)) {
+        const FixedForm form = FixedFormOf(d, TrailingZeros(static_cast<uint64_t>(d.digits)));
+        if (form.Shortest())
+            return static_cast<size_t>(form.length) + (value < 0 ? 1 : 0);
+    }
+    char text[kNumberRoom];
+    return static_cast<size_t>(WriteShortestNumber(text, value) - text);
 }
 
 std::string ShortestNumber(double value) {

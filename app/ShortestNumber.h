@@ -13,6 +13,9 @@ constexpr size_t kNumberRoom = 64;
 /// Writes the shortest text that reads back to value at out (kNumberRoom bytes) and returns its
 /// end.
 char* WriteShortestNumber(char* out, double value);
+/// The length of what WriteShortestNumber writes, most often without writing it: for a view that
+/// measures its columns before it writes them.
+size_t ShortestNumberLength(double value);
 std::string ShortestNumber(double value);
 /// Writes value as the JSON view shows it at out (kNumberRoom bytes) and returns its end: the
 /// digits the JSON library of the trace gives, always with a point or an exponent (so 3 is

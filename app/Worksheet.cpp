@@ -15,27 +15,6 @@ uint64_t Worksheet::PackWhole(Cell cell) {
     return kWholeBox | (wholeCells_.size() - 1);
 }
 
-Cell Worksheet::Unpack(uint64_t bits) const {
-    Cell cell;
-    if ((bits & kBox) != kBox) {
-        cell.kind = Cell::Number;
-        cell.number = std::bit_cast<double>(bits);
-        return cell;
-    }
-    const uint64_t place = bits & ((uint64_t{1} << kKindShift) - 1);
-    switch (bits >> kKindShift & 3) {
-        case kTextKind:
-            cell.kind = Cell::Text;
-            cell.textLength = static_cast<uint32_t>(place >> kLengthShift);
-            cell.textOffset = place & (kOffsetLimit - 1);
-            return cell;
-        case kWholeKind:
-            return wholeCells_[place];
-        default:
-            return cell;
-    }
-}
-
 void Worksheet::StoreElsewhere(size_t row, size_t col, Cell cell) {
     if (row == rowStart_.size() && col == 0) {
         rowStart_.push_back(cells_.size());

@@ -119,6 +119,15 @@ class Worksheet final : public RecordSink {
             cells[i] = Unpack(cells_[start + i]);
         return cells;
     }
+    /// Calls visit(column, cell) for each cell of a row, left to right: the way of a view through
+    /// all cells, which copies no row.
+    template <class Visit>
+    void ForEachCell(size_t row, Visit&& visit) const {
+        const uint64_t* const cells = cells_.data() + rowStart_[row];
+        const size_t length = RowEnd(row) - rowStart_[row];
+        for (size_t c = 0; c < length; ++c)
+            visit(c, Unpack(cells[c]));
+    }
     /// All texts of the worksheet; a text cell's offset counts from their start.
     std::string_view Texts() const { return std::string_view(texts_.data(), texts_.size()); }
     /// The text of a stored text cell.
@@ -155,7 +164,28 @@ class Worksheet final : public RecordSink {
     // Cells go by value to what is not inline: a cell whose address went to a call would be
     // made in memory, its parts stored one by one and read back as one, which waits for them.
     uint64_t PackWhole(Cell cell);
-    Cell Unpack(uint64_t bits) const;
+    /// Inline: it runs once per cell of a view, and a cell made in registers goes to the view
+    /// without being stored.
+    Cell Unpack(uint64_t bits) const {
+        Cell cell;
+        if ((bits & kBox) != kBox) [[likely]] {
+            cell.kind = Cell::Number;
+            cell.number = std::bit_cast<double>(bits);
+            return cell;
+        }
+        const uint64_t place = bits & ((uint64_t{1} << kKindShift) - 1);
+        switch (bits >> kKindShift & 3) {
+            case kTextKind:
+                cell.kind = Cell::Text;
+                cell.textLength = static_cast<uint32_t>(place >> kLengthShift);
+                cell.textOffset = place & (kOffsetLimit - 1);
+                return cell;
+            case kWholeKind:
+                return wholeCells_[place];
+            default:
+                return cell;
+        }
+    }
     size_t RowEnd(size_t row) const {
         return row + 1 < rowStart_.size() ? rowStart_[row + 1] : cells_.size();
     }

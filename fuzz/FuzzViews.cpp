@@ -1,6 +1,7 @@
 // Fuzz target: the views' writers against the ways they were first written. The JSON view's
 // numbers and strings against the JSON library's own dump of them (the view's bytes were that
 // dump's), and the table view against a plain writer that makes each line of strings.
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +33,39 @@ void CheckNumber(double value) {
         std::fprintf(stderr, "%.17g: %s\n", value, written.c_str());
         std::abort();
     }
+}
+
+/// The shortest text against the general writer it stands for (past 2^53 its exponent form),
+/// and its measure against the text.
+void CheckShortest(double value) {
+    char out[app::kNumberRoom], general[app::kNumberRoom];
+    const char* const end = app::WriteShortestNumber(out, value);
+    const char* generalEnd;
+    if (std::isnan(value))
+        generalEnd = std::strcpy(general, "NaN") + 3;
+    else if (std::isinf(value))
+        generalEnd =
+            std::strcpy(general, value > 0 ? "Infinity" : "-Infinity") + (value > 0 ? 8 : 9);
+    else if (std::fabs(value) > 9007199254740992.0)
+        generalEnd =
+            std::to_chars(general, general + sizeof general, value, std::chars_format::scientific)
+                .ptr;
+    else
+        generalEnd = std::to_chars(general, general + sizeof general, value).ptr;
+    const std::string written(out, static_cast<size_t>(end - out));
+    if (written != std::string(general, static_cast<size_t>(generalEnd - general)) ||
+        app::ShortestNumberLength(value) != written.size()) {
+        std::fprintf(stderr, "%.17g: %s\n", value, written.c_str());
+        std::abort();
+    }
+}
+
+/// Whole numbers with zeros at their end, where the exponent form may be as short or shorter.
+double RoundWhole(fuzz::FuzzInput& in) {
+    double value = static_cast<double>(1 + in.Byte() + 256 * in.Byte());
+    for (int zeros = static_cast<int>(in.Below(14)); zeros > 0; --zeros)
+        value *= 10;
+    return in.Bool() ? -value : value;
 }
 
 void CheckText(const std::string& text) {
@@ -126,7 +160,9 @@ void CheckTable(fuzz::FuzzInput& in) {
         const auto col = static_cast<int32_t>(in.Below(columns));
         switch (in.Below(4)) {
             case 0:
-                sheet.Take(qorvix::TrCell(row, col, brisko::RString(in.Text(12))));
+                // Now and then longer than a few words of eight bytes, and wider than the
+                // blanks the view stores at once.
+                sheet.Take(qorvix::TrCell(row, col, brisko::RString(in.Text(in.Bool() ? 12 : 40))));
                 break;
             case 1:
                 sheet.Take(qorvix::TrCell(row, col, ShortDecimal(in)));
@@ -171,11 +207,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             double value;
             std::memcpy(&value, &bits, sizeof value);
             CheckNumber(value);
+            CheckShortest(value);
             break;
         }
         case 1:
-            for (int n = 0; n < 8; ++n)
-                CheckNumber(ShortDecimal(in));
+            for (int n = 0; n < 8; ++n) {
+                const double value = ShortDecimal(in);
+                CheckNumber(value);
+                CheckShortest(value);
+                CheckShortest(RoundWhole(in));
+            }
             break;
         case 2:
             CheckText(in.Rest());

@@ -66,6 +66,29 @@ TEST(TableView, ColumnsAreAsWideAsTheirWidestCell) {
     brisko::SetSystemCodePage(savedPage);
 }
 
+TEST(TableView, WideColumnsAndLongLinesStayAligned) {
+    // Columns wider than the blanks the view stores at once, for a number, an empty cell and a
+    // text; and a line longer than the view gathers before it writes.
+    const std::string wide(40, 'x'), longText(70000, 'y');
+    struct Case {
+        const char* name;
+        std::vector<Placed> cells;
+        std::string table;
+    } cases[] = {
+        {"WideColumn",
+         {{0, 0, wide.c_str()}, {1, 0}, {2, 1, "b"}},
+         "  | A" + std::string(39, ' ') + " | B\n" +   //
+             "1 | " + wide + "\n" +                    //
+             "2 | " + std::string(38, ' ') + "10\n" +  //
+             "3 | " + std::string(40, ' ') + " | b\n"},
+        {"LongLine",
+         {{0, 0, longText.c_str()}, {1, 0, "z"}},
+         "  | A\n1 | " + longText + "\n2 | z\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Table(c.cells), c.table) << c.name;
+}
+
 TEST(TableView, AViewOfManyRowsIsWrittenWhole) {
     // More lines than one write takes: nothing lost or doubled where the writes meet.
     std::vector<Placed> cells;

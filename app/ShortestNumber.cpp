@@ -173,6 +173,28 @@ char* WriteShortDecimal(char* out, double value) {
     return WriteFixed(out, value < 0, d, true);
 }
 
+/// The powers of ten a whole number of 64 bits can hold.
+constexpr uint64_t kPowersOfTen[] = {1,
+                                     10,
+                                     100,
+                                     1000,
+                                     10000,
+                                     100000,
+                                     1000000,
+                                     10000000,
+                                     100000000,
+                                     1000000000,
+                                     10000000000,
+                                     100000000000,
+                                     1000000000000,
+                                     10000000000000,
+                                     100000000000000,
+                                     1000000000000000,
+                                     10000000000000000,
+                                     100000000000000000,
+                                     1000000000000000000,
+                                     10000000000000000000u};
+
 /// True when the decimal d lies well inside the interval of the doubles that read back as a
 /// (not whole, from 1e-4 on). The JSON writer's digit generation narrows that interval by a few
 /// parts in 2^62 for its own rounding, and the half gaps to a's neighbours are at least 2^8 such
@@ -183,32 +205,13 @@ char* WriteShortDecimal(char* out, double value) {
 bool WellInside(double a, Decimal15 d) {
 #if defined(__SIZEOF_INT128__)
     using Wide = unsigned __int128;
-    static constexpr uint64_t kWholePowers[] = {1,
-                                                10,
-                                                100,
-                                                1000,
-                                                10000,
-                                                100000,
-                                                1000000,
-                                                10000000,
-                                                100000000,
-                                                1000000000,
-                                                10000000000,
-                                                100000000000,
-                                                1000000000000,
-                                                10000000000000,
-                                                100000000000000,
-                                                1000000000000000,
-                                                10000000000000000,
-                                                100000000000000000,
-                                                1000000000000000000};
     constexpr uint64_t kFraction = (uint64_t{1} << 52) - 1;
     const auto bits = std::bit_cast<uint64_t>(a);
     // From 1e-4 to 1e15 and not whole: a shift of 3 to 66, a scale of 0 to 18; no product
     // passes 2^124.
     const int shift = 1075 - static_cast<int>(bits >> 52);
     const uint64_t m = (bits & kFraction) | (kFraction + 1);
-    const uint64_t power = kWholePowers[d.scale];
+    const uint64_t power = kPowersOfTen[d.scale];
     const Wide decimal = static_cast<Wide>(d.digits) << shift;
     const Wide value = static_cast<Wide>(m) * power;
     const bool below = decimal < value;
@@ -224,26 +227,6 @@ bool WellInside(double a, Decimal15 d) {
 
 /// The digits of n, not zero.
 inline int DigitCount(uint64_t n) {
-    static constexpr uint64_t kPowersOfTen[] = {1,
-                                                10,
-                                                100,
-                                                1000,
-                                                10000,
-                                                100000,
-                                                1000000,
-                                                10000000,
-                                                100000000,
-                                                1000000000,
-                                                10000000000,
-                                                100000000000,
-                                                1000000000000,
-                                                10000000000000,
-                                                100000000000000,
-                                                1000000000000000,
-                                                10000000000000000,
-                                                100000000000000000,
-                                                1000000000000000000,
-                                                10000000000000000000u};
     // The numbers of one bit length have one of two counts of digits: 1233/4096, about log10(2),
     // finds the power of ten they may reach, and one comparison with it decides.
     const int guess = (static_cast<int>(std::bit_width(n)) * 1233) >> 12;

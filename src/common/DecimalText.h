@@ -104,18 +104,24 @@ struct DecimalText {
     return d;
 }
 
-/// The value of a decimal with at most 15 significant digits and a power of ten within 1e22:
-/// the digits as a whole number and one exact power of ten give the correctly rounded value
-/// with one multiplication or division (Clinger's fast path). False for any other.
-inline bool ExactDecimalValue(const DecimalText& d, double& value) {
+/// mantissa * 10^scale, negated where asked, for a mantissa of at most 15 digits and a scale
+/// from -22 to 22: both are exact as doubles, so one multiplication or division rounds the value
+/// correctly (Clinger's fast path).
+inline double ExactScaled(uint64_t mantissa, int scale, bool negative) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double m = static_cast<double>(mantissa);
+    const double v = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
+    return negative ? -v : v;
+}
+
+/// The value of a decimal with at most 15 significant digits and a power of ten within 1e22,
+/// by ExactScaled. False for any other.
+inline bool ExactDecimalValue(const DecimalText& d, double& value) {
     if (d.digits == 0 || d.significant > 15 || d.longExponent || d.scale < -22 || d.scale > 22)
         return false;
-    const double m = static_cast<double>(d.mantissa);
-    const double v = d.scale >= 0 ? m * kPowers[d.scale] : m / kPowers[-d.scale];
-    value = d.negative ? -v : v;
+    value = ExactScaled(d.mantissa, d.scale, d.negative);
     return true;
 }
 

@@ -87,14 +87,7 @@ inline ScannedField ScanNumberField(const char16_t* field, size_t length, double
     const int scale = exponent - fracDigits;
     if (intDigits + fracDigits > 15 || scale < -22 || scale > 22)
         return ScanNumberFieldInGeneral(field, length, value);
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    // At most 15 digits: the mantissa and the power of ten are exact, and one operation rounds
-    // once, as ExactDecimalValue does.
-    const double m = static_cast<double>(mantissa);
-    const double v = scale >= 0 ? m * kPowers[scale] : m / kPowers[-scale];
-    value = negative ? -v : v;
+    value = ExactScaled(mantissa, scale, negative);
     return ScannedField::Number;
 }
 

@@ -7,11 +7,11 @@ namespace dornel::fuzz {
 
 namespace {
 
-// The last set holds more than eight units that are not ordinary, which the reader searches for
-// one at a time.
-const char* const kDelimiterSets[] = {",", "\t", ";",  " ",  ",\t; ", "|",
-                                      "=", ", ", "\r", "\"", "",      ",;|\t =:/!"};
-const char* const kQualifierSets[] = {"\"", "'", "\"'", "", ",", "\n"};
+// The set "-" and the last two hold units that numbers are made of; the last holds more than
+// eight units that are not ordinary, which the reader searches for one at a time.
+const char* const kDelimiterSets[] = {",",  "\t", ";",  " ", ",\t; ", "|",   "=",
+                                      ", ", "\r", "\"", "",  "-",     "e5.", ",;|\t =:/!+"};
+const char* const kQualifierSets[] = {"\"", "'", "\"'", "", ",", "\n", "."};
 
 }  // namespace
 

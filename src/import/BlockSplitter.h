@@ -31,8 +31,9 @@ class BlockSplitter {
           in_(*reading.reader),
           classes_(reading.charClass.data()),
           match_(reading.specials) {
-#if defined(__SSE2__)
         const ReadingRules& rules = reading.Rules();
+        eatWhitespace_ = rules.eatWhitespace;
+#if defined(__SSE2__)
         active_ = rules.fastPaths && !rules.useFixedWidth && !rules.skipExtraDelimiters &&
                   reading.specials.count > 0;
 #endif
@@ -41,18 +42,32 @@ class BlockSplitter {
 
     /// Reads the next field into the reading's field buffer and gives its terminator, its
     /// length and whether it was quoted, as the reading's members also do; false, with nothing
-    /// read, when the field is not simple. Inline in the reading loop, where the mask and what
-    /// it gives stay in registers; MaskAt makes the mask once for many fields. Throws nothing.
+    /// read, when the field is not simple. Throws nothing.
     [[gnu::always_inline]] bool Next(char16_t& terminator, int& fieldLength, bool& fieldQuoted) {
+        const char16_t* text;
+        if (!Find(terminator, text, fieldLength, fieldQuoted))
+            return false;
+        Copy(text, fieldLength, fieldQuoted);
+        Sync();
+        return true;
+    }
+
+    /// Finds the next field and gives where its units lie in the decoded block, unread: the
+    /// terminator, the text, its length and whether it was quoted; false, with nothing taken,
+    /// when the field is not simple. The field buffer, the reading's members and the reader's
+    /// position stay as they were until Copy and Sync: a caller that needs only the units
+    /// spares itself both. Inline in the reading loop, where the mask and what it gives stay
+    /// in registers; MaskAt makes the mask once for many fields. Throws nothing.
+    [[gnu::always_inline]] bool Find(char16_t& terminator, const char16_t*& fieldText,
+                                     int& fieldLength, bool& fieldQuoted) {
         if (!active_)
             return false;
         const char16_t* const p = at_;
-        const char16_t* const limit = in_.Limit();
         const auto offset = static_cast<uint64_t>(p - window_);
         uint64_t bits = offset < 64 ? mask_ >> offset : 0;
         if (bits == 0) {
             // The field runs past the mask, or the mask is behind it: a new one from here.
-            if (limit - p < 64)
+            if (limit_ - p < 64)
                 return false;
             window_ = p;
             mask_ = MaskAt(p);
@@ -61,8 +76,8 @@ class BlockSplitter {
                 return false;
         }
         // Spaces to eat at the field's start are ReadField's.
-        if (reading_.Rules().eatWhitespace &&
-            (*p == u' ' || (classes_[*p] == CLASS_DELIMITER && reading_.lastTerminator == u' ')))
+        if (eatWhitespace_ &&
+            (*p == u' ' || (classes_[*p] == CLASS_DELIMITER && lastTerminator_ == u' ')))
             return false;
         int length = std::countr_zero(bits);
         const char16_t* text = p;
@@ -78,22 +93,45 @@ class BlockSplitter {
         if (t == kCR) {
             // A CR followed by an LF ends the line once; what follows must be in the block. (No
             // decoded unit reads as the end of the file: the decoders replace that unit.)
-            if (after == limit)
+            if (after == limit_)
                 return false;
             if (*after == kLF) {
                 t = kLF;
                 ++after;
             }
         }
+        at_ = after;
+        lastTerminator_ = t;
+        terminator = t;
+        fieldText = text;
+        fieldLength = length;
+        fieldQuoted = quoted;
+        return true;
+    }
+
+    /// Puts the field Find gave into the field buffer and the reading's members, as ReadField
+    /// leaves them.
+    void Copy(const char16_t* text, int length, bool quoted) {
         CopyField(text, length);
         reading_.fieldLength = length;
         reading_.fieldQuoted = quoted;
-        reading_.lastTerminator = t;
-        at_ = after;
-        in_.Skip(after);
-        terminator = t;
-        fieldLength = length;
-        fieldQuoted = quoted;
+    }
+
+    /// Hands the reading back what the fields found since the last Sync took: the reader's
+    /// position after them and the last terminator. Needed before the reader is asked for its
+    /// position or reads on without the splitter.
+    void Sync() {
+        in_.Skip(at_);
+        reading_.lastTerminator = lastTerminator_;
+    }
+
+    /// Whether no special unit is one a number is made of, so that a number's units in the
+    /// block end where the field ends, as they do at the zero after a copied field.
+    bool SpecialsEndNumbers() const {
+        for (const char16_t c : u"0123456789.eE+-") {
+            if (c != 0 && classes_[c] != CLASS_ORDINARY)
+                return false;
+        }
         return true;
     }
 
@@ -101,6 +139,8 @@ class BlockSplitter {
     /// the splitter.
     void Resync() {
         at_ = in_.Next();
+        limit_ = in_.Limit();
+        lastTerminator_ = reading_.lastTerminator;
         window_ = nullptr;
         mask_ = 0;
     }
@@ -182,7 +222,10 @@ class BlockSplitter {
     const uint8_t* const classes_;
     const SpecialUnitMatcher match_;
     bool active_ = false;
+    bool eatWhitespace_ = false;
     const char16_t* at_ = nullptr;      // where the next field starts
+    const char16_t* limit_ = nullptr;   // the block's end
+    char16_t lastTerminator_ = 0;       // of the last field found
     const char16_t* window_ = nullptr;  // where the mask begins
     uint64_t mask_ = 0;
 };

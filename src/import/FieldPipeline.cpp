@@ -46,25 +46,33 @@ inline void StoreEntry(void* to, double value, uint64_t rest) {
     std::memcpy(static_cast<char*>(to) + sizeof value, &rest, sizeof rest);
 }
 
-/// Copies count units, a multiple of kTextAlign, between places aligned to sixteen bytes. Two
-/// pieces are copied whatever count is, which covers most texts without a loop: a loop that ends
-/// at a different place for every text mispredicts its end. Both places have room for them.
+/// Copies a field of length units as count units, a multiple of kTextAlign above the length,
+/// to a place aligned to sixteen bytes: the units from the length on become zeros, whatever
+/// followed the field where it was read. Two pieces are copied whatever count is, which covers
+/// most texts without a loop: a loop that ends at a different place for every text mispredicts
+/// its end. The place has room for them, and the units after the field may be read.
 template <bool Stream>
-inline void StoreUnits(char16_t* to, const char16_t* from, size_t count) {
+inline void StoreUnits(char16_t* to, const char16_t* from, size_t length, size_t count) {
 #if defined(__SSE2__)
-    if constexpr (Stream) {
-        const auto piece = [&](size_t i) {
-            _mm_stream_si128(reinterpret_cast<__m128i*>(to + i),
-                             _mm_load_si128(reinterpret_cast<const __m128i*>(from + i)));
-        };
-        piece(0);
-        piece(kTextAlign);
-        for (size_t i = 2 * kTextAlign; i < count; i += kTextAlign)
-            piece(i);
-        return;
-    }
+    const __m128i lane = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+    const auto piece = [&](size_t i) {
+        const __m128i keep = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(length - i)), lane);
+        const __m128i kept =
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)), keep);
+        auto* const place = reinterpret_cast<__m128i*>(to + i);
+        if constexpr (Stream)
+            _mm_stream_si128(place, kept);
+        else
+            _mm_store_si128(place, kept);
+    };
+    piece(0);
+    piece(kTextAlign);
+    for (size_t i = 2 * kTextAlign; i < count; i += kTextAlign)
+        piece(i);
+#else
+    std::memcpy(to, from, length * sizeof(char16_t));
+    std::fill(to + length, to + count, u'\0');
 #endif
-    std::memcpy(to, from, count * sizeof(char16_t));
 }
 
 /// Fields at least this long stay UTF-16: the narrowing reads whole pieces of sixteen units, and
@@ -74,7 +82,7 @@ constexpr size_t kAsciiLimit = (kFieldCapacity + 1) / 16 * 16 - 1;
 /// Stores a field of length units, all ASCII other than zero, as length bytes and a zero, and
 /// returns the units they take in the chunk; 0, leaving the field to be stored as it is, where
 /// any unit is not such ASCII or the field is too long. Sixteen units are tested and narrowed
-/// at a time; the units past the field's zero are narrowed too, and never read.
+/// at a time; those past the field are read, whatever they hold, and stored as zeros.
 template <bool Stream>
 inline size_t StoreAscii(char16_t* to, const char16_t* from, size_t length) {
     if (length >= kAsciiLimit)
@@ -84,8 +92,8 @@ inline size_t StoreAscii(char16_t* to, const char16_t* from, size_t length) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i above = _mm_set1_epi16(0x80);
     for (size_t i = 0; i < pieces; ++i) {
-        const __m128i low = _mm_load_si128(reinterpret_cast<const __m128i*>(from + 16 * i));
-        const __m128i high = _mm_load_si128(reinterpret_cast<const __m128i*>(from + 16 * i + 8));
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * i + 8));
         // Compared as signed, units from 0x8000 up are below zero: neither above it nor ASCII.
         const auto ascii = [&](__m128i u) {
             return _mm_and_si128(_mm_cmpgt_epi16(u, zero), _mm_cmplt_epi16(u, above));
@@ -96,7 +104,10 @@ inline size_t StoreAscii(char16_t* to, const char16_t* from, size_t length) {
         const uint32_t wanted = left >= 16 ? 0xFFFF : (1u << left) - 1;
         if ((good & wanted) != wanted)
             return 0;
-        const __m128i bytes = _mm_packus_epi16(low, high);
+        const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        const __m128i bytes = _mm_and_si128(
+            _mm_packus_epi16(low, high),
+            _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(std::min<size_t>(left, 16))), lanes));
         auto* const place = reinterpret_cast<__m128i*>(to) + i;
         if constexpr (Stream)
             _mm_stream_si128(place, bytes);
@@ -172,18 +183,29 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
     Entry* const entries = chunk.entries.items.get();
     const size_t fields = tuning_.chunkFields;
     const size_t room = tuning_.chunkUnits;
-    // Fields are read into the reading's own buffer, which stays in this core's cache; only what
-    // the consumer needs goes into the chunk.
-    const char16_t* const field = reading_.fieldBuffer.data();
+    // Fields ReadField reads are in the reading's own buffer, which stays in this core's cache;
+    // only what the consumer needs goes into the chunk.
+    char16_t* const field = reading_.fieldBuffer.data();
     // In a local, so that it stays in a register; written back at every way out.
     size_t count = 0;
     BlockSplitter splitter(reading_);
     const bool scanning = scan && filter_.ScansNumbers(otherDecimal_);
+    // The fields the splitter finds are scanned and stored from the decoded block itself,
+    // unless a delimiter could be taken for part of a number there.
+    const bool inBlock = splitter.SpecialsEndNumbers();
     while (count < fields && used + kFieldCapacity + 1 <= room) {
         char16_t t;
+        const char16_t* text;
         int length;
         bool quoted;
-        if (!splitter.Next(t, length, quoted)) {
+        if (splitter.Find(t, text, length, quoted)) {
+            if (!inBlock || (length > 0 && (text[length - 1] == u' ' || text[length - 1] == u'\t')))
+                [[unlikely]] {
+                splitter.Copy(text, length, quoted);
+                text = field;
+            }
+        } else {
+            splitter.Sync();
             try {
                 t = reading_.ReadField();
             } catch (...) {
@@ -191,37 +213,51 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
                 return std::current_exception();
             }
             splitter.Resync();
+            text = field;
             length = reading_.fieldLength;
             quoted = reading_.fieldQuoted;
         }
-        if (length > 0 && (field[length - 1] == u' ' || field[length - 1] == u'\t')) [[unlikely]] {
+        // Only a copied field can end in blanks: one in the block was copied above.
+        if (text == field && length > 0 &&
+            (field[length - 1] == u' ' || field[length - 1] == u'\t')) [[unlikely]] {
             reading_.TrimFieldEnd();
             length = reading_.fieldLength;
         }
         // A field not scanned here is scanned where its cells are made.
         ScannedField scanned = ScannedField::Unscanned;
         double value = 0.0;
-        if (scanning && length > 0 && !quoted)
-            scanned = ScanNumberField(field, static_cast<size_t>(length), value);
+        if (scanning && length > 0 && !quoted) {
+            scanned = ScanPlainNumber(text, static_cast<size_t>(length), value);
+            if (scanned == ScannedField::Unscanned) [[unlikely]] {
+                // The general reader needs the zero after the field.
+                if (text != field) {
+                    splitter.Copy(text, length, quoted);
+                    text = field;
+                }
+                scanned = ScanNumberFieldInGeneral(field, static_cast<size_t>(length), value);
+            }
+        }
         // Rows and line ends go together, so the position is noted where a row's number will be
         // a multiple of kProgressRows; the division it costs is not made for every line.
         const bool lineEnd = t == kLF || t == kCR;
         const bool noted = t == kEof || (lineEnd && ++lineEnds_ % kProgressRows == 0);
-        if (noted)
+        if (noted) {
+            splitter.Sync();
             chunk.positions.push_back(reading_.reader->GetPosition());
+        }
         // A number travels as its value alone.
         size_t stored = 0;
         bool ascii = false;
         if (scanned != ScannedField::Number) {
             const auto units16 = static_cast<size_t>(length);
             // Where the cells are made, these go to a text cell and nowhere else.
-            const bool text = (quoted && length > 0) || scanned == ScannedField::Text;
-            if (text)
-                stored = StoreAscii<Stream>(units + used, field, units16);
+            const bool isText = (quoted && length > 0) || scanned == ScannedField::Text;
+            if (isText)
+                stored = StoreAscii<Stream>(units + used, text, units16);
             ascii = stored != 0;
             if (!ascii) {
                 stored = AlignedUnits(units16 + 1);
-                StoreUnits<Stream>(units + used, field, stored);
+                StoreUnits<Stream>(units + used, text, units16, stored);
             }
         }
         const uint16_t lengthAndFlags = static_cast<uint16_t>(
@@ -236,6 +272,7 @@ std::exception_ptr FieldPipeline::Fill(Chunk& chunk, bool scan) {
             return nullptr;
         }
     }
+    splitter.Sync();
     chunk.count = count;
     return nullptr;
 }

@@ -35,13 +35,17 @@ inline ScannedField ScanNumberFieldInGeneral(const char16_t* field, size_t lengt
 /// number test (white space, a sign, digits with an optional '.', an optional exponent, then the
 /// end or white space), that the field holds one token only, and WideToDouble's value. The
 /// decimal point is '.'. The value is ExactDecimalValue's where that applies, as in
-/// WideToDouble, and WideToDouble's otherwise. The field holds length units and a zero after
-/// them; a zero before its end still ends it.
+/// WideToDouble; Unscanned, deciding nothing, where the general reader must give it.
+///
+/// The field is length units; a zero before its end still ends it. The unit after it must be
+/// none a number is made of (a zero, or a delimiter that is no digit, point, 'e' or sign), so
+/// that the field can be scanned where it was read, before its delimiter.
 ///
 /// Most numbers in data have a few digits on either side of the point and a short exponent if
 /// any: those take one plain loop per run of digits, a few instructions a digit, and one
-/// multiplication or division. Anything longer goes to ScanNumberFieldInGeneral.
-inline ScannedField ScanNumberField(const char16_t* field, size_t length, double& value) {
+/// multiplication or division.
+[[gnu::always_inline]] inline ScannedField ScanPlainNumber(const char16_t* field, size_t length,
+                                                           double& value) {
     const char16_t* p = field;
     const bool negative = *p == u'-';
     p += *p == u'-' || *p == u'+';
@@ -72,7 +76,7 @@ inline ScannedField ScanNumberField(const char16_t* field, size_t length, double
         // reader's, as are their leading zeros.
         if (r != expStart) {
             if (r - expStart > 3)
-                return ScanNumberFieldInGeneral(field, length, value);
+                return ScannedField::Unscanned;
             exponent = expNegative ? -exponent : exponent;
             p = r;
         }
@@ -81,14 +85,22 @@ inline ScannedField ScanNumberField(const char16_t* field, size_t length, double
         return ScannedField::Unsure;
     if (intDigits + fracDigits == 0)
         return ScannedField::Text;
-    if (*p != 0)
+    if (p != field + length && *p != 0)
         return IsSpace16(*p) ? ScannedField::Unsure : ScannedField::Text;
     // A mantissa that may not be exact, or a power of ten that is not, is the general reader's.
     const int scale = exponent - fracDigits;
     if (intDigits + fracDigits > 15 || scale < -22 || scale > 22)
-        return ScanNumberFieldInGeneral(field, length, value);
+        return ScannedField::Unscanned;
     value = ExactScaled(mantissa, scale, negative);
     return ScannedField::Number;
+}
+
+/// ScanPlainNumber, and the general reader where it decides nothing. The field holds length
+/// units and a zero after them.
+inline ScannedField ScanNumberField(const char16_t* field, size_t length, double& value) {
+    const ScannedField verdict = ScanPlainNumber(field, length, value);
+    return verdict != ScannedField::Unscanned ? verdict
+                                              : ScanNumberFieldInGeneral(field, length, value);
 }
 
 }  // namespace dornel

@@ -64,9 +64,19 @@ ImportStatus DatImportFilter::EmitRows(Fields& fields, int64_t length) {
     uint32_t row = 0, col = 0;
     const uint32_t rowLimit = static_cast<uint32_t>(maxRow);
     const uint32_t colLimit = static_cast<uint32_t>(maxCol);
+    // A field the reading thread left unscanned is scanned here, as it would be where its
+    // cells are made, but inline: a number then takes the short way as if scanned before.
+    const bool scanning = ScansNumbers(OtherDecimal());
     FieldView field;
     for (;;) {
         char16_t t = fields.Next(field);
+        if (field.scan == ScannedField::Unscanned && scanning && field.length > 0 &&
+            !field.quoted) {
+            const auto length = static_cast<size_t>(field.length);
+            field.scan = ScanPlainNumber(field.text, length, field.value);
+            if (field.scan == ScannedField::Unscanned) [[unlikely]]
+                field.scan = ScanNumberFieldInGeneral(field.text, length, field.value);
+        }
         if (!EmitField(row, col, t, field))
             return IMPORT_STOPPED;
         if (t != kLF && t != kCR) {

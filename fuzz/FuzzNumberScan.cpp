@@ -19,6 +19,17 @@ namespace {
 void CheckNumberScan(const std::u16string& field) {
     double fast = 0;
     const ScannedField verdict = ScanNumberField(field.c_str(), field.size(), fast);
+    // Scanned where it was read, before a delimiter that is no unit of a number, the field
+    // gets the same verdict, where the scan decides one.
+    for (const char16_t after : {u',', u'\t', u' ', u'"', u'x'}) {
+        const std::u16string inText = field + after + u"5";
+        double inPlace = 0;
+        const ScannedField v = ScanPlainNumber(inText.c_str(), field.size(), inPlace);
+        if (v != ScannedField::Unscanned &&
+            (v != verdict ||
+             (v == ScannedField::Number && std::memcmp(&inPlace, &fast, sizeof fast) != 0)))
+            std::abort();
+    }
     if (verdict == ScannedField::Unsure)
         return;
     // The plain path: the number test, one token only, then the general reader.

@@ -267,6 +267,18 @@ TEST(ScanNumberField, DecidesAsThePlainPathDoes) {
             field += alphabet[rng() % (std::size(alphabet) - 1)];
         double fast = 0, plain = 0;
         const ScannedField verdict = ScanNumberField(field.c_str(), field.size(), fast);
+        // Scanned before a delimiter, where it was read, the field is judged alike.
+        for (const char16_t after : {u',', u'\t', u'x'}) {
+            const std::u16string inText = field + after + u"5";
+            double inPlace = 0;
+            const ScannedField v = ScanPlainNumber(inText.c_str(), field.size(), inPlace);
+            if (v != ScannedField::Unscanned) {
+                ASSERT_EQ(v, verdict) << brisko::ToUtf8(field);
+                if (v == ScannedField::Number) {
+                    ASSERT_EQ(inPlace, fast) << brisko::ToUtf8(field);
+                }
+            }
+        }
         if (verdict == ScannedField::Unsure)
             continue;
         ASSERT_EQ(verdict, PlainVerdict(field, plain)) << brisko::ToUtf8(field);

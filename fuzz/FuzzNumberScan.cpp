@@ -22,6 +22,9 @@ void CheckNumberScan(const std::u16string& field) {
     // Scanned where it was read, before a delimiter that is no unit of a number, the field
     // gets the same verdict, where the scan decides one.
     for (const char16_t after : {u',', u'\t', u' ', u'"', u'x'}) {
+        // The import scans no empty field.
+        if (field.empty())
+            break;
         const std::u16string inText = field + after + u"5";
         double inPlace = 0;
         const ScannedField v = ScanPlainNumber(inText.c_str(), field.size(), inPlace);

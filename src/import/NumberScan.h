@@ -37,7 +37,7 @@ inline ScannedField ScanNumberFieldInGeneral(const char16_t* field, size_t lengt
 /// decimal point is '.'. The value is ExactDecimalValue's where that applies, as in
 /// WideToDouble; Unscanned, deciding nothing, where the general reader must give it.
 ///
-/// The field is length units; a zero before its end still ends it. The unit after it must be
+/// The field is length units, at least one; a zero before its end still ends it. The unit after it must be
 /// none a number is made of (a zero, or a delimiter that is no digit, point, 'e' or sign), so
 /// that the field can be scanned where it was read, before its delimiter.
 ///

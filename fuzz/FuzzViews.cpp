@@ -89,6 +89,32 @@ double ShortDecimal(fuzz::FuzzInput& in) {
     return std::strtod(text.c_str(), nullptr);
 }
 
+/// Numbers near the places where the writers' quick roads change their scaling or end: a power
+/// of ten or of two, or a decimal of eight or nine digits, a few doubles either way.
+double NearEdge(fuzz::FuzzInput& in) {
+    double value;
+    switch (in.Below(3)) {
+        case 0:
+            value = std::strtod(
+                ("1e" + std::to_string(static_cast<int>(in.Below(50)) - 25)).c_str(), nullptr);
+            break;
+        case 1:
+            value = std::ldexp(1.0, static_cast<int>(in.Below(100)) - 60);
+            break;
+        default: {
+            std::string text = std::to_string(10000000 + in.Byte() * 390625u + in.Byte());
+            if (in.Bool())
+                text += static_cast<char>('0' + in.Below(10));
+            text += "e" + std::to_string(static_cast<int>(in.Below(40)) - 28);
+            value = std::strtod(text.c_str(), nullptr);
+            break;
+        }
+    }
+    for (int steps = static_cast<int>(in.Below(9)) - 4; steps != 0; steps += steps > 0 ? -1 : 1)
+        value = std::nextafter(value, steps > 0 ? HUGE_VAL : -HUGE_VAL);
+    return in.Bool() ? -value : value;
+}
+
 std::string ReferenceTable(const app::Worksheet& sheet) {
     // The table as a line of strings at a time, each cell's text made and measured on its own.
     auto width = [](const std::string& s) {
@@ -216,6 +242,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 CheckNumber(value);
                 CheckShortest(value);
                 CheckShortest(RoundWhole(in));
+                const double edge = NearEdge(in);
+                CheckNumber(edge);
+                CheckShortest(edge);
             }
             break;
         case 2:

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "EightDigits.h"
 #include "Output.h"
 #include "ShortestNumber.h"
 #include "host/qorvix/Records.h"
@@ -68,8 +69,12 @@ namespace {
 char* WriteCsvField(char* out, const Cell& cell, std::string_view text) {
     if (cell.kind == Cell::Text)
         return WriteCsvText(out, text);
-    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0)
+    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0) {
+        // Most numbers take the quick road, inline: a call cost them a tenth of their time.
+        if (EightDigits d; FindEightDigits(cell.number, d)) [[likely]]
+            return WriteEightDigits(out, d);
         return WriteShortestNumber(out, cell.number);
+    }
     return WriteCsvShown(out, cell, text);
 }
 

@@ -36,7 +36,7 @@ void CheckNumber(double value) {
 }
 
 /// The shortest text against the general writer it stands for (past 2^53 its exponent form),
-/// and its measure against the text.
+/// and its measure and the CSV field against the text.
 void CheckShortest(double value) {
     char out[app::kNumberRoom], general[app::kNumberRoom];
     const char* const end = app::WriteShortestNumber(out, value);
@@ -53,8 +53,14 @@ void CheckShortest(double value) {
     else
         generalEnd = std::to_chars(general, general + sizeof general, value).ptr;
     const std::string written(out, static_cast<size_t>(end - out));
+    // The CSV view writes its numbers on a road of its own, inline.
+    app::Cell cell;
+    cell.kind = app::Cell::Number;
+    cell.number = value;
+    std::string field;
+    app::AppendCsvField(field, cell, {});
     if (written != std::string(general, static_cast<size_t>(generalEnd - general)) ||
-        app::ShortestNumberLength(value) != written.size()) {
+        app::ShortestNumberLength(value) != written.size() || field != written) {
         std::fprintf(stderr, "%.17g: %s\n", value, written.c_str());
         std::abort();
     }

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "EightDigits.h"
 #include "Output.h"
 #include "ShortestNumber.h"
 #include "host/qorvix/Records.h"
@@ -36,28 +37,45 @@ size_t CsvFieldRoom(const Cell& cell, std::string_view text) {
     return cell.kind == Cell::Text ? 2 * text.size() + 2 : kNumberRoom;
 }
 
-char* WriteCsvField(char* out, const Cell& cell, std::string_view text) {
-    if (cell.kind == Cell::Text) {
-        if (!NeedsQuotes(text)) {
-            // An empty text may come without a buffer at all.
-            if (!text.empty())
-                std::memcpy(out, text.data(), text.size());
-            return out + text.size();
-        }
-        *out++ = '"';
-        for (const char ch : text) {
-            if (ch == '"')
-                *out++ = '"';
-            *out++ = ch;
-        }
-        *out++ = '"';
-        return out;
+namespace {
+
+/// A text's CSV field, quoted where it needs to be. Out of line, as a date's: a number's field,
+/// the usual one, then needs no stack frame.
+[[gnu::noinline]] char* WriteCsvText(char* out, std::string_view text) {
+    if (!NeedsQuotes(text)) {
+        // An empty text may come without a buffer at all.
+        if (!text.empty())
+            std::memcpy(out, text.data(), text.size());
+        return out + text.size();
     }
-    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0)
-        return WriteShortestNumber(out, cell.number);
-    // A date or a time, written in place; an empty cell is nothing.
+    *out++ = '"';
+    for (const char ch : text) {
+        if (ch == '"')
+            *out++ = '"';
+        *out++ = ch;
+    }
+    *out++ = '"';
+    return out;
+}
+
+/// A date or a time, written in place; an empty cell is nothing.
+[[gnu::noinline]] char* WriteCsvShown(char* out, const Cell& cell, std::string_view text) {
     static_assert(kNumberRoom >= kShownRoom);
     return out + CellShown(cell, text, out).size();
+}
+
+}  // namespace
+
+char* WriteCsvField(char* out, const Cell& cell, std::string_view text) {
+    if (cell.kind == Cell::Text)
+        return WriteCsvText(out, text);
+    if (cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0) {
+        // Most numbers take the quick road, inline: a call cost them a tenth of their time.
+        if (EightDigits d; FindEightDigits(cell.number, d)) [[likely]]
+            return WriteEightDigits(out, d);
+        return WriteShortestNumber(out, cell.number);
+    }
+    return WriteCsvShown(out, cell, text);
 }
 
 void AppendCsvField(std::string& line, const Cell& cell, std::string_view text) {

@@ -13,6 +13,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "EightDigits.h"
+
 namespace dornel::app {
 
 namespace {
@@ -225,6 +227,26 @@ bool WellInside(double a, Decimal15 d) {
 #endif
 }
 
+/// WellInside for eight digits that read back as a (not whole, from 1e-4 on), the decimal
+/// d.digits / 10^(7 - d.exponent): their distance from a is then at most a half gap, P / 2 in
+/// the units WellInside reckons in, far below 2^63. So the difference of the two products is
+/// exact modulo 2^64, however large they are, and one word holds each.
+inline bool EightDigitsWellInside(double a, const EightDigits& d) {
+    constexpr uint64_t kFraction = (uint64_t{1} << 52) - 1;
+    const auto bits = std::bit_cast<uint64_t>(a);
+    // From 1e-4 to 2^26: a shift of 27 to 66, a power of ten up to 10^11.
+    const int shift = 1075 - static_cast<int>(bits >> 52);
+    const uint64_t m = (bits & kFraction) | (kFraction + 1);
+    const uint64_t power = kPowersOfTen[7 - d.exponent];
+    const uint64_t decimal = shift < 64 ? uint64_t{d.digits} << shift : 0;
+    const auto difference = static_cast<int64_t>(decimal - m * power);
+    const bool below = difference < 0;
+    const uint64_t distance =
+        below ? 0 - static_cast<uint64_t>(difference) : static_cast<uint64_t>(difference);
+    // distance * 32 <= 15 * power, or * 64 below a power of two.
+    return distance <= (15 * power) >> (below && (bits & kFraction) == 0 ? 6 : 5);
+}
+
 /// The digits of n, not zero.
 inline int DigitCount(uint64_t n) {
     // The numbers of one bit length have one of two counts of digits: 1233/4096, about log10(2),
@@ -246,13 +268,11 @@ inline bool WholeAsDigits(int64_t whole, int& digits) {
     return digits <= (significant == 1 ? 1 : significant + 1) + 4;
 }
 
-}  // namespace
-
-/// Writes at out (room for kNumberRoom bytes) the shortest text that reads back as value, NaN
-/// and the infinities by name, and returns its end.
-char* WriteShortestNumber(char* out, double value) {
-    // Whole numbers below 1e15, most numbers in data, as the general writer writes them: zero by
-    // its sign, the others by their digits where the exponent form is no shorter.
+/// The numbers the quick road of eight digits leaves, out of line: the usual one needs no stack
+/// frame for them.
+[[gnu::noinline]] char* WriteOtherNumber(char* out, double value) {
+    // Whole numbers below 1e15 as the general writer writes them: zero by its sign, the others by
+    // their digits where the exponent form is no shorter.
     if (std::fabs(value) < 1e15) {
         const auto whole = static_cast<int64_t>(value);
         if (static_cast<double>(whole) == value) {
@@ -276,7 +296,9 @@ char* WriteShortestNumber(char* out, double value) {
     return std::to_chars(out, out + kNumberRoom, value).ptr;
 }
 
-char* WriteJsonNumber(char* out, double value) {
+/// The JSON numbers the quick road of eight digits leaves, out of line: the usual one needs no
+/// stack frame for them.
+[[gnu::noinline]] char* WriteOtherJsonNumber(char* out, double value) {
     const double a = std::fabs(value);
     if (a < 1e15) {
         // A whole number: its digits, and a fraction of zero to show it is not an integer.
@@ -299,7 +321,37 @@ char* WriteJsonNumber(char* out, double value) {
     return nlohmann::detail::to_chars(out, out + kNumberRoom, value);
 }
 
+}  // namespace
+
+/// Writes at out (room for kNumberRoom bytes) the shortest text that reads back as value, NaN
+/// and the infinities by name, and returns its end.
+char* WriteShortestNumber(char* out, double value) {
+    EightDigits d;
+    if (FindEightDigits(value, d)) [[likely]]
+        return WriteEightDigits(out, d);
+    return WriteOtherNumber(out, value);
+}
+
+char* WriteJsonNumber(char* out, double value) {
+    // The usual numbers, from 1e-4 on, without an exponent: a whole one with a fraction of zero
+    // to show it is not an integer.
+    if (EightDigits d; FindEightDigits(value, d) && d.exponent >= -4) [[likely]] {
+        char* p = out;
+        *p = '-';
+        p += d.negative ? 1 : 0;
+        if (d.exponent >= 0 && d.count <= d.exponent + 1)
+            return std::copy_n(".0", 2, WriteEightDigitsWhole(p, d));
+        if (EightDigitsWellInside(std::fabs(value), d))
+            return d.exponent >= 0 ? WriteEightDigitsFraction(p, d)
+                                   : WriteEightDigitsBelowOne(p, d);
+    }
+    return WriteOtherJsonNumber(out, value);
+}
+
 size_t ShortestNumberLength(double value) {
+    EightDigits eight;
+    if (FindEightDigits(value, eight)) [[likely]]
+        return EightDigitsLength(eight);
     // The forms most numbers take, measured as WriteShortestNumber chooses them; the rest are
     // written to be measured.
     if (std::fabs(value) < 1e15) {
@@ -319,7 +371,7 @@ size_t ShortestNumberLength(double value) {
             return static_cast<size_t>(form.length) + (value < 0 ? 1 : 0);
     }
     char text[kNumberRoom];
-    return static_cast<size_t>(WriteShortestNumber(text, value) - text);
+    return static_cast<size_t>(WriteOtherNumber(text, value) - text);
 }
 
 std::string ShortestNumber(double value) {

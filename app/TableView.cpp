@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "EightDigits.h"
 #include "GrowingArray.h"
 #include "Output.h"
 #include "ShortestNumber.h"
@@ -236,7 +237,12 @@ void WriteTable(const Worksheet& sheet, std::FILE* out) {
     for (size_t r = 0; r < sheet.RowCount(); ++r) {
         sheet.ForEachCell(r, [&](size_t c, const Cell& cell) {
             if (PlainNumber(cell)) {
-                width[c] = std::max(width[c], ShortestNumberLength(cell.number));
+                // Most numbers are measured on the quick road, inline: a call cost them a tenth
+                // of their measure.
+                EightDigits d;
+                width[c] = std::max(width[c], FindEightDigits(cell.number, d)
+                                                  ? EightDigitsLength(d)
+                                                  : ShortestNumberLength(cell.number));
             } else if (cell.kind == Cell::Text) {
                 // No wider than its bytes: most texts need not be measured.
                 const std::string_view t = sheet.Text(cell);

@@ -36,7 +36,7 @@ void CheckNumber(double value) {
 }
 
 /// The shortest text against the general writer it stands for (past 2^53 its exponent form),
-/// and its measure against the text.
+/// and its measure and the CSV field against the text.
 void CheckShortest(double value) {
     char out[app::kNumberRoom], general[app::kNumberRoom];
     const char* const end = app::WriteShortestNumber(out, value);
@@ -53,8 +53,14 @@ void CheckShortest(double value) {
     else
         generalEnd = std::to_chars(general, general + sizeof general, value).ptr;
     const std::string written(out, static_cast<size_t>(end - out));
+    // The CSV view writes its numbers on a road of its own, inline.
+    app::Cell cell;
+    cell.kind = app::Cell::Number;
+    cell.number = value;
+    std::string field;
+    app::AppendCsvField(field, cell, {});
     if (written != std::string(general, static_cast<size_t>(generalEnd - general)) ||
-        app::ShortestNumberLength(value) != written.size()) {
+        app::ShortestNumberLength(value) != written.size() || field != written) {
         std::fprintf(stderr, "%.17g: %s\n", value, written.c_str());
         std::abort();
     }
@@ -87,6 +93,32 @@ double ShortDecimal(fuzz::FuzzInput& in) {
     const int point = static_cast<int>(in.Below(40)) - 20;
     text += "e" + std::to_string(point);
     return std::strtod(text.c_str(), nullptr);
+}
+
+/// Numbers near the places where the writers' quick roads change their scaling or end: a power
+/// of ten or of two, or a decimal of eight or nine digits, a few doubles either way.
+double NearEdge(fuzz::FuzzInput& in) {
+    double value;
+    switch (in.Below(3)) {
+        case 0:
+            value = std::strtod(
+                ("1e" + std::to_string(static_cast<int>(in.Below(50)) - 25)).c_str(), nullptr);
+            break;
+        case 1:
+            value = std::ldexp(1.0, static_cast<int>(in.Below(100)) - 60);
+            break;
+        default: {
+            std::string text = std::to_string(10000000 + in.Byte() * 390625u + in.Byte());
+            if (in.Bool())
+                text += static_cast<char>('0' + in.Below(10));
+            text += "e" + std::to_string(static_cast<int>(in.Below(40)) - 28);
+            value = std::strtod(text.c_str(), nullptr);
+            break;
+        }
+    }
+    for (int steps = static_cast<int>(in.Below(9)) - 4; steps != 0; steps += steps > 0 ? -1 : 1)
+        value = std::nextafter(value, steps > 0 ? HUGE_VAL : -HUGE_VAL);
+    return in.Bool() ? -value : value;
 }
 
 std::string ReferenceTable(const app::Worksheet& sheet) {
@@ -216,6 +248,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 CheckNumber(value);
                 CheckShortest(value);
                 CheckShortest(RoundWhole(in));
+                const double edge = NearEdge(in);
+                CheckNumber(edge);
+                CheckShortest(edge);
             }
             break;
         case 2:

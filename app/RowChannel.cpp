@@ -55,12 +55,22 @@ RowChannel::RowChannel(bool strict, PieceBound pieces)
       batches_(kBatches) {}
 
 void RowChannel::Take(const qorvix::TrBase& record) {
-    // The usual record: a cell that stands as it is, the next of the row under way.
+    // The usual record: a cell that stands as it is, the next of the row under way or the
+    // first of a row after it.
     if (reader_.Plain(record) && !diverged_) [[likely]] {
         const auto& c = static_cast<const qorvix::TrCell&>(record);
-        if (c.row == currentRow_ && c.row >= 0 && c.col >= 0 &&
-            rowOrigin_ + static_cast<size_t>(c.col) == filling_.cells.size() && !Full())
-            [[likely]] {
+        const bool next = c.row == currentRow_ && c.row >= 0 && c.col >= 0 &&
+                          rowOrigin_ + static_cast<size_t>(c.col) == filling_.cells.size() &&
+                          !Full();
+        const bool first = c.row > currentRow_ && c.col == 0;
+        if (next || first) [[likely]] {
+            if (first) {
+                if (currentRow_ >= 0)
+                    EndRow();
+                StartRow(c.row);
+                if (Full()) [[unlikely]]
+                    Cut();
+            }
             Cell cell;
             std::string_view text;
             if (c.kind == qorvix::CELL_TEXT) {

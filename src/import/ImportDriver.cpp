@@ -70,13 +70,9 @@ ImportStatus DatImportFilter::EmitRows(Fields& fields, int64_t length) {
     FieldView field;
     for (;;) {
         char16_t t = fields.Next(field);
-        if (field.scan == ScannedField::Unscanned && scanning && field.length > 0 &&
-            !field.quoted) {
-            const auto length = static_cast<size_t>(field.length);
-            field.scan = ScanPlainNumber(field.text, length, field.value);
-            if (field.scan == ScannedField::Unscanned) [[unlikely]]
-                field.scan = ScanNumberFieldInGeneral(field.text, length, field.value);
-        }
+        if (field.scan == ScannedField::Unscanned && scanning && field.length > 0 && !field.quoted)
+            field.scan =
+                ScanNumberField(field.text, static_cast<size_t>(field.length), field.value);
         if (!EmitField(row, col, t, field))
             return IMPORT_STOPPED;
         if (t != kLF && t != kCR) {

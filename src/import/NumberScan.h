@@ -37,9 +37,9 @@ inline ScannedField ScanNumberFieldInGeneral(const char16_t* field, size_t lengt
 /// decimal point is '.'. The value is ExactDecimalValue's where that applies, as in
 /// WideToDouble; Unscanned, deciding nothing, where the general reader must give it.
 ///
-/// The field is length units, at least one; a zero before its end still ends it. The unit after it must be
-/// none a number is made of (a zero, or a delimiter that is no digit, point, 'e' or sign), so
-/// that the field can be scanned where it was read, before its delimiter.
+/// The field is length units, at least one; a zero before its end still ends it. The unit after it
+/// must be none a number is made of (a zero, or a delimiter that is no digit, point, 'e' or sign),
+/// so that the field can be scanned where it was read, before its delimiter.
 ///
 /// Most numbers in data have a few digits on either side of the point and a short exponent if
 /// any: those take one plain loop per run of digits, a few instructions a digit, and one
@@ -97,7 +97,8 @@ inline ScannedField ScanNumberFieldInGeneral(const char16_t* field, size_t lengt
 
 /// ScanPlainNumber, and the general reader where it decides nothing. The field holds length
 /// units and a zero after them.
-inline ScannedField ScanNumberField(const char16_t* field, size_t length, double& value) {
+[[gnu::always_inline]] inline ScannedField ScanNumberField(const char16_t* field, size_t length,
+                                                           double& value) {
     const ScannedField verdict = ScanPlainNumber(field, length, value);
     return verdict != ScannedField::Unscanned ? verdict
                                               : ScanNumberFieldInGeneral(field, length, value);

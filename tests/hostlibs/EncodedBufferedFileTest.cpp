@@ -9,6 +9,7 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "host/brisko/Exception.h"
@@ -365,6 +366,49 @@ TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
                 << (where.first - written.begin());
         }
     }
+}
+
+TEST(EncodedBufferedFile, AFileOfManyBlocksIsWrittenWholeToAFileAndThroughAPipe) {
+    // Tens of megabytes: the written part of a file is handed to the system on its way, and a
+    // descriptor that is a pipe refuses that; neither may lose, repeat or move a byte.
+    std::string line;
+    WString text;
+    std::string expected;
+    for (int i = 0; expected.size() < (20u << 20); ++i) {
+        line = std::to_string(i) + ",\"row " + std::to_string(i * 7) + "\",0." +
+               std::to_string(i % 1000) + "\n";
+        expected += line;
+        text.append(line.begin(), line.end());
+    }
+    TempDir dir;
+    const std::string path = dir.Path("big.csv");
+    {
+        CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, 0, false, false);
+        for (size_t at = 0; at < text.size(); at += 4000)
+            f.WriteString(text.data() + at, std::min<size_t>(4000, text.size() - at));
+        f.Close();
+    }
+    EXPECT_TRUE(ReadBytes(path) == expected) << ReadBytes(path).size() << " bytes";
+#if !defined(_WIN32)
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::string piped;
+    std::thread drain([&] {
+        char buffer[65536];
+        for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;)
+            piped.append(buffer, static_cast<size_t>(n));
+    });
+    {
+        CEncodedBufferedFile f(brisko::RString("/proc/self/fd/" + std::to_string(ends[1])), "w", 3,
+                               brisko::TE_ANSI, 0, false, false);
+        f.WriteString(text);
+        f.Close();
+    }
+    close(ends[1]);
+    drain.join();
+    close(ends[0]);
+    EXPECT_TRUE(piped == expected) << piped.size() << " bytes through the pipe";
+#endif
 }
 
 TEST(EncodedBufferedFile, ShortTextsWithOneOtherUnitAnywhereAreWrittenWhole) {

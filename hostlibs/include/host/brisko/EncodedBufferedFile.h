@@ -214,6 +214,8 @@ class BRISKO_API CEncodedBufferedFile {
     void PutBytes(const char* bytes, size_t n);
     void PutUtf8(const char16_t* text, size_t length);
     void WriteOut(const char* bytes, size_t n);
+    /// Asks the system to start writing out what was written since the last call.
+    void StartWriteback();
 
     std::FILE* file_ = nullptr;
     RString path_;
@@ -229,6 +231,9 @@ class BRISKO_API CEncodedBufferedFile {
     uint32_t codePage_ = 0;
     size_t blockSize_;
     int64_t length_ = 0;
+    // Bytes of output from which the system writes back after StartWriteback.
+    static constexpr int64_t kWritebackBytes = 8 << 20;
+    int64_t writtenBack_ = 0;
     int64_t dataStart_ = 0;   // bytes of the skipped byte-order mark
     int64_t position_ = 0;    // bytes read from the file so far
     int64_t blockStart_ = 0;  // offset of the first byte decoded into the current block

@@ -187,9 +187,11 @@ void CEncodedBufferedFile::StartWriteback() {
     // target, which the file system does before the rename returns: a tenth of a second for
     // a hundred megabytes, with nothing else to do. A descriptor that is no file refuses, and
     // the bytes are written as they would have been.
-    if (std::fflush(file_) == 0)
-        (void)sync_file_range(fileno(file_), writtenBack_, length_ - writtenBack_,
-                              SYNC_FILE_RANGE_WRITE);
+    // A failed flush is a failed write: left to the close, its bytes could be dropped unsaid.
+    if (std::fflush(file_) != 0)
+        ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", errno);
+    (void)sync_file_range(fileno(file_), writtenBack_, length_ - writtenBack_,
+                          SYNC_FILE_RANGE_WRITE);
 #endif
     writtenBack_ = length_;
 }

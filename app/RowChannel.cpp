@@ -160,8 +160,12 @@ void RowChannel::Cut() {
 void RowChannel::Send() {
     cutAt_ = pieces_.cells;
     bool made;
-    if (!stopped_ && batches_.Send(std::move(filling_)) && batches_.Acquire(filling_, made))
-        return;
+    if (!stopped_ && batches_.Send(std::move(filling_))) {
+        if (takeRows_)
+            takeRows_();
+        if (batches_.Acquire(filling_, made))
+            return;
+    }
     // The export takes no more: one batch is kept to be filled and dropped.
     stopped_ = true;
     filling_.cells.clear();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,9 @@ class RowChannel : public RecordSink {
     /// Sends the last row and tells the export whether the import finished.
     void Close(bool finished);
     bool Diverged() const { return diverged_; }
+    /// Where no thread takes the rows: takeRows runs on the import's thread after each batch is
+    /// sent, before the next is asked for, so that the batches never all wait.
+    void TakeRowsOnSend(std::function<void()> takeRows) { takeRows_ = std::move(takeRows); }
 
     // The export's side.
     /// The next complete row, waiting for it; false when there are no more, with finished
@@ -110,6 +114,7 @@ class RowChannel : public RecordSink {
     // sent in earlier pieces, modulo 2^64.
     size_t rowOrigin_ = 0;
     bool diverged_ = false;
+    std::function<void()> takeRows_;  // runs once a batch was sent
 
     // The export's own.
     alignas(64) Batch taken_;

@@ -202,8 +202,14 @@ char* WriteJsonValue(char* out, const Cell& cell, std::string_view text) {
     return std::copy_n("null", 4, out);
 }
 
-RowStream::RowStream(std::FILE* out, Format format, RowChannel::PieceBound pieces)
+RowStream::RowStream(std::FILE* out, Format format, RowChannel::PieceBound pieces, Writer writer)
     : channel_(false, pieces), out_(out), format_(format) {
+    // Without a thread of their own, the rows are written as each batch of them is sent.
+    const auto onImportThread = [this] { channel_.TakeRowsOnSend([this] { WriteRows(false); }); };
+    if (writer == ImportThread) {
+        onImportThread();
+        return;
+    }
     try {
         writer_ = std::thread([this] {
             try {
@@ -215,7 +221,8 @@ RowStream::RowStream(std::FILE* out, Format format, RowChannel::PieceBound piece
             channel_.Stop();
         });
     } catch (const std::system_error&) {
-        // No thread to be had: the rows are written as they complete, on the import's thread.
+        // No thread to be had.
+        onImportThread();
     }
 }
 
@@ -227,6 +234,7 @@ RowStream::~RowStream() {
         writer_.join();
     } else {
         try {
+            channel_.Close(false);
             WriteRows(false);
         } catch (...) {
             // The failure that unwinds is being reported; a write error has nothing to add.
@@ -238,8 +246,6 @@ RowStream::~RowStream() {
 
 void RowStream::Take(const TrBase& record) {
     channel_.Take(record);
-    if (!writer_.joinable())
-        WriteRows(false);
 }
 
 void RowStream::WriteRows(bool wait) {

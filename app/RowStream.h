@@ -26,8 +26,12 @@ namespace dornel::app {
 class RowStream : public RecordSink {
   public:
     enum Format { Csv, Json };
+    /// Where the rows are made into text: on a thread of their own, or on the import's when
+    /// no thread can be had (tests ask for that).
+    enum Writer { OwnThread, ImportThread };
     RowStream(std::FILE* out, Format format,
-              RowChannel::PieceBound pieces = RowChannel::DefaultPieces());
+              RowChannel::PieceBound pieces = RowChannel::DefaultPieces(),
+              Writer writer = OwnThread);
     ~RowStream() override;
     RowStream(const RowStream&) = delete;
     RowStream& operator=(const RowStream&) = delete;
@@ -51,6 +55,7 @@ class RowStream : public RecordSink {
 
     RowChannel channel_;
     std::thread writer_;
+    size_t drainedBatches_ = 0;   // without a writing thread: the batches written so far
     std::exception_ptr failure_;  // the writer's, thrown by Finish
     // The writing thread's own, on cache lines apart from the import's.
     alignas(64) std::FILE* out_;

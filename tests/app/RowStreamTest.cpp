@@ -28,6 +28,9 @@ namespace {
 
 using qorvix::TrCell;
 
+/// The view is the same whichever thread writes it.
+constexpr RowStream::Writer kWriters[] = {RowStream::OwnThread, RowStream::ImportThread};
+
 TEST(RowStream, WritesEachViewAsTheRowsArrive) {
     struct Case {
         const char* name;
@@ -56,15 +59,16 @@ TEST(RowStream, WritesEachViewAsTheRowsArrive) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const auto format : {RowStream::Csv, RowStream::Json}) {
-            const std::string out = Captured([&](std::FILE* f) {
-                RowStream stream(f, format);
-                for (const Placed& p : c.cells)
-                    Feed(stream, p);
-                stream.Finish();
-            });
-            EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
-        }
+        for (const auto format : {RowStream::Csv, RowStream::Json})
+            for (const auto writer : kWriters) {
+                const std::string out = Captured([&](std::FILE* f) {
+                    RowStream stream(f, format, RowChannel::DefaultPieces(), writer);
+                    for (const Placed& p : c.cells)
+                        Feed(stream, p);
+                    stream.Finish();
+                });
+                EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json) << "writer " << writer;
+            }
     }
 }
 
@@ -90,6 +94,16 @@ TEST(RowStream, ARowLongerThanAPieceReadsAsIfWrittenWhole) {
          {{1, 0, "x"}, {1, 11}},
          "\nx,,,,,,,,,,,21\n",
          "[[],[\"x\",null,null,null,null,null,null,null,null,null,null,21.0]]\n"},
+        // More pieces in one cell's gap than batches can be under way at once.
+        {"AFarColumn",
+         {{0, 0, "a"}, {0, 100}},
+         "a" + std::string(100, ',') + "100\n",
+         [] {
+             std::string json = "[[\"a\"";
+             for (int i = 0; i < 99; ++i)
+                 json += ",null";
+             return json + ",100.0]]\n";
+         }()},
         {"RowsAroundALongOne",
          {{0, 0, "a"}, {1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {3, 0, "z"}},
          "a\n10,11,12,13,14,15\n\nz\n",
@@ -107,15 +121,16 @@ TEST(RowStream, ARowLongerThanAPieceReadsAsIfWrittenWhole) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const auto format : {RowStream::Csv, RowStream::Json}) {
-            const std::string out = Captured([&](std::FILE* f) {
-                RowStream stream(f, format, small);
-                for (const Placed& p : c.cells)
-                    Feed(stream, p);
-                stream.Finish();
-            });
-            EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json);
-        }
+        for (const auto format : {RowStream::Csv, RowStream::Json})
+            for (const auto writer : kWriters) {
+                const std::string out = Captured([&](std::FILE* f) {
+                    RowStream stream(f, format, small, writer);
+                    for (const Placed& p : c.cells)
+                        Feed(stream, p);
+                    stream.Finish();
+                });
+                EXPECT_EQ(out, format == RowStream::Csv ? c.csv : c.json) << "writer " << writer;
+            }
     }
 }
 
@@ -145,9 +160,10 @@ TEST(RowStream, ThePieceBoundNeverChangesTheView) {
         row += 1 + (rng() % 10 == 0 ? static_cast<int32_t>(rng() % 3) : 0);
     }
     for (const auto format : {RowStream::Csv, RowStream::Json}) {
-        const auto view = [&](RowChannel::PieceBound pieces) {
+        const auto view = [&](RowChannel::PieceBound pieces,
+                              RowStream::Writer writer = RowStream::OwnThread) {
             return Captured([&](std::FILE* f) {
-                RowStream stream(f, format, pieces);
+                RowStream stream(f, format, pieces, writer);
                 for (const auto& record : records)
                     stream.Take(*record);
                 stream.Finish();
@@ -157,22 +173,26 @@ TEST(RowStream, ThePieceBoundNeverChangesTheView) {
         for (const RowChannel::PieceBound pieces :
              {RowChannel::PieceBound{1, 1}, RowChannel::PieceBound{3, 100},
               RowChannel::PieceBound{50, 16}, RowChannel::PieceBound{64, 2000}})
-            EXPECT_EQ(view(pieces), whole)
-                << format << " " << pieces.cells << " " << pieces.textBytes;
+            for (const auto writer : kWriters)
+                EXPECT_EQ(view(pieces, writer), whole)
+                    << format << " " << pieces.cells << " " << pieces.textBytes << " " << writer;
+        EXPECT_EQ(view(RowChannel::DefaultPieces(), RowStream::ImportThread), whole) << format;
     }
 }
 
 TEST(RowStream, AnImportThatFailsStillShowsTheRowsItCompleted) {
     // The stream goes without Finish, as when the import throws: the rows that were complete
     // are written, the row under way is not.
-    for (const auto format : {RowStream::Csv, RowStream::Json}) {
-        const std::string out = Captured([&](std::FILE* f) {
-            RowStream stream(f, format);
-            for (const Placed& p : {Placed{0, 0, "a"}, Placed{1, 0, "b"}, Placed{2, 0, "c"}})
-                Feed(stream, p);
-        });
-        EXPECT_EQ(out, format == RowStream::Csv ? "a\nb\n" : "[[\"a\"],[\"b\"]") << out;
-    }
+    for (const auto format : {RowStream::Csv, RowStream::Json})
+        for (const auto writer : kWriters) {
+            const std::string out = Captured([&](std::FILE* f) {
+                RowStream stream(f, format, RowChannel::DefaultPieces(), writer);
+                for (const Placed& p : {Placed{0, 0, "a"}, Placed{1, 0, "b"}, Placed{2, 0, "c"}})
+                    Feed(stream, p);
+            });
+            EXPECT_EQ(out, format == RowStream::Csv ? "a\nb\n" : "[[\"a\"],[\"b\"]")
+                << out << " writer " << writer;
+        }
 }
 
 TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {

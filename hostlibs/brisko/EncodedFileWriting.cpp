@@ -59,6 +59,11 @@ void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
     }
     if (!file_)
         ThrowFileError(__LINE__, SHARED_ERR_OPEN, path_, "cannot open", errno);
+    // Only a file that replaces another is flushed whole as it takes the other's place; any other
+    // is left to the system to write out when it will, and starting that early would only make
+    // the writer wait for a slow disk.
+    replacesFile_ = output->target.exists && !output->target.inPlace;
+    writtenBack_ = 0;
     output_ = std::move(output);
     m_isUnicode = encoding_ == TE_UTF16LE;
     utf8Output_ = encoding_ == TE_UTF8 ||
@@ -176,7 +181,7 @@ void CEncodedBufferedFile::WriteOut(const char* bytes, size_t n) {
     if (std::fwrite(bytes, 1, n, file_) != n)
         ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", errno);
     length_ += static_cast<int64_t>(n);
-    if (length_ - writtenBack_ >= kWritebackBytes)
+    if (replacesFile_ && length_ - writtenBack_ >= kWritebackBytes)
         StartWriteback();
 }
 
@@ -185,8 +190,7 @@ void CEncodedBufferedFile::StartWriteback() {
     // The bytes written so far start on their way to the disk while the rest is made. Left
     // dirty, all of them would be flushed at once when the finished file is renamed over its
     // target, which the file system does before the rename returns: a tenth of a second for
-    // a hundred megabytes, with nothing else to do. A descriptor that is no file refuses, and
-    // the bytes are written as they would have been.
+    // a hundred megabytes, with nothing else to do.
     // A failed flush is a failed write: left to the close, its bytes could be dropped unsaid.
     if (std::fflush(file_) != 0)
         ThrowFileError(__LINE__, SHARED_ERR_WRITE, path_, "cannot write", errno);

@@ -369,8 +369,9 @@ TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
 }
 
 TEST(EncodedBufferedFile, AFileOfManyBlocksIsWrittenWholeToAFileAndThroughAPipe) {
-    // Tens of megabytes: the written part of a file is handed to the system on its way, and a
-    // descriptor that is a pipe refuses that; neither may lose, repeat or move a byte.
+    // Tens of megabytes: the written part of a file that replaces another is handed to the
+    // system on its way, and a pipe is written in place; neither may lose, repeat or move a
+    // byte.
     std::string line;
     WString text;
     std::string expected;
@@ -381,7 +382,7 @@ TEST(EncodedBufferedFile, AFileOfManyBlocksIsWrittenWholeToAFileAndThroughAPipe)
         text.append(line.begin(), line.end());
     }
     TempDir dir;
-    const std::string path = dir.Path("big.csv");
+    const std::string path = dir.Write("big.csv", "an older file");
     {
         CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, 0, false, false);
         for (size_t at = 0; at < text.size(); at += 4000)

@@ -231,13 +231,15 @@ class BRISKO_API CEncodedBufferedFile {
     uint32_t codePage_ = 0;
     size_t blockSize_;
     int64_t length_ = 0;
-    // Bytes of output from which the system writes back after StartWriteback.
+    // A file that replaces another starts on its way to the disk every kWritebackBytes of it;
+    // writtenBack_ is where the last start ended.
     static constexpr int64_t kWritebackBytes = 8 << 20;
     int64_t writtenBack_ = 0;
-    int64_t dataStart_ = 0;   // bytes of the skipped byte-order mark
-    int64_t position_ = 0;    // bytes read from the file so far
-    int64_t blockStart_ = 0;  // offset of the first byte decoded into the current block
-    int64_t blockEnd_ = 0;    // offset after the last byte decoded into the current block
+    bool replacesFile_ = false;  // the output takes the place of a file that exists
+    int64_t dataStart_ = 0;      // bytes of the skipped byte-order mark
+    int64_t position_ = 0;       // bytes read from the file so far
+    int64_t blockStart_ = 0;     // offset of the first byte decoded into the current block
+    int64_t blockEnd_ = 0;       // offset after the last byte decoded into the current block
     bool atEnd_ = false;
     std::unique_ptr<CodePageDecoder> decoder_;
     std::vector<uint8_t> bytes_;

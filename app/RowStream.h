@@ -55,7 +55,6 @@ class RowStream : public RecordSink {
 
     RowChannel channel_;
     std::thread writer_;
-    size_t drainedBatches_ = 0;   // without a writing thread: the batches written so far
     std::exception_ptr failure_;  // the writer's, thrown by Finish
     // The writing thread's own, on cache lines apart from the import's.
     alignas(64) std::FILE* out_;

@@ -1,12 +1,14 @@
 // Fuzz target: the views' writers against the ways they were first written. The JSON view's
 // numbers and strings against the JSON library's own dump of them (the view's bytes were that
-// dump's), and the table view against a plain writer that makes each line of strings.
+// dump's), the table view against a plain writer that makes each line of strings, and the
+// streamed views against themselves written in other pieces or on another thread.
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -227,11 +229,87 @@ void CheckTable(fuzz::FuzzInput& in) {
         std::abort();
 }
 
+/// The records an import might hand over, mostly in order: rows and columns skipped now and
+/// then, a cell now and then back in an earlier row, texts that need quoting or escaping,
+/// numbers, empty cells and dates.
+std::vector<std::unique_ptr<qorvix::TrBase>> StreamRecords(fuzz::FuzzInput& in) {
+    std::vector<std::unique_ptr<qorvix::TrBase>> records;
+    int32_t row = 0, col = 0;
+    for (int n = in.Below(200); n > 0; --n) {
+        switch (in.Below(8)) {
+            case 0:
+                row += 1 + static_cast<int32_t>(in.Below(3));
+                col = 0;
+                break;
+            case 1:
+                col += static_cast<int32_t>(in.Below(in.Bool() ? 4 : 70));
+                break;
+            case 2:
+                // Back to an earlier row. (Back to a column of a piece already sent starts a new
+                // row, so that the pieces show there: no view of the kind could do otherwise.)
+                row = static_cast<int32_t>(in.Below(static_cast<uint32_t>(row) + 1));
+                break;
+            default:
+                break;
+        }
+        switch (in.Below(4)) {
+            case 0:
+                records.push_back(std::make_unique<qorvix::TrCell>(
+                    row, col, brisko::RString(in.Text(in.Bool() ? 12 : 90))));
+                break;
+            case 1:
+                records.push_back(std::make_unique<qorvix::TrCell>(row, col, ShortDecimal(in)));
+                break;
+            case 2: {
+                auto format = std::make_unique<qorvix::TrCellFmt>(row, col, 0);
+                format->mask = qorvix::CELLFMT_DATE_MASK;
+                format->category = qorvix::CELLFMT_CATEGORY_DATE;
+                format->format = brisko::RString(in.Bool() ? "yyyy-mm-dd" : "hh:mm:ss");
+                records.push_back(std::move(format));
+                records.push_back(
+                    std::make_unique<qorvix::TrCell>(row, col, 40000.0 + in.Byte() / 8.0));
+                break;
+            }
+            default:
+                records.push_back(std::make_unique<qorvix::TrCell>(row, col));
+                break;
+        }
+        ++col;
+    }
+    return records;
+}
+
+/// The streamed views do not depend on the size of the pieces a long row travels in, nor on
+/// the thread that writes them.
+void CheckStream(fuzz::FuzzInput& in) {
+    const auto format = in.Bool() ? app::RowStream::Csv : app::RowStream::Json;
+    const app::RowChannel::PieceBound pieces{1 + in.Below(40), 1 + in.Below(300)};
+    const auto writer = in.Bool() ? app::RowStream::OwnThread : app::RowStream::ImportThread;
+    const auto records = StreamRecords(in);
+    const auto view = [&](app::RowChannel::PieceBound bound, app::RowStream::Writer by) {
+        char* text = nullptr;
+        size_t size = 0;
+        std::FILE* out = open_memstream(&text, &size);
+        {
+            app::RowStream stream(out, format, bound, by);
+            for (const auto& record : records)
+                stream.Take(*record);
+            stream.Finish();
+        }
+        std::fclose(out);
+        std::string written(text, size);
+        std::free(text);
+        return written;
+    };
+    if (view(pieces, writer) != view(app::RowChannel::DefaultPieces(), app::RowStream::OwnThread))
+        std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::FuzzInput in(data, size);
-    switch (in.Below(4)) {
+    switch (in.Below(5)) {
         case 0: {
             uint64_t bits = 0;
             for (int i = 0; i < 8; ++i)
@@ -255,6 +333,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case 2:
             CheckText(in.Rest());
+            break;
+        case 3:
+            CheckStream(in);
             break;
         default:
             CheckTable(in);

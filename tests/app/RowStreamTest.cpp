@@ -199,23 +199,25 @@ TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
 #if defined(_WIN32)
     GTEST_SKIP() << "no full device on this system";
 #else
-    std::FILE* full = std::fopen("/dev/full", "w");
-    ASSERT_NE(full, nullptr);
-    std::setvbuf(full, nullptr, _IONBF, 0);
-    {
-        // The rows may wait in the stream; the failure comes at the latest when it finishes.
-        RowStream stream(full, RowStream::Csv);
-        TrCell first(0, 0, 1.0), second(1, 0, 2.0);
-        try {
-            stream.Take(first);
-            stream.Take(second);
-            stream.Finish();
-            ADD_FAILURE() << "the write to a full device succeeded";
-        } catch (const OutputError& e) {
-            EXPECT_EQ(e.Error(), ENOSPC);
+    for (const auto writer : kWriters) {
+        std::FILE* full = std::fopen("/dev/full", "w");
+        ASSERT_NE(full, nullptr);
+        std::setvbuf(full, nullptr, _IONBF, 0);
+        {
+            // The rows may wait in the stream; the failure comes at the latest when it finishes.
+            RowStream stream(full, RowStream::Csv, RowChannel::DefaultPieces(), writer);
+            TrCell first(0, 0, 1.0), second(1, 0, 2.0);
+            try {
+                stream.Take(first);
+                stream.Take(second);
+                stream.Finish();
+                ADD_FAILURE() << "the write to a full device succeeded, writer " << writer;
+            } catch (const OutputError& e) {
+                EXPECT_EQ(e.Error(), ENOSPC) << "writer " << writer;
+            }
         }
+        std::fclose(full);
     }
-    std::fclose(full);
 #endif
 }
 
@@ -223,36 +225,39 @@ TEST(RowStream, AFailedWriteIsAnErrorWithItsReason) {
 TEST(RowStream, RowsThatFailedToBeWrittenAreNotWrittenAgainOnTheWayOut) {
     // A pipe that is full and does not wait: the view's write fails. Emptied before the stream
     // goes, the pipe would take whatever the stream wrote again on its way out.
-    int ends[2];
-    ASSERT_EQ(pipe(ends), 0);
-    fcntl(ends[1], F_SETFL, O_NONBLOCK);
-    fcntl(ends[0], F_SETFL, O_NONBLOCK);
-    const std::string filler(4096, 'x');
-    while (write(ends[1], filler.data(), filler.size()) > 0) {
-    }
-    auto drain = [&] {
-        std::string got;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(ends[0], buffer, sizeof buffer)) > 0)
-            got.append(buffer, static_cast<size_t>(n));
-        return got;
-    };
-    std::FILE* f = fdopen(ends[1], "w");
-    ASSERT_NE(f, nullptr);
-    std::setvbuf(f, nullptr, _IONBF, 0);
-    {
-        RowStream stream(f, RowStream::Csv);
-        for (int r = 0; r < 3; ++r) {
-            TrCell cell(r, 0, r + 1.0);
-            stream.Take(cell);
+    for (const auto writer : kWriters) {
+        SCOPED_TRACE(writer);
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        fcntl(ends[1], F_SETFL, O_NONBLOCK);
+        fcntl(ends[0], F_SETFL, O_NONBLOCK);
+        const std::string filler(4096, 'x');
+        while (write(ends[1], filler.data(), filler.size()) > 0) {
         }
-        EXPECT_THROW(stream.Finish(), OutputError);
-        drain();
+        auto drain = [&] {
+            std::string got;
+            char buffer[4096];
+            ssize_t n;
+            while ((n = read(ends[0], buffer, sizeof buffer)) > 0)
+                got.append(buffer, static_cast<size_t>(n));
+            return got;
+        };
+        std::FILE* f = fdopen(ends[1], "w");
+        ASSERT_NE(f, nullptr);
+        std::setvbuf(f, nullptr, _IONBF, 0);
+        {
+            RowStream stream(f, RowStream::Csv, RowChannel::DefaultPieces(), writer);
+            for (int r = 0; r < 3; ++r) {
+                TrCell cell(r, 0, r + 1.0);
+                stream.Take(cell);
+            }
+            EXPECT_THROW(stream.Finish(), OutputError);
+            drain();
+        }
+        EXPECT_EQ(drain(), "");
+        std::fclose(f);
+        close(ends[0]);
     }
-    EXPECT_EQ(drain(), "");
-    std::fclose(f);
-    close(ends[0]);
 }
 #endif
 

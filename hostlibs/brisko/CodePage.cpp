@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "host/brisko/Exception.h"
@@ -108,8 +110,17 @@ std::string IconvName(uint32_t page) {
 bool PageAvailable(uint32_t page) {
     if (page == kCodePageUtf8)
         return true;
-    Iconv cd("UTF-16LE", IconvName(page));
-    return cd.ok();
+    // Asked once for each page: detection asks for every page it weighs, and opening a
+    // converter loads the system's module for it.
+    static std::mutex mutex;
+    static std::map<uint32_t, bool> known;
+    std::lock_guard lock(mutex);
+    const auto found = known.find(page);
+    if (found != known.end())
+        return found->second;
+    const bool available = Iconv("UTF-16LE", IconvName(page)).ok();
+    known.emplace(page, available);
+    return available;
 }
 
 #endif

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "AsciiRuns.h"
 #include "CodePageConversion.h"
@@ -114,9 +116,14 @@ class TableDecoder final : public CodePageDecoder {
     bool asciiKept_;  // bytes below 0x80 are their own characters
 };
 
+/// What building a page's table found.
+enum class TableMade { kTable, kMultiByte, kUnavailable };
+
 #if defined(_WIN32)
 
-bool MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
+TableMade MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
+    if (!PageAvailable(page))
+        return TableMade::kUnavailable;
     for (int b = 0; b < 256; ++b) {
         char c = static_cast<char>(b);
         wchar_t w = 0;
@@ -124,7 +131,7 @@ bool MakeTable(uint32_t page, std::array<char16_t, 256>& table) {
             w = b < 0x80 ? static_cast<wchar_t>(b) : kReplacement;
         table[b] = static_cast<char16_t>(w == 0xFFFF ? kReplacement : w);
     }
-    return true;
+    return TableMade::kTable;
 }
 
 class DoubleByteDecoder final : public CodePageDecoder {
@@ -204,9 +211,6 @@ class LineDecoder final : public CodePageDecoder {
 };
 
 #else
-
-/// What building a page's table found.
-enum class TableMade { kTable, kMultiByte, kUnavailable };
 
 /// Each byte goes through a converter of its own that is then flushed: some converters hold a
 /// letter back until they see whether a combining mark follows, and give it only at the flush.
@@ -309,6 +313,28 @@ class IconvDecoder final : public CodePageDecoder {
 
 #endif
 
+struct PageTable {
+    TableMade made;
+    std::array<char16_t, 256> table;
+};
+
+/// A page's table, made once for the process: detection decodes a sample with each page it
+/// weighs for every file it cannot place at once, and making a table asks the system's converter
+/// once for each of the 256 bytes, which costs a hundred times the decoding of a short sample.
+const PageTable& CachedTable(uint32_t page) {
+    static std::mutex mutex;
+    // Never emptied: a process meets a handful of pages, and the tables are handed out by
+    // reference.
+    static std::map<uint32_t, std::unique_ptr<PageTable>> tables;
+    std::lock_guard lock(mutex);
+    std::unique_ptr<PageTable>& slot = tables[page];
+    if (!slot) {
+        slot = std::make_unique<PageTable>();
+        slot->made = MakeTable(page, slot->table);
+    }
+    return *slot;
+}
+
 }  // namespace
 
 std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
@@ -330,21 +356,20 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
     if (page == 1258)
         return std::make_unique<IconvDecoder>(page, true);
 #endif
-    std::array<char16_t, 256> table;
-#if defined(_WIN32)
-    if (!PageAvailable(page) || !MakeTable(page, table))
-        ThrowCodePage(page);
-#else
-    switch (MakeTable(page, table)) {
+    const PageTable& made = CachedTable(page);
+    switch (made.made) {
         case TableMade::kUnavailable:
             ThrowCodePage(page);
         case TableMade::kMultiByte:
+#if defined(_WIN32)
+            break;  // a table is made only of pages of one byte per character
+#else
             return std::make_unique<IconvDecoder>(page, false);
+#endif
         case TableMade::kTable:
             break;
     }
-#endif
-    return std::make_unique<TableDecoder>(table);
+    return std::make_unique<TableDecoder>(made.table);
 }
 
 }  // namespace brisko

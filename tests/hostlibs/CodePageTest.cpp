@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "host/brisko/CodePageInfo.h"
 #include "host/brisko/Exception.h"
@@ -42,6 +45,40 @@ TEST(CodePage, AppendingKeepsWhatWasThereAndEncodesLikeAWholeConversion) {
     r.FromWide(u"a longer text than fits in place");
     r.FromWide(u"short");
     EXPECT_EQ(r.str(), "short");
+}
+
+TEST(CodePage, PagesFirstDecodedOnManyThreadsAtOnceDecodeAlikeOnEach) {
+    // A page's table is made once for the process, by whichever thread needs it first; pages
+    // no other test here decodes, so that the threads race to make them.
+    struct Case {
+        uint32_t page;
+        char byte;
+        char16_t expected;
+    };
+    static const Case kCases[] = {
+        {1253, '\xC1', u'\u0391'},
+        {28595, '\xB0', u'\u0410'},
+        {850, '\x82', u'\u00E9'},
+        {1257, '\xC0', u'\u0104'},
+    };
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 4; ++k) {
+                const Case& c = kCases[(t + k) % 4];
+                const std::string bytes = std::string("x") + c.byte;
+                if (brisko::DecodeCodePage(c.page, bytes.data(), bytes.size()) !=
+                    std::u16string(u"x") + c.expected)
+                    ++wrong;
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+    // A page the system lacks stays lacking, asked again.
+    for (int i = 0; i < 2; ++i)
+        EXPECT_THROW(brisko::DecodeCodePage(99999, "x", 1), brisko::Exception);
 }
 
 TEST(CodePage, TheSystemPageStandsForPageZero) {

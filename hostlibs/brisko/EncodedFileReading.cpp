@@ -82,6 +82,11 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
         decoder_ = CodePageDecoder::Create(kCodePageUtf8);
     else if (encoding_ == TE_ANSI)
         decoder_ = CodePageDecoder::Create(codePage_);
+    // A short file is read in one block of about its size: most files are short, and every
+    // import opens one. The block still ends past the file's last byte, so that the first read
+    // shows the end. A length of nothing says nothing: pipes and the system's own files give it.
+    if (size > 0 && static_cast<uint64_t>(size) < blockSize_)
+        blockSize_ = std::min(blockSize_, (static_cast<size_t>(size) + 1 + 4095) / 4096 * 4096);
     bytes_.assign(blockSize_ + 8, 0);
     // One unit before the block for UnGetc, room for a few units more than the bytes (a
     // sequence carried from the block before), and the units that may be read after the end.

@@ -143,6 +143,20 @@ FieldPipeline::Tuning FieldPipeline::GetTuning() {
     return tuning;
 }
 
+FieldPipeline::Tuning FieldPipeline::FittedTuning(int64_t length) {
+    Tuning t = GetTuning();
+    // A file of a known few bytes holds few fields, and each stores at most its units and a
+    // piece more: chunks of the usual size would be allocated for nothing. A length of nothing
+    // is not known (a pipe), and a file that grows only takes more chunks.
+    if (length > 0 && static_cast<uint64_t>(length) < t.chunkFields) {
+        const size_t fields = std::min(t.chunkFields, static_cast<size_t>(length) + 2);
+        t.chunkFields = fields;
+        t.chunkUnits =
+            std::min(t.chunkUnits, std::max(fields * (1 + kTextAlign), size_t{kFieldCapacity} + 1));
+    }
+    return t;
+}
+
 FieldPipeline::Chunk FieldPipeline::MakeChunk() const {
     Chunk chunk;
     chunk.units.Allocate(tuning_.chunkUnits);
@@ -155,7 +169,7 @@ FieldPipeline::FieldPipeline(FieldReader& reading, const DatImportFilter& filter
     : reading_(reading),
       filter_(filter),
       otherDecimal_(filter.OtherDecimal()),
-      tuning_(GetTuning()) {
+      tuning_(FittedTuning(reading.reader->GetLength())) {
     // A short file is read sooner than a thread starts.
     if (reading.reader->GetLength() < tuning_.threadFrom)
         return;

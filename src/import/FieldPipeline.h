@@ -137,6 +137,8 @@ class alignas(kCacheLine) FieldPipeline {
     /// the reader threw in place of the field after the chunk's last one, if it threw.
     template <bool Stream>
     std::exception_ptr Fill(Chunk& chunk, bool scan);
+    /// The tuning, with chunks no larger than a file of length bytes needs.
+    static Tuning FittedTuning(int64_t length);
     void TakeChunk();
     void Run();
     Chunk MakeChunk() const;

@@ -323,6 +323,25 @@ TEST(EncodedBufferedFile, AFileThatShrinksWhileReadIsAnError) {
     }
 }
 
+TEST(EncodedBufferedFile, AShortFileThatGrowsAfterItIsOpenedIsReadToItsNewEnd) {
+    // A short file is read in a block of about the length it had at the opening; what was
+    // appended since, less or more than the usual block, is read all the same.
+    TempDir dir;
+    for (const size_t added : {size_t{3000}, size_t{70000}, size_t{300000}}) {
+        const std::string path = dir.Write("grows.txt", "a,b\n");
+        CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 65001, true, false);
+        std::string more;
+        for (size_t i = 0; more.size() < added; ++i)
+            more += std::to_string(i) + ",x\n";
+        std::FILE* out = std::fopen(path.c_str(), "ab");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(more.data(), 1, more.size(), out);
+        std::fclose(out);
+        const WString read = ReadAll(f);
+        EXPECT_EQ(read, WString(u"a,b\n") + WString(more.begin(), more.end())) << added;
+    }
+}
+
 TEST(EncodedBufferedFile, LongTextsAreWrittenWholeWithPairsKeptTogether) {
     // Pairs stand at every offset around the output's piece and block sizes, and the text is
     // written both at once and a few units at a time.

@@ -149,9 +149,15 @@ TEST(FastPaths, AnImportGivesWhatThePlainPathGives) {
                         rng() % 4 == 0 ? static_cast<int>(rng() % 5) : -1,
                         rng() % 5 == 0 ? static_cast<int>(1 + rng() % 60) : 0};
         // The number scan on either thread, or moving between them.
-        FieldPipeline::SetTuning({1000 + rng() % 3000, 1 + rng() % 6,
-                                  rng() % 2 ? int64_t{0} : int64_t{1} << 40,
-                                  static_cast<FieldPipeline::ScanOn>(rng() % 3)});
+        FieldPipeline::Tuning t{1000 + rng() % 3000, 1 + rng() % 6,
+                                rng() % 2 ? int64_t{0} : int64_t{1} << 40,
+                                static_cast<FieldPipeline::ScanOn>(rng() % 3)};
+        // Or chunks of the usual size, which shrink to a file this short.
+        if (rng() % 4 == 0) {
+            t.chunkUnits = FieldPipeline::Tuning{}.chunkUnits;
+            t.chunkFields = FieldPipeline::Tuning{}.chunkFields;
+        }
+        FieldPipeline::SetTuning(t);
         const Outcome fast = Import(path, c, true);
         const Outcome plain = Import(path, c, false);
         SCOPED_TRACE("round " + std::to_string(round));

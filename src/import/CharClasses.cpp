@@ -6,10 +6,14 @@
 // byte by byte, as unsigned 8-bit values.
 #include "import/FieldReader.h"
 
+#include <algorithm>
+
 namespace dornel {
 
 void FieldReader::BuildCharClasses() {
-    charClass.fill(CLASS_ORDINARY);
+    // Only the first 256 units are ever set to another class (see ListSpecialUnits), and the
+    // table starts ordinary: rebuilding it for every import touches those alone.
+    std::fill_n(charClass.begin(), 256, CLASS_ORDINARY);
     charClass[10] = CLASS_LINE_END;
     charClass[13] = CLASS_LINE_END;
     for (size_t i = 0; i < rules_.delimiters.size(); ++i)

@@ -71,7 +71,7 @@ void CEncodedBufferedFile::OpenForWriting(int encoding, uint32_t codePage) {
     directAscii_ = utf8Output_;
     length_ = 0;
     if (!out_)
-        out_ = std::make_unique<char[]>(kOutCapacity);
+        out_ = std::make_unique_for_overwrite<char[]>(kOutCapacity);
     outSize_ = 0;
     pendingHigh_ = 0;
     wideOut_.clear();

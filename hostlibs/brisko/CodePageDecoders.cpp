@@ -253,7 +253,7 @@ class IconvDecoder final : public CodePageDecoder {
     /// composing: the converter joins a letter and the marks after it, and holds the letter back
     /// until it sees what follows.
     IconvDecoder(uint32_t page, bool composing)
-        : cd_("UTF-16LE", IconvName(page)), composing_(composing) {
+        : cd_("UTF-16LE", AvailableName(page)), composing_(composing) {
         if (!cd_.ok())
             ThrowCodePage(page);
     }
@@ -307,6 +307,12 @@ class IconvDecoder final : public CodePageDecoder {
 
   private:
     static constexpr size_t kHeldBack = 8;
+    // Asked first, so that the page's module stays loaded from one decoder to the next.
+    static std::string AvailableName(uint32_t page) {
+        if (!PageAvailable(page))
+            ThrowCodePage(page);
+        return IconvName(page);
+    }
     Iconv cd_;
     bool composing_;
 };

@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
+#if defined(__GLIBC__)
+#include <link.h>
+#endif
 
 #include "host/brisko/CodePageInfo.h"
 #include "host/brisko/Exception.h"
@@ -80,6 +85,44 @@ TEST(CodePage, PagesFirstDecodedOnManyThreadsAtOnceDecodeAlikeOnEach) {
     for (int i = 0; i < 2; ++i)
         EXPECT_THROW(brisko::DecodeCodePage(99999, "x", 1), brisko::Exception);
 }
+
+#if defined(__GLIBC__)
+// Whether a shared object whose file name ends in name is loaded in this process.
+bool ObjectLoaded(const std::string& name) {
+    struct Search {
+        const std::string* name;
+        bool found;
+    } search{&name, false};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) {
+            auto* s = static_cast<Search*>(data);
+            const size_t length = std::strlen(info->dlpi_name);
+            if (length >= s->name->size() &&
+                std::strcmp(info->dlpi_name + length - s->name->size(), s->name->c_str()) == 0)
+                s->found = true;
+            return 0;
+        },
+        &search);
+    return search.found;
+}
+
+// A file the detection cannot place is decoded with each page it weighs, one after another, and
+// the system unloads the module of a page no converter has open once two others were closed:
+// loading it again for every file cost more than decoding the file's sample.
+TEST(CodePage, APageStaysLoadedWhileOtherPagesAreDecodedAndEncoded) {
+    EXPECT_EQ(brisko::DecodeCodePage(932,
+                                     "\x82\xA0"
+                                     "a",
+                                     3),
+              u"\u3042a");
+    for (const uint32_t other : {936u, 949u, 950u, 1258u, 28595u, 1251u}) {
+        brisko::DecodeCodePage(other, "ab\xE0\xE1", 4);
+        brisko::EncodeCodePage(other, u"\u00e9\u0416", 2);
+    }
+    EXPECT_TRUE(ObjectLoaded("/CP932.so"));
+    EXPECT_EQ(brisko::EncodeCodePage(932, u"\u3042", 1), "\x82\xA0");
+}
+#endif
 
 TEST(CodePage, TheSystemPageStandsForPageZero) {
     const uint32_t saved = brisko::GetSystemCodePage();

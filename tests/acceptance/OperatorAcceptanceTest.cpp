@@ -542,15 +542,19 @@ TEST(Environment, ASpoolWithoutAUsableTmpdirGoesUnderTmpNeverTheWorkingFolder) {
 mkdir work; echo x > file
 for tmpdir in "$PWD/nosuch" "$PWD/file" ""; do
     (
-        cd work
-        { printf 'a,b\n'; sleep 0.3; printf '1,2\n'; } |
+        cd work; rm -f ../seen
+        # The input ends once its spool was seen (or after ten seconds), however late the
+        # import started.
+        { printf 'a,b\n'; for i in $(seq 1 1000); do [ -e ../seen ] && break; sleep 0.01; done
+          printf '1,2\n'; } |
             TMPDIR="$tmpdir" "$DORNEL" import - --kind csv --format none & pid=$!
         where=
-        for i in $(seq 1 200); do
+        for i in $(seq 1 1000); do
             where=$(ls -l /proc/$pid/fd 2>/dev/null | grep -o '/[^ ]*/dornel\.[0-9a-z]\{8\}' | head -1)
             [ -n "$where" ] && break
             sleep 0.005
         done
+        touch ../seen
         echo "'$tmpdir' spools in ${where%/dornel.*}; the working folder holds '$(ls -A)'"
         wait $pid || echo "the import failed"
     )

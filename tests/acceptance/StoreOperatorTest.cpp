@@ -216,7 +216,8 @@ printf 'a;b\n1;2\n' > x.txt
 "$DORNEL" --store s.json options set Kept 1
 cp s.json before.json
 flock s.json.lock sleep 60 & holder=$!
-sleep 0.5
+# Until the holder has the lock: a busy machine may start it late.
+while flock -n s.json.lock true; do sleep 0.01; done
 export DORNEL_LOCK_TIMEOUT=5
 "$DORNEL" --store s.json options set A 2 2> set.txt & setter=$!
 "$DORNEL" --store s.json import x.txt --options Delimiter=semicolon --save --format csv 2> import.txt; echo "import=$?"

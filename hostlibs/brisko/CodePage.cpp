@@ -2,6 +2,7 @@
 // UTF-16 and UTF-8.
 #include "host/brisko/CodePage.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <map>
@@ -252,6 +253,37 @@ WString DecodeCodePage(uint32_t page, const char* text, size_t length) {
     return out;
 }
 
+#if !defined(_WIN32)
+namespace {
+
+/// A converter from UTF-16 to page, in its first state, kept for the thread's next text: texts
+/// come one after another to one page (the cells of an import to the system page, the blocks
+/// of a file), and opening a converter costs more than converting a short text.
+iconv_t EncoderFor(uint32_t page) {
+    struct Kept {
+        uint32_t page = 0;
+        std::unique_ptr<Iconv> cd;
+    };
+    thread_local Kept kept;
+    if (kept.cd && kept.page == page) {
+        // Set back, should the last text have been left half converted (out of memory).
+        iconv(kept.cd->get(), nullptr, nullptr, nullptr, nullptr);
+        return kept.cd->get();
+    }
+    // Asked first, so that the page's module stays loaded whatever pages come between.
+    if (!PageAvailable(page))
+        ThrowCodePage(page);
+    auto cd = std::make_unique<Iconv>(IconvName(page), "UTF-16LE");
+    if (!cd->ok())
+        ThrowCodePage(page);
+    kept.cd = std::move(cd);
+    kept.page = page;
+    return kept.cd->get();
+}
+
+}  // namespace
+#endif
+
 std::string EncodeCodePage(uint32_t page, const char16_t* text, size_t length) {
     std::string out;
     AppendEncoded(page, text, length, out);
@@ -289,37 +321,57 @@ void AppendEncoded(uint32_t page, const char16_t* text, size_t length, std::stri
     out.resize(base + static_cast<size_t>(n));
     WideCharToMultiByte(page, 0, w, static_cast<int>(length), out.data() + base, n, "?", nullptr);
 #else
-    // Asked first, so that the page's module stays loaded between texts.
-    if (!PageAvailable(page))
-        ThrowCodePage(page);
-    Iconv cd(IconvName(page), "UTF-16LE");
-    if (!cd.ok())
-        ThrowCodePage(page);
-    out.resize(base + length * 4 + 8);
+    iconv_t cd = EncoderFor(page);
+    // The converted text's bytes are out[base, used); the room after them grows as the page
+    // needs: one that shifts in and out of two bytes for every other character takes more than
+    // four bytes a unit.
+    size_t used = base;
+    out.resize(base + length * 4 + 16);
+    bool full = false;
+    const auto convert = [&](char** in, size_t* inLeft) {
+        if (full || out.size() - used < 16)
+            out.resize(out.size() + length * 2 + 16);
+        char* op = out.data() + used;
+        size_t ol = out.size() - used;
+        const size_t r = iconv(cd, in, inLeft, &op, &ol);
+        const int error = r != static_cast<size_t>(-1) ? 0 : errno;
+        used = out.size() - ol;
+        full = error == E2BIG;
+        return error;
+    };
     char* ip = const_cast<char*>(reinterpret_cast<const char*>(text));
     size_t il = length * 2;
-    char* op = out.data() + base;
-    size_t ol = out.size() - base;
+    const auto unitAt = [&](size_t k) {
+        return static_cast<char16_t>(static_cast<uint8_t>(ip[2 * k]) |
+                                     (static_cast<uint8_t>(ip[2 * k + 1]) << 8));
+    };
     while (il > 0) {
-        if (iconv(cd.get(), &ip, &il, &op, &ol) != static_cast<size_t>(-1))
-            break;
-        if (errno == EILSEQ || errno == EINVAL) {
-            // A character the page lacks (or a lone surrogate) becomes '?'.
-            if (ol < 1)
-                break;
-            *op++ = '?', --ol;
-            size_t skip = 2;
-            const char16_t unit = static_cast<char16_t>(static_cast<uint8_t>(ip[0]) |
-                                                        (static_cast<uint8_t>(ip[1]) << 8));
-            if (unit >= 0xD800 && unit <= 0xDBFF && il >= 4)
-                skip = 4;
-            ip += skip, il -= skip;
-            iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
+        const int error = convert(&ip, &il);
+        if (error == 0 || error == E2BIG)
             continue;
+        if (error != EILSEQ && error != EINVAL)
+            break;
+        // A character the page lacks (or a lone surrogate) becomes '?', written through the
+        // converter, so that a page that shifts shifts back for it.
+        const bool pair = il >= 4 && unitAt(0) >= 0xD800 && unitAt(0) <= 0xDBFF &&
+                          unitAt(1) >= 0xDC00 && unitAt(1) <= 0xDFFF;
+        const size_t skip = pair ? 4 : 2;
+        ip += skip, il -= skip;
+        char16_t question = u'?';
+        char* qp = reinterpret_cast<char*>(&question);
+        size_t ql = sizeof question;
+        while (ql > 0 && convert(&qp, &ql) == E2BIG) {
         }
-        break;
     }
-    out.resize(out.size() - ol);
+    // With every unit in, the converter returns to its first state: a page that shifts, or
+    // holds bits back, ends the text as a text of its own must, since the next text (the next
+    // block of a file) begins from the first state again.
+    int error;
+    while ((error = convert(nullptr, nullptr)) == E2BIG) {
+    }
+    if (error != 0 || il > 0)
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    out.resize(used);
 #endif
 }
 

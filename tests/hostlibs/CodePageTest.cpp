@@ -124,6 +124,65 @@ TEST(CodePage, APageStaysLoadedWhileOtherPagesAreDecodedAndEncoded) {
 }
 #endif
 
+#if !defined(_WIN32)
+// Pages whose bytes mean one thing or another by what came before them: shifts in and out of
+// two-byte characters, or bits carried from one character to the next.
+constexpr uint32_t kShiftingPages[] = {65000, 50220, 50225};
+
+// A file is encoded a block at a time, and each text on its own: each must end in the state the
+// next begins in, or the next is read in the wrong mode, or the last character's bits are lost.
+TEST(CodePage, TextsEncodedOneAfterAnotherDecodeAsOneText) {
+    const std::u16string pieces[] = {u"abc", u"\u3042\u3044", u"\u65e5\u672c", u"+", u"-", u"1.5,",
+                                     u" ",   u"\u3042",       u"x-y"};
+    std::mt19937 random(7);
+    for (const uint32_t page : kShiftingPages) {
+        SCOPED_TRACE(page);
+        for (int round = 0; round < 200; ++round) {
+            std::u16string whole;
+            std::string bytes;
+            const int count = 1 + static_cast<int>(random() % 6);
+            for (int i = 0; i < count; ++i) {
+                const std::u16string& piece = pieces[random() % std::size(pieces)];
+                whole += piece;
+                bytes += brisko::EncodeCodePage(page, piece.data(), piece.size());
+            }
+            ASSERT_EQ(brisko::DecodeCodePage(page, bytes.data(), bytes.size()), whole)
+                << "round " << round;
+        }
+    }
+}
+
+TEST(CodePage, ATextThatShiftsAtEveryCharacterIsEncodedWhole) {
+    // Over four bytes a unit: more than a first guess at the room the text needs.
+    std::u16string text;
+    for (int i = 0; i < 3000; ++i)
+        text += u"\u3042a";
+    for (const uint32_t page : kShiftingPages) {
+        const std::string bytes = brisko::EncodeCodePage(page, text.data(), text.size());
+        EXPECT_EQ(brisko::DecodeCodePage(page, bytes.data(), bytes.size()), text) << page;
+    }
+}
+
+TEST(CodePage, ACharacterAPageLacksBecomesOneQuestionMarkInTheRightMode) {
+    // Hangul is no part of the Japanese page, Hebrew of the Korean one.
+    const struct {
+        uint32_t page;
+        std::u16string text, expected;
+    } cases[] = {
+        {50220, u"\u3042\ud55c\u3044b", u"\u3042?\u3044b"},
+        {50220, u"\u3042\U0001F600b", u"\u3042?b"},
+        {50225, u"\uac00\u05d0\uac01c", u"\uac00?\uac01c"},
+        // A lone surrogate is one character the page lacks, and what follows it stays.
+        {50220, {0x3042, 0xD800, u'a', 0xDC00, 0x3044}, u"\u3042?a?\u3044"},
+        {1252, {0xD800, u'a', 0xD83D, 0xDE00, u'b', 0xDBFF}, u"?a?b?"},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes = brisko::EncodeCodePage(c.page, c.text.data(), c.text.size());
+        EXPECT_EQ(brisko::DecodeCodePage(c.page, bytes.data(), bytes.size()), c.expected) << c.page;
+    }
+}
+#endif
+
 TEST(CodePage, TheSystemPageStandsForPageZero) {
     const uint32_t saved = brisko::GetSystemCodePage();
     brisko::SetSystemCodePage(1252);

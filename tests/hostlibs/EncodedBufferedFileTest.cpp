@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -493,6 +495,37 @@ TEST(EncodedBufferedFile, AbortDeletesAFileBeingWritten) {
     }
     EXPECT_FALSE(std::filesystem::exists(path));
 }
+
+#if !defined(_WIN32)
+TEST(EncodedBufferedFile, AFileInAPageThatShiftsIsWrittenWholeAcrossItsBlocks) {
+    // Fields that end in Japanese or in ASCII, written one by one as an export writes them, into
+    // hundreds of blocks of output, and read back with the same page. A block ends where a call
+    // ends, here and there in the middle of a line.
+    std::vector<WString> pieces;
+    WString text;
+    for (int i = 0; text.size() < 400000; ++i) {
+        pieces.push_back(u"\u3042\u3044\u3046" + brisko::FromUtf8(std::to_string(i)) + u"\u65e5");
+        pieces.push_back(u"\tx+y\n");
+        text += pieces[pieces.size() - 2] + pieces.back();
+    }
+    TempDir dir;
+    for (const uint32_t page : {65000u, 50220u, 50225u}) {
+        SCOPED_TRACE(page);
+        const std::string path = dir.Path("shifting.txt");
+        {
+            CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, page, false,
+                                   false);
+            for (const WString& piece : pieces)
+                f.WriteString(piece);
+            f.Close();
+        }
+        const WString back = ReadFile(path, brisko::TE_ANSI, page, true);
+        const auto where = std::mismatch(back.begin(), back.end(), text.begin(), text.end());
+        EXPECT_TRUE(back == text) << back.size() << " units read for " << text.size()
+                                  << ", the first difference at " << (where.first - back.begin());
+    }
+}
+#endif
 
 TEST(EncodedBufferedFile, ACodePageThisSystemLacksIsAClearError) {
     TempDir dir;

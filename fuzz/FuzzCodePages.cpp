@@ -1,5 +1,6 @@
 // Fuzz target: a text written to a file in a code page, in pieces as an export writes its
-// fields, reads back whole in that page; and texts encoded one by one decode as one text. The
+// fields, reads back whole in that page, also after the reader went back to the beginning; and
+// texts encoded one by one decode as one text. The
 // texts are made of characters each page has, so that nothing becomes a question mark.
 #include <cstdint>
 #include <cstdlib>
@@ -68,6 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The writer encodes what it was given once it holds sixteen thousand units: a text of
     // nearly that many puts the end of its first block among the pieces.
     const std::u16string filler(16 * 1024 - 1 - in.Below(1024), u'x');
+    // Units read before the reader goes back to the beginning: the blocks decoded so far leave
+    // the converter in a state the beginning must not start from.
+    const size_t readFirst = size_t{in.Byte()} * 97;
     std::vector<std::u16string> pieces;
     for (uint32_t n = 1 + in.Below(64); n > 0; --n)
         pieces.push_back(Piece(in, letters));
@@ -96,6 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                       true, false);
     // Read on this thread: decoding, not the handing over of blocks, is what is tried here.
     back.SetReadAhead(false);
+    for (size_t i = 0; i < readFirst && back.Getc() != brisko::kEndOfFile; ++i) {
+    }
+    back.SeekToBegin();
     std::u16string read;
     for (char16_t c; (c = back.Getc()) != brisko::kEndOfFile;)
         read += c;

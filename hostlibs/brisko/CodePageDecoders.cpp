@@ -258,6 +258,8 @@ class IconvDecoder final : public CodePageDecoder {
             ThrowCodePage(page);
     }
 
+    void Restart() override { iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr); }
+
   protected:
     size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom, size_t& inUsed,
                    bool last) override {

@@ -97,6 +97,9 @@ void CEncodedBufferedFile::OpenForReading(int encoding, uint32_t codePage, bool 
 
 void CEncodedBufferedFile::ResetDecoding() {
     StopReadAhead();
+    // The first block decodes from the page's first state, whatever the last one read left.
+    if (decoder_)
+        decoder_->Restart();
     cur_ = end_ = units_.data() + 1;
     carry_ = 0;
     atEnd_ = false;

@@ -525,6 +525,30 @@ TEST(EncodedBufferedFile, AFileInAPageThatShiftsIsWrittenWholeAcrossItsBlocks) {
                                   << ", the first difference at " << (where.first - back.begin());
     }
 }
+
+TEST(EncodedBufferedFile, GoingBackToTheBeginningOfAFileInAPageThatShiftsReadsItAsAtFirst) {
+    // Blocks end inside runs of Japanese: the converter is left shifted, or holding bits.
+    WString text;
+    for (int i = 0; text.size() < 3000; ++i)
+        text += u"a" + brisko::FromUtf8(std::to_string(i)) + u"\t\u3042\u3044\u3046\u65e5\u672c\n";
+    BlockSize block(61);
+    TempDir dir;
+    for (const uint32_t page : {65000u, 50220u, 50225u}) {
+        SCOPED_TRACE(page);
+        const std::string path = dir.Path("shifting.txt");
+        {
+            CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, page, false,
+                                   false);
+            f.WriteString(text);
+            f.Close();
+        }
+        CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, page, true, false);
+        for (int i = 0; i < 500; ++i)
+            f.Getc();
+        f.SeekToBegin();
+        EXPECT_TRUE(ReadAll(f) == text);
+    }
+}
 #endif
 
 TEST(EncodedBufferedFile, ACodePageThisSystemLacksIsAClearError) {

@@ -34,9 +34,9 @@ BRISKO_API bool IsCodePageAvailable(uint32_t page);
 /// pages, EUC-JP, GB18030) and stateful ones are decoded by the system's converter. So is
 /// windows-1258, whose letters and tone marks the converter joins into the letters Vietnamese is
 /// written with; a block of it ends before its last run of letters, which the next block
-/// decodes, so that no letter is parted from its marks. (A stateful page such as ISO-2022-JP
-/// keeps its shift state from block to block; a reader that goes back to a block it decoded
-/// ahead starts it in the state of the block read last.)
+/// decodes, so that no letter is parted from its marks. A stateful page such as ISO-2022-JP
+/// keeps its shift state from block to block, and Restart sets it back for a reader that goes
+/// back to the beginning.
 class BRISKO_API CodePageDecoder {
   public:
     virtual ~CodePageDecoder() = default;
@@ -51,6 +51,9 @@ class BRISKO_API CodePageDecoder {
     /// of them in its input (meaningful when Invalid() > 0).
     size_t Invalid() const { return invalid_; }
     size_t FirstInvalid() const { return firstInvalid_; }
+    /// Forgets what the blocks decoded so far left in the converter (a shift state, bits of a
+    /// character not yet whole): the next Decode starts as at the beginning of a text.
+    virtual void Restart() {}
     /// Throws when the page cannot be converted on this system.
     static std::unique_ptr<CodePageDecoder> Create(uint32_t page);
 

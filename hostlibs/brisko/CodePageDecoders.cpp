@@ -89,13 +89,21 @@ namespace {
 /// Pages of one byte per character decode through a table made once. The few bytes such a page
 /// leaves undefined become U+FFFD uncounted: a test of every byte would cost the common case
 /// more than the count is worth, where a broken UTF-8 file is what needs counting.
+/// What building a page's table found.
+enum class TableMade { kTable, kMultiByte, kUnavailable };
+
+/// The table of a page of one byte per character: what each byte decodes to.
+struct PageTable {
+    TableMade made;
+    std::array<char16_t, 256> table;
+    bool asciiKept;  // bytes below 0x80 are their own characters
+};
+
+/// Decodes through a page's table, which outlives it: a decoder is made for every text of a
+/// page, and copying or checking the table each time cost more than decoding a short text.
 class TableDecoder final : public CodePageDecoder {
   public:
-    explicit TableDecoder(const std::array<char16_t, 256>& table) : table_(table) {
-        asciiKept_ = true;
-        for (int b = 0; b < 0x80; ++b)
-            asciiKept_ = asciiKept_ && table_[b] == b;
-    }
+    explicit TableDecoder(const PageTable& page) : table_(page.table), asciiKept_(page.asciiKept) {}
     size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t, size_t& inUsed,
                    bool) override {
         size_t i = 0;
@@ -112,12 +120,9 @@ class TableDecoder final : public CodePageDecoder {
     }
 
   private:
-    std::array<char16_t, 256> table_;
-    bool asciiKept_;  // bytes below 0x80 are their own characters
+    const std::array<char16_t, 256>& table_;
+    const bool asciiKept_;
 };
-
-/// What building a page's table found.
-enum class TableMade { kTable, kMultiByte, kUnavailable };
 
 #if defined(_WIN32)
 
@@ -321,11 +326,6 @@ class IconvDecoder final : public CodePageDecoder {
 
 #endif
 
-struct PageTable {
-    TableMade made;
-    std::array<char16_t, 256> table;
-};
-
 /// A page's table, made once for the process: detection decodes a sample with each page it
 /// weighs for every file it cannot place at once, and making a table asks the system's converter
 /// once for each of the 256 bytes, which costs a hundred times the decoding of a short sample.
@@ -339,6 +339,9 @@ const PageTable& CachedTable(uint32_t page) {
     if (!slot) {
         slot = std::make_unique<PageTable>();
         slot->made = MakeTable(page, slot->table);
+        slot->asciiKept = true;
+        for (int b = 0; b < 0x80; ++b)
+            slot->asciiKept = slot->asciiKept && slot->table[b] == b;
     }
     return *slot;
 }
@@ -377,7 +380,7 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
         case TableMade::kTable:
             break;
     }
-    return std::make_unique<TableDecoder>(made.table);
+    return std::make_unique<TableDecoder>(made);
 }
 
 }  // namespace brisko

@@ -248,7 +248,7 @@ ulimit -v 200000
 
 /// Runs the host program with its standard output to the file out; its peak resident memory in
 /// kilobytes, or -1 when it did not end with status 0.
-long PeakKilobytes(std::vector<std::string> args, const std::string& out) {
+[[maybe_unused]] long PeakKilobytes(std::vector<std::string> args, const std::string& out) {
     std::string program = DORNEL_TEST_BIN_DIR "/dornel";
     std::vector<char*> argv{program.data()};
     for (std::string& a : args)

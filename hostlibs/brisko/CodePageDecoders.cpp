@@ -288,7 +288,11 @@ class IconvDecoder final : public CodePageDecoder {
             if (r != static_cast<size_t>(-1))
                 break;
             if (errno == EILSEQ) {
-                // An invalid byte: one replacement character, then go on after it.
+                // An invalid byte: one replacement character, then go on after it. A letter the
+                // converter holds back for its marks comes out before it; a shift state stays,
+                // so that what follows the byte is read in the mode it was written in.
+                if (composing_)
+                    iconv(cd_.get(), nullptr, nullptr, &op, &ol);
                 if (ol < 2)
                     break;
                 NoteInvalid(take - il, 1);
@@ -296,7 +300,6 @@ class IconvDecoder final : public CodePageDecoder {
                 std::memcpy(op, &rep, 2);
                 op += 2, ol -= 2;
                 ++ip, --il;
-                iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr);
                 continue;
             }
             break;  // EINVAL: incomplete sequence at the end; E2BIG: no room

@@ -181,6 +181,25 @@ TEST(CodePage, ACharacterAPageLacksBecomesOneQuestionMarkInTheRightMode) {
         EXPECT_EQ(brisko::DecodeCodePage(c.page, bytes.data(), bytes.size()), c.expected) << c.page;
     }
 }
+
+// The converter is not set back after a byte it cannot read: a shifted page stays shifted, and
+// the Vietnamese page's letter held back for its marks comes out before the replacement.
+TEST(CodePage, AnInvalidByteBecomesOneReplacementAndTakesNothingElseAlong) {
+    const struct {
+        uint32_t page;
+        std::string bytes;
+        std::u16string expected;
+    } cases[] = {
+        {1258, "e\x81x", u"e\uFFFDx"},
+        {1258, "ab\x81\xE0", u"ab\uFFFD\u00E0"},
+        {1258, "\xE0\x81", u"\u00E0\uFFFD"},
+        {50220, "\x1B$B$\"\xFF$$\x1B(Ba", u"\u3042\uFFFD\u3044a"},
+        {932, "\x82\xA0\x82 \x82\xA2", u"\u3042\uFFFD \u3044"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(brisko::DecodeCodePage(c.page, c.bytes.data(), c.bytes.size()), c.expected)
+            << c.page << " " << c.bytes;
+}
 #endif
 
 TEST(CodePage, TheSystemPageStandsForPageZero) {

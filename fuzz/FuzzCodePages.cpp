@@ -1,6 +1,6 @@
 // Fuzz target: a text written to a file in a code page, in pieces as an export writes its
-// fields, reads back whole in that page, also after the reader went back to the beginning; and
-// texts encoded one by one decode as one text. The
+// fields, reads back whole in that page, also after the reader went back to the beginning;
+// texts encoded one by one decode as one text; and any bytes read in blocks read as one text. The
 // texts are made of characters each page has, so that nothing becomes a question mark.
 #include <cstdint>
 #include <cstdlib>
@@ -62,10 +62,27 @@ std::u16string Piece(fuzz::FuzzInput& in, const std::u32string& letters) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::FuzzInput in(data, size);
-    const Page& page = kPages[in.Below(std::size(kPages))];
+    // The high bit: any bytes at all, decoded.
+    const uint8_t first = in.Byte();
+    const Page& page = kPages[(first & 0x7F) % std::size(kPages)];
     const std::u32string letters = page.letters;
     // Smaller blocks put the reader's block edges inside more characters.
     brisko::CEncodedBufferedFile::SetDefaultBlockSize((size_t{4096} >> in.Below(12)) + in.Below(8));
+    if (first & 0x80) {
+        // Read in blocks, bytes of every kind read as one text does: whatever a block's edge
+        // parts, invalid bytes included.
+        const std::string bytes = in.Rest();
+        const std::string path = fuzz::WriteScratch("bytes.txt", bytes);
+        brisko::CEncodedBufferedFile back(brisko::RString(path), "r", 3, brisko::TE_ANSI,
+                                          page.number, true, false);
+        back.SetReadAhead(false);
+        std::u16string read;
+        for (char16_t c; (c = back.Getc()) != brisko::kEndOfFile;)
+            read += c;
+        if (read != brisko::DecodeCodePage(page.number, bytes.data(), bytes.size()))
+            std::abort();
+        return 0;
+    }
     // The writer encodes what it was given once it holds sixteen thousand units: a text of
     // nearly that many puts the end of its first block among the pieces.
     const std::u16string filler(16 * 1024 - 1 - in.Below(1024), u'x');

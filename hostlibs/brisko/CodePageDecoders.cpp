@@ -269,15 +269,13 @@ class IconvDecoder final : public CodePageDecoder {
     size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom, size_t& inUsed,
                    bool last) override {
         size_t take = inSize;
-        if (composing_ && !last) {
-            // End before the last run of letters and marks, which the next block decodes; a
-            // syllable is shorter than the bytes a reader carries from block to block.
-            size_t k = inSize;
-            while (k > 0 && inSize - k < kHeldBack &&
-                   (in[k - 1] >= 0x80 || std::isalpha(in[k - 1])))
-                --k;
-            if (k > 0)
-                take = k;
+        // A letter at the end of a block may take a mark from the next: the block ends before
+        // it, and the next begins with it. A mark ends a block where it stands, after its
+        // letter; so does any other byte.
+        if (composing_ && !last && inSize > 1) {
+            const uint8_t b = in[inSize - 1];
+            if ((b >= 0x80 || std::isalpha(b)) && !IsToneMark(b))
+                take = inSize - 1;
         }
         char* ip = const_cast<char*>(reinterpret_cast<const char*>(in));
         size_t il = take;
@@ -316,7 +314,10 @@ class IconvDecoder final : public CodePageDecoder {
     }
 
   private:
-    static constexpr size_t kHeldBack = 8;
+    // The Vietnamese page's combining tone marks: grave, hook above, tilde, acute, dot below.
+    static bool IsToneMark(uint8_t b) {
+        return b == 0xCC || b == 0xD2 || b == 0xDE || b == 0xEC || b == 0xF2;
+    }
     // Asked first, so that the page's module stays loaded from one decoder to the next.
     static std::string AvailableName(uint32_t page) {
         if (!PageAvailable(page))

@@ -549,6 +549,26 @@ TEST(EncodedBufferedFile, GoingBackToTheBeginningOfAFileInAPageThatShiftsReadsIt
         EXPECT_TRUE(ReadAll(f) == text);
     }
 }
+
+TEST(EncodedBufferedFile, AVietnameseLetterAndItsMarkAreJoinedWhereverABlockEnds) {
+    // Words longer than any run a block might hold back, each letter followed by a tone mark
+    // (0xEC, acute) here and there, read in blocks of every small size: each block's end falls
+    // between a letter and its mark somewhere.
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) {
+        bytes += i % 3 == 0 ? "nghia" : "bcdefghijklmnopqrstuva";
+        bytes += static_cast<char>(i % 2 == 0 ? 0xEC : 0xCC);
+        bytes += i % 5 == 0 ? " " : "xy";
+    }
+    const WString whole = brisko::DecodeCodePage(1258, bytes.data(), bytes.size());
+    ASSERT_NE(whole.find(u'\u00E1'), WString::npos);  // a and an acute, joined
+    TempDir dir;
+    const std::string path = dir.Write("vi.txt", bytes);
+    for (size_t size = 2; size <= 40; ++size) {
+        BlockSize block(size);
+        EXPECT_TRUE(ReadFile(path, brisko::TE_ANSI, 1258, true) == whole) << "blocks of " << size;
+    }
+}
 #endif
 
 TEST(EncodedBufferedFile, ACodePageThisSystemLacksIsAClearError) {

@@ -33,8 +33,8 @@ BRISKO_API bool IsCodePageAvailable(uint32_t page);
 /// after a letter still give every letter. Pages of several bytes per character (the East Asian
 /// pages, EUC-JP, GB18030) and stateful ones are decoded by the system's converter. So is
 /// windows-1258, whose letters and tone marks the converter joins into the letters Vietnamese is
-/// written with; a block of it ends before its last run of letters, which the next block
-/// decodes, so that no letter is parted from its marks. A stateful page such as ISO-2022-JP
+/// written with; a block of it that ends in a letter ends before it, and the next block decodes
+/// it, so that no letter is parted from its mark. A stateful page such as ISO-2022-JP
 /// keeps its shift state from block to block, and Restart sets it back for a reader that goes
 /// back to the beginning.
 class BRISKO_API CodePageDecoder {

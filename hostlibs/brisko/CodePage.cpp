@@ -246,8 +246,8 @@ WString DecodeCodePage(uint32_t page, const char* text, size_t length) {
     size_t used = 0;
     size_t n = decoder->Decode(reinterpret_cast<const uint8_t*>(text), length, out.data(),
                                out.size(), used, true);
-    // Whatever is left is an incomplete character at the end.
-    for (; used < length; ++used)
+    // Whatever is left is one character cut off by the end, as a reader of a file takes it.
+    if (used < length)
         out[n++] = kReplacement;
     out.resize(n);
     return out;

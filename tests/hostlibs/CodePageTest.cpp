@@ -195,6 +195,10 @@ TEST(CodePage, AnInvalidByteBecomesOneReplacementAndTakesNothingElseAlong) {
         {1258, "\xE0\x81", u"\u00E0\uFFFD"},
         {50220, "\x1B$B$\"\xFF$$\x1B(Ba", u"\u3042\uFFFD\u3044a"},
         {932, "\x82\xA0\x82 \x82\xA2", u"\u3042\uFFFD \u3044"},
+        // A character cut off by the end of the text is one, as a reader of a file takes it.
+        {65001, "a\xE3\x81", u"a\uFFFD"},
+        {50220, "a\x1B$", u"a\uFFFD"},
+        {932, "a\x82", u"a\uFFFD"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(brisko::DecodeCodePage(c.page, c.bytes.data(), c.bytes.size()), c.expected)

@@ -86,9 +86,6 @@ size_t Utf8Decoder::Convert(const uint8_t* in, size_t inSize, char16_t* out, siz
 
 namespace {
 
-/// Pages of one byte per character decode through a table made once. The few bytes such a page
-/// leaves undefined become U+FFFD uncounted: a test of every byte would cost the common case
-/// more than the count is worth, where a broken UTF-8 file is what needs counting.
 /// What building a page's table found.
 enum class TableMade { kTable, kMultiByte, kUnavailable };
 
@@ -99,8 +96,11 @@ struct PageTable {
     bool asciiKept;  // bytes below 0x80 are their own characters
 };
 
-/// Decodes through a page's table, which outlives it: a decoder is made for every text of a
-/// page, and copying or checking the table each time cost more than decoding a short text.
+/// Pages of one byte per character decode through a table made once. The few bytes such a page
+/// leaves undefined become U+FFFD uncounted: a test of every byte would cost the common case
+/// more than the count is worth, where a broken UTF-8 file is what needs counting. The table
+/// outlives the decoder: a decoder is made for every text of a page, and copying or checking the
+/// table each time cost more than decoding a short text.
 class TableDecoder final : public CodePageDecoder {
   public:
     explicit TableDecoder(const PageTable& page) : table_(page.table), asciiKept_(page.asciiKept) {}

@@ -497,6 +497,17 @@ TEST(EncodedBufferedFile, AbortDeletesAFileBeingWritten) {
 }
 
 #if !defined(_WIN32)
+// Pages that shift between one and two bytes, or carry bits from one character to the next.
+constexpr uint32_t kShiftingPages[] = {65000, 50220, 50225};
+
+// Writes the pieces to path in page, one call each, as an export writes its fields.
+void WriteInPage(const std::string& path, uint32_t page, const std::vector<WString>& pieces) {
+    CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, page, false, false);
+    for (const WString& piece : pieces)
+        f.WriteString(piece);
+    f.Close();
+}
+
 TEST(EncodedBufferedFile, AFileInAPageThatShiftsIsWrittenWholeAcrossItsBlocks) {
     // Fields that end in Japanese or in ASCII, written one by one as an export writes them, into
     // hundreds of blocks of output, and read back with the same page. A block ends where a call
@@ -509,16 +520,10 @@ TEST(EncodedBufferedFile, AFileInAPageThatShiftsIsWrittenWholeAcrossItsBlocks) {
         text += pieces[pieces.size() - 2] + pieces.back();
     }
     TempDir dir;
-    for (const uint32_t page : {65000u, 50220u, 50225u}) {
+    for (const uint32_t page : kShiftingPages) {
         SCOPED_TRACE(page);
         const std::string path = dir.Path("shifting.txt");
-        {
-            CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, page, false,
-                                   false);
-            for (const WString& piece : pieces)
-                f.WriteString(piece);
-            f.Close();
-        }
+        WriteInPage(path, page, pieces);
         const WString back = ReadFile(path, brisko::TE_ANSI, page, true);
         const auto where = std::mismatch(back.begin(), back.end(), text.begin(), text.end());
         EXPECT_TRUE(back == text) << back.size() << " units read for " << text.size()
@@ -533,15 +538,10 @@ TEST(EncodedBufferedFile, GoingBackToTheBeginningOfAFileInAPageThatShiftsReadsIt
         text += u"a" + brisko::FromUtf8(std::to_string(i)) + u"\t\u3042\u3044\u3046\u65e5\u672c\n";
     BlockSize block(61);
     TempDir dir;
-    for (const uint32_t page : {65000u, 50220u, 50225u}) {
+    for (const uint32_t page : kShiftingPages) {
         SCOPED_TRACE(page);
         const std::string path = dir.Path("shifting.txt");
-        {
-            CEncodedBufferedFile f(brisko::RString(path), "w", 3, brisko::TE_ANSI, page, false,
-                                   false);
-            f.WriteString(text);
-            f.Close();
-        }
+        WriteInPage(path, page, {text});
         CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, page, true, false);
         for (int i = 0; i < 500; ++i)
             f.Getc();

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "ByteWords.h"
 #include "EightDigits.h"
 #include "Output.h"
 #include "ShortestNumber.h"
@@ -17,17 +18,20 @@ using namespace qorvix;
 
 namespace {
 
-bool NeedsQuotes(std::string_view s) {
-    if (s.empty())
-        return false;
-    if (s.front() == ' ' || s.back() == ' ')
-        return true;
-    // One comparison for most bytes: the four that need quotes are all below '-'.
-    for (const char ch : s)
-        if (static_cast<unsigned char>(ch) < '-' &&
-            (ch == ',' || ch == '"' || ch == '\r' || ch == '\n'))
-            return true;
-    return false;
+/// Whether a byte needs the text quoted: a separator, a quote or a line end.
+inline bool NeedsQuotesFor(char ch) {
+    // One comparison for most bytes: the four are all below '-'.
+    return static_cast<unsigned char>(ch) < '-' &&
+           (ch == ',' || ch == '"' || ch == '\r' || ch == '\n');
+}
+
+/// The same for each byte of a word, with a flag where there is one.
+inline uint64_t NeedsQuotesFor(uint64_t w) {
+    // One test for most words: the four are all below '-'.
+    if (BytesBelow(w, '-') == 0)
+        return 0;
+    return BytesEqualTo(w, ',') | BytesEqualTo(w, '"') | BytesEqualTo(w, '\r') |
+           BytesEqualTo(w, '\n');
 }
 
 }  // namespace
@@ -39,15 +43,45 @@ size_t CsvFieldRoom(const Cell& cell, std::string_view text) {
 
 namespace {
 
+/// A text as it is, copied while it is looked at, or else quoted with its quotes doubled: the
+/// copy is then written over. False where it needs quotes.
+inline bool CopyUnquoted(char*& out, std::string_view text) {
+    if (text.front() == ' ' || text.back() == ' ')
+        return false;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    char* o = out;
+    if constexpr (kLowByteFirst) {
+        if (end - p >= 8) {
+            for (; end - p > 8; p += 8, o += 8) {
+                const uint64_t w = LoadWord(p);
+                if (NeedsQuotesFor(w) != 0)
+                    return false;
+                StoreWord(o, w);
+            }
+            // The last eight bytes, over some copied already, which are the same.
+            const uint64_t w = LoadWord(end - 8);
+            if (NeedsQuotesFor(w) != 0)
+                return false;
+            StoreWord(o + (end - p) - 8, w);
+            out = o + (end - p);
+            return true;
+        }
+    }
+    for (; p != end; ++p, ++o) {
+        if (NeedsQuotesFor(*p))
+            return false;
+        *o = *p;
+    }
+    out = o;
+    return true;
+}
+
 /// A text's CSV field, quoted where it needs to be. Out of line, as a date's: a number's field,
 /// the usual one, then needs no stack frame.
 [[gnu::noinline]] char* WriteCsvText(char* out, std::string_view text) {
-    if (!NeedsQuotes(text)) {
-        // An empty text may come without a buffer at all.
-        if (!text.empty())
-            std::memcpy(out, text.data(), text.size());
-        return out + text.size();
-    }
+    if (text.empty() || CopyUnquoted(out, text))
+        return out;
     *out++ = '"';
     for (const char ch : text) {
         if (ch == '"')
@@ -136,23 +170,46 @@ const unsigned char* CopyCharacter(const unsigned char* p, const unsigned char* 
     return p + length;
 }
 
+/// Copies the bytes from p on that a JSON string takes as they are, up to the first it does not
+/// take so or to end, and returns where it stopped.
+const unsigned char* CopyJsonPlain(const unsigned char* p, const unsigned char* end, char*& out) {
+    if constexpr (kLowByteFirst) {
+        // A word is stored whole before it is looked at: the string has room for six bytes
+        // for each byte of the text, and eight of it are left.
+        while (end - p >= 8) {
+            const uint64_t w = LoadWord(p);
+            StoreWord(out, w);
+            const uint64_t stops = (w & kHighBits) | BytesBelow(w, 0x20) | BytesEqualTo(w, '"') |
+                                   BytesEqualTo(w, '\\');
+            if (stops != 0) {
+                const int n = BytesBeforeFlag(stops);
+                out += n;
+                return p + n;
+            }
+            p += 8;
+            out += 8;
+        }
+    }
+    while (p != end && kJsonPlain[*p])
+        *out++ = static_cast<char>(*p++);
+    return p;
+}
+
 char* WriteJsonString(char* out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     *out++ = '"';
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* const end = p + text.size();
-    while (p != end) {
-        const auto* const run = p;
-        while (p != end && kJsonPlain[*p])
-            ++p;
-        // An empty text may come without a buffer at all.
-        if (p != run)
-            out = std::copy(run, p, out);
+    for (;;) {
+        p = CopyJsonPlain(p, end, out);
         if (p == end)
             break;
         const unsigned char c = *p;
         if (c >= 0x80) {
-            p = CopyCharacter(p, end, out);
+            // Characters beyond ASCII come in runs: a text in another script is made of them.
+            do
+                p = CopyCharacter(p, end, out);
+            while (p != end && *p >= 0x80);
             continue;
         }
         *out++ = '\\';

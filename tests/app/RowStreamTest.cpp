@@ -264,11 +264,17 @@ TEST(RowStream, RowsThatFailedToBeWrittenAreNotWrittenAgainOnTheWayOut) {
 TEST(CsvView, ATextIsQuotedWhereItHoldsASeparatorAQuoteALineEndOrOuterBlanks) {
     std::mt19937 rng(23);
     const char pieces[] = {',', '"', '\r', '\n', ' ', 'a', '-', '+', '\t', ';'};
+    const char plain[] = {'a', '-', '+', '\t', ';', 'z'};
     for (int i = 0; i < 20000; ++i) {
+        // Texts long enough to be looked at eight bytes at a time, and half of them with one
+        // piece at most that is not plain, so that many need no quotes.
         std::string text;
-        const size_t n = rng() % 8;
+        const size_t n = rng() % 24;
+        const bool sparse = rng() % 2 == 0;
+        const size_t odd = rng() % 24;
         for (size_t k = 0; k < n; ++k)
-            text += pieces[rng() % std::size(pieces)];
+            text += sparse && k != odd ? plain[rng() % std::size(plain)]
+                                       : pieces[rng() % std::size(pieces)];
         const bool quoted = text.find_first_of(",\"\r\n") != std::string::npos ||
                             (!text.empty() && (text.front() == ' ' || text.back() == ' '));
         std::string expected = text;
@@ -352,9 +358,9 @@ TEST(CsvView, ANumberReadsAsTheShortestTextThatGivesItBack) {
 
 /// The JSON value a cell is written as.
 std::string JsonValue(const Cell& cell, std::string_view text = {}) {
-    std::string out(JsonValueRoom(cell, text), '\0');
-    out.resize(static_cast<size_t>(WriteJsonValue(out.data(), cell, text) - out.data()));
-    return out;
+    // The room exactly, so that a write past it is caught where memory is checked.
+    std::vector<char> out(JsonValueRoom(cell, text));
+    return std::string(out.data(), WriteJsonValue(out.data(), cell, text));
 }
 
 Cell NumberCell(double value) {
@@ -399,6 +405,36 @@ TEST(JsonView, ATextIsAStringWithItsEscapesAndBrokenUtf8Replaced) {
     for (const Case& c : cases)
         EXPECT_EQ(JsonValue(cell, c.text), c.json) << c.text;
     EXPECT_EQ(JsonValue(Cell()), "null");
+}
+
+TEST(JsonView, ATextIsTheStringTheTracesLibraryWritesWhereverItsEscapesStand) {
+    // Each byte or character that is not taken as it is, at every place of texts long and short,
+    // against the library that writes the trace.
+    const std::string odd[] = {"\"",
+                               "\\",
+                               "\n",
+                               "\x01",
+                               "\x1f",
+                               "\x7f",
+                               "\xC3\xA9",
+                               "\x80",
+                               "\xFF",
+                               "\xE2\x82",
+                               "\xF0\x9F\x98\x80",
+                               " "};
+    Cell cell;
+    cell.kind = Cell::Text;
+    for (size_t length = 0; length <= 20; ++length)
+        for (size_t at = 0; at <= length; ++at)
+            for (const std::string& piece : odd) {
+                std::string text;
+                for (size_t k = 0; k < length; ++k)
+                    text += static_cast<char>('a' + k % 26);
+                text.insert(at, piece);
+                const std::string expected =
+                    Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+                ASSERT_EQ(JsonValue(cell, text), expected) << length << " " << at << " " << piece;
+            }
 }
 
 TEST(JsonView, ANumberAlwaysShowsItIsNotAnInteger) {

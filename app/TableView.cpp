@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ByteWords.h"
 #include "EightDigits.h"
 #include "GrowingArray.h"
 #include "Output.h"
@@ -17,9 +18,6 @@
 namespace dornel::app {
 
 namespace {
-
-constexpr uint64_t kHighBits = 0x8080'8080'8080'8080;
-constexpr uint64_t kOnes = 0x0101'0101'0101'0101;
 
 /// The n bytes at p (fewer than eight) as the low bytes of a word, the rest zero, read in
 /// pieces that each load once and nothing past them.
@@ -45,12 +43,6 @@ inline uint64_t ShortWord(const char* p, size_t n) {
     return word;
 }
 
-inline uint64_t Word(const char* p) {
-    uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
 /// The high bit of each byte that continues a UTF-8 character (10xxxxxx): its high bit set and
 /// the next clear.
 inline uint64_t ContinuingMarks(uint64_t w) {
@@ -60,7 +52,7 @@ inline uint64_t ContinuingMarks(uint64_t w) {
 /// The number of marks: moved to the bottom of their bytes, they are summed in the top byte by
 /// the multiplication.
 inline size_t MarkCount(uint64_t marks) {
-    return static_cast<size_t>(((marks >> 7) * kOnes) >> 56);
+    return static_cast<size_t>(((marks >> 7) * kEachByte) >> 56);
 }
 
 /// Display width in characters of UTF-8 text (one per code point): its bytes less those that
@@ -73,16 +65,16 @@ size_t Width(std::string_view s) {
         return n - MarkCount(ContinuingMarks(ShortWord(p, n)));
     size_t continuing = 0, i = 0;
     for (; i + 8 <= n; i += 8)
-        continuing += MarkCount(ContinuingMarks(Word(p + i)));
+        continuing += MarkCount(ContinuingMarks(LoadWord(p + i)));
     if (i < n)
-        continuing += MarkCount(ContinuingMarks(Word(p + n - 8)) & ~uint64_t{0} << 8 * (i + 8 - n));
+        continuing +=
+            MarkCount(ContinuingMarks(LoadWord(p + n - 8)) & ~uint64_t{0} << 8 * (i + 8 - n));
     return n - continuing;
 }
 
-/// A high bit in the byte of any below 14 (\t is 9, \n 10, \r 13), and none in a word without
-/// one; a mark above one may be false.
+/// A flag in a word that may hold a tab or a line end: \t is 9, \n 10, \r 13.
 inline uint64_t LowMarks(uint64_t w) {
-    return (w - 14 * kOnes) & ~w & kHighBits;
+    return BytesBelow(w, 14);
 }
 
 /// The word with its line ends and tabs as blanks.
@@ -117,7 +109,7 @@ char* CopyShown(char* out, std::string_view s) {
         // The last word is the one that ends with the text, over the bytes before it.
         if (i + 8 > n)
             i = n - 8;
-        uint64_t w = Word(p + i);
+        uint64_t w = LoadWord(p + i);
         if (LowMarks(w)) [[unlikely]]
             w = Blanked(w);
         std::memcpy(out + i, &w, sizeof w);

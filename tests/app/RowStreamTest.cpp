@@ -408,8 +408,9 @@ TEST(JsonView, ATextIsAStringWithItsEscapesAndBrokenUtf8Replaced) {
 }
 
 TEST(JsonView, ATextIsTheStringTheTracesLibraryWritesWhereverItsEscapesStand) {
-    // Each byte or character that is not taken as it is, at every place of texts long and short,
-    // against the library that writes the trace.
+    // Each byte or character that is not taken as it is, and the plain bytes at the edges of
+    // those (DEL and the blank), at every place of texts long and short, against the library
+    // that writes the trace.
     const std::string odd[] = {"\"",
                                "\\",
                                "\n",

@@ -197,20 +197,30 @@ constexpr uint64_t kPowersOfTen[] = {1,
                                      1000000000000000000,
                                      10000000000000000000u};
 
+/// How far from a a decimal may lie, as a share of the half gap to a's neighbour on its side, and
+/// still be the JSON writer's digits: 63/64, the share over 2^kInsideShift. That writer scales
+/// the boundaries of the doubles that read back as a into a word, by a power of ten that is
+/// itself rounded; there the half gaps are at least 2^8 units (2^9, and 2^8 below a power of
+/// two). The scaled boundaries are off by less than two units (the power's rounding and the
+/// product's), and it narrows them by one unit more each side. So a decimal within 253/256 of
+/// the half gap lies inside the narrowed interval, where that writer finds the shortest decimal
+/// there is, which is this one. 63/64 leaves a unit to spare; the first decimals that writer
+/// misses lie past 0.998.
+constexpr uint64_t kInsideShare = 63;
+constexpr int kInsideShift = 6;
+
 /// True when the decimal d lies well inside the interval of the doubles that read back as a
-/// (not whole, from 1e-4 on). The JSON writer's digit generation narrows that interval by a few
-/// parts in 2^62 for its own rounding, and the half gaps to a's neighbours are at least 2^8 such
-/// parts: a decimal within 15/16 of the half gap is inside the narrowed interval too, where that
-/// writer finds the shortest decimal there is, which is this one. Reckoned exactly: with
-/// a = m * 2^-shift and P = 10^scale, d - a is (digits * 2^shift - m * P) / (P * 2^shift), and
-/// the half gaps are P / 2 above and below, P / 4 below a power of two, in the same units.
+/// (not whole, from 1e-4 on), by kInsideShare. Reckoned exactly: with a = m * 2^-shift and
+/// P = 10^scale, d - a is (digits * 2^shift - m * P) / (P * 2^shift), and the half gaps are
+/// P / 2 above and below, P / 4 below a power of two, in the same units.
 bool WellInside(double a, Decimal15 d) {
 #if defined(__SIZEOF_INT128__)
     using Wide = unsigned __int128;
     constexpr uint64_t kFraction = (uint64_t{1} << 52) - 1;
     const auto bits = std::bit_cast<uint64_t>(a);
     // From 1e-4 to 1e15 and not whole: a shift of 3 to 66, a scale of 0 to 18; no product
-    // passes 2^124.
+    // passes 2^124; the distance, at most half a unit of the fifteenth digit and so
+    // below 2^66, shifted by 8 stays below 2^74.
     const int shift = 1075 - static_cast<int>(bits >> 52);
     const uint64_t m = (bits & kFraction) | (kFraction + 1);
     const uint64_t power = kPowersOfTen[d.scale];
@@ -218,8 +228,9 @@ bool WellInside(double a, Decimal15 d) {
     const Wide value = static_cast<Wide>(m) * power;
     const bool below = decimal < value;
     const Wide distance = below ? value - decimal : decimal - value;
-    const unsigned gapShare = below && (bits & kFraction) == 0 ? 64 : 32;
-    return distance * gapShare <= static_cast<Wide>(power) * 15;
+    // distance <= share * P / 2 (P / 4 below a power of two), without a division.
+    const int gapShift = kInsideShift + (below && (bits & kFraction) == 0 ? 2 : 1);
+    return distance << gapShift <= static_cast<Wide>(power) * kInsideShare;
 #else
     static_cast<void>(a);
     static_cast<void>(d);
@@ -243,8 +254,9 @@ inline bool EightDigitsWellInside(double a, const EightDigits& d) {
     const bool below = difference < 0;
     const uint64_t distance =
         below ? 0 - static_cast<uint64_t>(difference) : static_cast<uint64_t>(difference);
-    // distance * 32 <= 15 * power, or * 64 below a power of two.
-    return distance <= (15 * power) >> (below && (bits & kFraction) == 0 ? 6 : 5);
+    // The same bound as WellInside's, rounded down.
+    const int gapShift = kInsideShift + (below && (bits & kFraction) == 0 ? 2 : 1);
+    return distance <= (kInsideShare * power) >> gapShift;
 }
 
 /// The digits of n, not zero.

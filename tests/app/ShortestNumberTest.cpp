@@ -159,5 +159,52 @@ TEST(ShortestNumber, TheJsonTextIsTheTraceLibrarysAndReadsBack) {
         }
 }
 
+/// Where the decimal digits / 10^scale lies from the double it reads as, as a share of the half
+/// gap to that double's neighbour on its side: 0 on the double, 1 on the boundary. Exact, for
+/// doubles from 2^-8 on, below 2^52, and scales up to 11.
+double ShareOfHalfGap(uint64_t digits, int scale, double value) {
+    const auto bits = std::bit_cast<uint64_t>(value);
+    const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+    const int shift = 1075 - static_cast<int>(bits >> 52);
+    uint64_t power = 1;
+    for (int i = 0; i < scale; ++i)
+        power *= 10;
+    const auto decimal = static_cast<unsigned __int128>(digits) << shift;
+    const auto exact = static_cast<unsigned __int128>(fraction | uint64_t{1} << 52) * power;
+    const bool below = decimal < exact;
+    const double distance = static_cast<double>(below ? exact - decimal : decimal - exact);
+    return distance / (static_cast<double>(power) / (below && fraction == 0 ? 4 : 2));
+}
+
+TEST(ShortestNumber, TheJsonTextIsTheLibrarysForDecimalsUpToTheEdgeOfTheirDouble) {
+    // The trace library finds a number's digits in a narrowed interval: a decimal close enough
+    // to the boundary between two doubles, though it is the shortest text that reads back, is
+    // not what that library writes. The view's own roads must leave exactly those to it.
+    std::mt19937_64 rng(2912);
+    int nearEdge = 0, libraryLonger = 0;
+    for (int i = 0; i < 3000000; ++i) {
+        const int count = 1 + static_cast<int>(rng() % 9);
+        uint64_t digits = 1;
+        for (int d = 0; d < count; ++d)
+            digits = digits * 10 + rng() % 10;
+        const int scale = static_cast<int>(rng() % 12);
+        const double value = Read(std::to_string(digits) + "e-" + std::to_string(scale));
+        if (!(value >= 0.00390625 && value < 4503599627370496.0))
+            continue;
+        const double share = ShareOfHalfGap(digits, scale, value);
+        if (share < 0.9)
+            continue;
+        ++nearEdge;
+        const std::string library = NumberJson(value).dump();
+        libraryLonger += library.size() > Shortest(value).size() + 1 ? 1 : 0;
+        ASSERT_EQ(JsonText(value), library)
+            << std::hexfloat << value << std::defaultfloat << " at " << share;
+        ASSERT_EQ(JsonText(-value), NumberJson(-value).dump()) << std::hexfloat << -value;
+    }
+    // The draw reaches the band, and past the place where the library's digits change.
+    EXPECT_GT(nearEdge, 100000);
+    EXPECT_GT(libraryLonger, 50);
+}
+
 }  // namespace
 }  // namespace dornel::app

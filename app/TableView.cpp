@@ -3,10 +3,16 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <future>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "ByteWords.h"
@@ -140,12 +146,16 @@ std::string ColumnName(size_t index) {
     return name;
 }
 
-/// Lines made and not written yet: a write per line costs more than making the line. The
-/// writer keeps its place in a pointer of its own and hands it in: a place kept here would be
+/// The lines of a block of rows, made into a buffer that the block's writer writes whole. The
+/// maker keeps its place in a pointer of its own and hands it in: a place kept here would be
 /// read back after every byte stored, as a char may be any object.
 class Lines {
   public:
-    explicit Lines(std::FILE* out) : out_(out), buffer_(kWriteAt + kLineRoom) {}
+    /// Lines made into text, which keeps its room from block to block.
+    explicit Lines(std::vector<char>& text) : buffer_(text) {
+        if (buffer_.size() < kLineRoom)
+            buffer_.resize(kLineRoom);
+    }
     char* Start() { return buffer_.data(); }
     size_t Offset(const char* at) const { return static_cast<size_t>(at - buffer_.data()); }
     /// The place at with room for count bytes after it.
@@ -162,16 +172,10 @@ class Lines {
         while (at != start && at[-1] == ' ')
             --at;
         *at++ = '\n';
-        if (Offset(at) >= kWriteAt) {
-            WriteOutput(out_, std::string_view(buffer_.data(), Offset(at)));
-            at = buffer_.data();
-        }
         return at;
     }
-    void Flush(const char* at) { WriteOutput(out_, std::string_view(buffer_.data(), Offset(at))); }
 
   private:
-    static constexpr size_t kWriteAt = 64 * 1024;
     static constexpr size_t kLineRoom = 4096;
 
     char* Grow(char* at, size_t count) {
@@ -180,14 +184,18 @@ class Lines {
         return buffer_.data() + offset;
     }
 
-    std::FILE* out_;
-    std::vector<char> buffer_;
+    std::vector<char>& buffer_;
 };
 
 /// The row numbers, counted in text: right-aligned in their width, as they are written.
 class RowNumber {
   public:
-    explicit RowNumber(size_t width) : width_(width) { std::memset(text_, ' ', sizeof text_); }
+    /// Counting on from before, the number of the row before the first (0 for none).
+    RowNumber(size_t width, size_t before) : width_(width) {
+        std::memset(text_, ' ', sizeof text_);
+        for (size_t i = width; before > 0; before /= 10)
+            text_[--i] = static_cast<char>('0' + before % 10);
+    }
     /// Counts one on and writes the number at out, which has room for kRoom bytes.
     char* Next(char* out) {
         size_t i = width_ - 1;
@@ -209,24 +217,9 @@ inline bool PlainNumber(const Cell& cell) {
     return cell.kind == Cell::Number && cell.dateFormat == 0 && cell.timeFormat == 0;
 }
 
-}  // namespace
-
-void WriteTable(const Worksheet& sheet, std::FILE* out) {
-    size_t columns = 0;
-    for (size_t r = 0; r < sheet.RowCount(); ++r)
-        columns = std::max(columns, sheet.RowLength(r));
-    if (sheet.RowCount() == 0 || columns == 0) {
-        WriteOutput(out, "(empty worksheet)\n");
-        return;
-    }
-    // Two passes over the cells, one for the widths and one to write, so that the view costs
-    // no more than a line beside the worksheet. The first measures a number without writing
-    // it, and the second writes each cell straight into its line.
-    std::vector<size_t> widths(columns, 0);
-    for (size_t c = 0; c < columns; ++c)
-        widths[c] = ColumnName(c).size();
-    size_t* const width = widths.data();
-    for (size_t r = 0; r < sheet.RowCount(); ++r) {
+/// Widens each column's width to the widest shown cell of rows first to last (not included).
+void MeasureRows(const Worksheet& sheet, size_t first, size_t last, size_t* width) {
+    for (size_t r = first; r < last; ++r) {
         sheet.ForEachCell(r, [&](size_t c, const Cell& cell) {
             if (PlainNumber(cell)) {
                 // Most numbers are measured on the quick road, inline: a call cost them a tenth
@@ -246,24 +239,15 @@ void WriteTable(const Worksheet& sheet, std::FILE* out) {
             }
         });
     }
-    char digits[24];
-    const size_t rowDigits = static_cast<size_t>(
-        std::to_chars(digits, digits + sizeof digits, sheet.RowCount()).ptr - digits);
-    Lines lines(out);
-    char* p = lines.Room(lines.Start(), rowDigits + kBlankRun);
-    std::memset(p, ' ', rowDigits);
-    p += rowDigits;
-    for (size_t c = 0; c < columns; ++c) {
-        const std::string name = ColumnName(c);
-        p = lines.Room(p, 3 + widths[c] + kBlankRun);
-        p = std::copy_n(" | ", 3, p);
-        p = std::copy(name.begin(), name.end(), p);
-        Blank(p, widths[c] - name.size());
-        p += widths[c] - name.size();
-    }
-    p = lines.EndLine(0, p);
-    RowNumber number(rowDigits);
-    for (size_t r = 0; r < sheet.RowCount(); ++r) {
+}
+
+/// The lines of rows first to last (not included), each cell straight into its line, in text.
+void MakeLines(const Worksheet& sheet, const size_t* width, size_t rowDigits, size_t first,
+               size_t last, std::vector<char>& text) {
+    Lines lines(text);
+    char* p = lines.Start();
+    RowNumber number(rowDigits, first);
+    for (size_t r = first; r < last; ++r) {
         const size_t lineStart = lines.Offset(p);
         p = number.Next(lines.Room(p, RowNumber::kRoom));
         sheet.ForEachCell(r, [&](size_t c, const Cell& cell) {
@@ -307,7 +291,189 @@ void WriteTable(const Worksheet& sheet, std::FILE* out) {
         });
         p = lines.EndLine(lineStart, p);
     }
-    lines.Flush(p);
+    text.resize(lines.Offset(p));
+}
+
+/// The first row of each block, and the row count after the last.
+std::vector<size_t> BlockStarts(const Worksheet& sheet, size_t blockCells) {
+    std::vector<size_t> starts;
+    size_t cells = 0;
+    for (size_t r = 0; r < sheet.RowCount(); ++r) {
+        if (cells == 0)
+            starts.push_back(r);
+        cells += sheet.RowLength(r) + 1;
+        if (cells >= blockCells)
+            cells = 0;
+    }
+    starts.push_back(sheet.RowCount());
+    return starts;
+}
+
+/// The widths of the columns: those of their names, widened by their cells.
+std::vector<size_t> MeasureColumns(const Worksheet& sheet, size_t columns,
+                                   const std::vector<size_t>& starts, bool shared) {
+    std::vector<size_t> widths(columns, 0);
+    for (size_t c = 0; c < columns; ++c)
+        widths[c] = ColumnName(c).size();
+    const size_t rows = sheet.RowCount(), blocks = starts.size() - 1;
+    if (shared) {
+        // The lower half on a second thread, where one can be had.
+        const size_t half = starts[blocks / 2];
+        std::vector<size_t> lower(columns, 0);
+        std::future<void> measured;
+        try {
+            measured = std::async(std::launch::async,
+                                  [&] { MeasureRows(sheet, half, rows, lower.data()); });
+        } catch (const std::system_error&) {
+            MeasureRows(sheet, 0, rows, widths.data());
+            return widths;
+        }
+        MeasureRows(sheet, 0, half, widths.data());
+        measured.get();
+        for (size_t c = 0; c < columns; ++c)
+            widths[c] = std::max(widths[c], lower[c]);
+        return widths;
+    }
+    MeasureRows(sheet, 0, rows, widths.data());
+    return widths;
+}
+
+/// Makes the lines of all rows and writes them in order, a block of rows at a time. Where the
+/// sheet is large and a second thread can be had, that thread makes every other block, at most
+/// two ahead of the writing, while this one makes the others and writes them all.
+void WriteRows(const Worksheet& sheet, const size_t* width, size_t rowDigits,
+               const std::vector<size_t>& starts, bool shared, std::FILE* out) {
+    const size_t blocks = starts.size() - 1;
+    const auto make = [&](size_t block, std::vector<char>& text) {
+        MakeLines(sheet, width, rowDigits, starts[block], starts[block + 1], text);
+    };
+    const auto write = [out](const std::vector<char>& text) {
+        WriteOutput(out, std::string_view(text.data(), text.size()));
+    };
+    std::vector<char> own;
+    struct Slot {
+        std::vector<char> text;
+        bool made = false;
+    } slots[2];
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stop = false;
+    std::exception_ptr failure;
+    // The odd blocks, each in the slot of its pair of blocks.
+    const auto makeOdd = [&] {
+        try {
+            for (size_t b = 1; b < blocks; b += 2) {
+                Slot& slot = slots[b / 2 % 2];
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return !slot.made || stop; });
+                    if (stop)
+                        return;
+                }
+                make(b, slot.text);
+                {
+                    std::lock_guard lock(mutex);
+                    slot.made = true;
+                }
+                changed.notify_all();
+            }
+        } catch (...) {
+            {
+                std::lock_guard lock(mutex);
+                failure = std::current_exception();
+            }
+            changed.notify_all();
+        }
+    };
+    std::thread helper;
+    if (shared) {
+        try {
+            helper = std::thread(makeOdd);
+        } catch (const std::system_error&) {
+            // No thread to be had: all blocks here.
+        }
+    }
+    if (!helper.joinable()) {
+        for (size_t b = 0; b < blocks; ++b) {
+            make(b, own);
+            write(own);
+        }
+        return;
+    }
+    try {
+        for (size_t b = 0; b < blocks; ++b) {
+            if (b % 2 == 0) {
+                make(b, own);
+                write(own);
+                continue;
+            }
+            Slot& slot = slots[b / 2 % 2];
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return slot.made || failure; });
+                if (failure)
+                    std::rethrow_exception(failure);
+            }
+            write(slot.text);
+            {
+                std::lock_guard lock(mutex);
+                slot.made = false;
+            }
+            changed.notify_all();
+        }
+    } catch (...) {
+        // A failed write or block ends the view; the helper must not go on past it.
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        helper.join();
+        throw;
+    }
+    helper.join();
+}
+
+}  // namespace
+
+void WriteTable(const Worksheet& sheet, std::FILE* out) {
+    WriteTable(sheet, out, TableBlocks{});
+}
+
+void WriteTable(const Worksheet& sheet, std::FILE* out, TableBlocks blocks) {
+    size_t columns = 0;
+    for (size_t r = 0; r < sheet.RowCount(); ++r)
+        columns = std::max(columns, sheet.RowLength(r));
+    if (sheet.RowCount() == 0 || columns == 0) {
+        WriteOutput(out, "(empty worksheet)\n");
+        return;
+    }
+    // Two passes over the cells, one for the widths and one to write, so that the view costs
+    // no more than a few blocks of lines beside the worksheet. The first measures a number
+    // without writing it, and the second writes each cell straight into its line.
+    const std::vector<size_t> starts = BlockStarts(sheet, std::max<size_t>(blocks.cells, 1));
+    // Two blocks at least: one for each thread.
+    const bool shared = starts.size() - 1 >= std::max<size_t>(blocks.sharedFrom, 2);
+    const std::vector<size_t> widths = MeasureColumns(sheet, columns, starts, shared);
+    char digits[24];
+    const size_t rowDigits = static_cast<size_t>(
+        std::to_chars(digits, digits + sizeof digits, sheet.RowCount()).ptr - digits);
+    std::vector<char> header;
+    Lines lines(header);
+    char* p = lines.Room(lines.Start(), rowDigits + kBlankRun);
+    std::memset(p, ' ', rowDigits);
+    p += rowDigits;
+    for (size_t c = 0; c < columns; ++c) {
+        const std::string name = ColumnName(c);
+        p = lines.Room(p, 3 + widths[c] + kBlankRun);
+        p = std::copy_n(" | ", 3, p);
+        p = std::copy(name.begin(), name.end(), p);
+        Blank(p, widths[c] - name.size());
+        p += widths[c] - name.size();
+    }
+    p = lines.EndLine(0, p);
+    WriteOutput(out, std::string_view(header.data(), lines.Offset(p)));
+    WriteRows(sheet, widths.data(), rowDigits, starts, shared, out);
 }
 
 }  // namespace dornel::app

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "Output.h"
 #include "app/PlacedCells.h"
 #include "host/brisko/CodePage.h"
 
@@ -89,18 +91,120 @@ TEST(TableView, WideColumnsAndLongLinesStayAligned) {
         EXPECT_EQ(Table(c.cells), c.table) << c.name;
 }
 
-TEST(TableView, AViewOfManyRowsIsWrittenWhole) {
-    // More lines than one write takes: nothing lost or doubled where the writes meet.
-    std::vector<Placed> cells;
-    std::string expected = "      | A    | B\n";
-    for (int32_t r = 0; r < 20000; ++r) {
-        cells.push_back({r, 0, "text"});
-        cells.push_back({r, 1});
-        const std::string number = std::to_string(r + 1), value = std::to_string(r * 10 + 1);
-        expected += std::string(5 - number.size(), ' ') + number + " | text | " +
-                    std::string(6 - value.size(), ' ') + value + "\n";
+/// The first line where two views differ, with both lines, or nothing where they are the same: a
+/// view of thousands of lines is too long to show whole.
+std::string FirstDifference(const std::string& got, const std::string& wanted) {
+    size_t line = 1, start = 0;
+    for (;;) {
+        const size_t gotEnd = got.find('\n', start), wantedEnd = wanted.find('\n', start);
+        const std::string a =
+            got.substr(start, gotEnd == std::string::npos ? gotEnd : gotEnd - start);
+        const std::string b =
+            wanted.substr(start, wantedEnd == std::string::npos ? wantedEnd : wantedEnd - start);
+        if (a != b || gotEnd != wantedEnd)
+            return "line " + std::to_string(line) + ": \"" + a + "\", wanted \"" + b + "\"";
+        if (gotEnd == std::string::npos)
+            return "";
+        start = gotEnd + 1;
+        ++line;
     }
-    EXPECT_EQ(Table(cells), expected);
+}
+
+/// A sheet of rows of a text and a number, the text wide in one row only, and its view as each
+/// line should read: the rows in order, each column as wide as its widest cell, the row
+/// numbers right-aligned in the width of the last.
+struct RowsAndView {
+    std::vector<Placed> cells;
+    std::string view;
+};
+
+RowsAndView ManyRows(int32_t rows, int32_t wideAt) {
+    static const std::string wide(23, 'w');
+    RowsAndView r;
+    for (int32_t i = 0; i < rows; ++i) {
+        r.cells.push_back({i, 0, i == wideAt ? wide.c_str() : "text"});
+        r.cells.push_back({i, 1});
+    }
+    const size_t digits = std::to_string(rows).size();
+    const size_t textWidth = wideAt < rows ? wide.size() : 4;
+    const size_t valueWidth = std::to_string((rows - 1) * 10 + 1).size();
+    r.view = std::string(digits, ' ') + " | A" + std::string(textWidth - 1, ' ') + " | B" +
+             std::string(valueWidth > 1 ? valueWidth - 1 : 0, ' ');
+    while (r.view.back() == ' ')
+        r.view.pop_back();
+    r.view += "\n";
+    for (int32_t i = 0; i < rows; ++i) {
+        const std::string number = std::to_string(i + 1), value = std::to_string(i * 10 + 1);
+        const std::string text = i == wideAt ? wide : "text";
+        r.view += std::string(digits - number.size(), ' ') + number + " | " + text +
+                  std::string(textWidth - text.size(), ' ') + " | " +
+                  std::string(valueWidth - value.size(), ' ') + value + "\n";
+    }
+    return r;
+}
+
+TEST(TableView, AViewOfManyRowsIsWrittenWhole) {
+    // More lines than one write takes, in sheets large enough to be made on two threads: nothing
+    // lost or doubled where the writes meet, and the widest cell counted wherever it lies (here
+    // only near the start, or only near the end), past the places where row numbers gain a digit.
+    struct Case {
+        const char* name;
+        int32_t rows;
+        int32_t wideAt;
+    } cases[] = {{"WideNearTheStart", 20000, 2},
+                 {"WideNearTheEnd", 20000, 19998},
+                 {"TenThousandRows", 10000, 5000},
+                 {"JustEnoughToShare", 11000, 10999}};
+    for (const Case& c : cases) {
+        const RowsAndView r = ManyRows(c.rows, c.wideAt);
+        EXPECT_EQ(FirstDifference(Table(r.cells), r.view), "") << c.name;
+    }
+}
+
+TEST(TableView, BlocksOfAnySizeMakeTheSameView) {
+    // Blocks down to a single cell, made on two threads from two blocks on or more: every row
+    // where it belongs however the rows fall into blocks, the last block short or whole.
+    for (const size_t cells : {1, 2, 3, 5, 64})
+        for (const size_t sharedFrom : {2, 3, 1000})
+            for (const int32_t rows : {1, 2, 3, 10, 33, 100}) {
+                for (const int32_t wideAt : {0, rows / 2, rows - 1, rows}) {
+                    const RowsAndView r = ManyRows(rows, wideAt);
+                    Worksheet sheet;
+                    for (const Placed& p : r.cells)
+                        Feed(sheet, p);
+                    const std::string view = Captured([&](std::FILE* f) {
+                        WriteTable(sheet, f, TableBlocks{cells, sharedFrom});
+                    });
+                    ASSERT_EQ(FirstDifference(view, r.view), "")
+                        << "blocks of " << cells << " cells, shared from " << sharedFrom << ", "
+                        << rows << " rows, wide at " << wideAt;
+                }
+            }
+}
+
+TEST(TableView, AFailedWriteStopsTheViewWithItsReason) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "no full device on this system";
+#else
+    // The first write fails while the other thread is making lines: the error comes out, and
+    // nothing waits for lines that will not be written.
+    for (const int32_t rows : {10, 30000}) {
+        Worksheet sheet;
+        for (int32_t r = 0; r < rows; ++r)
+            for (int32_t c = 0; c < 4; ++c)
+                Feed(sheet, {r, c});
+        std::FILE* full = std::fopen("/dev/full", "w");
+        ASSERT_NE(full, nullptr);
+        std::setvbuf(full, nullptr, _IONBF, 0);
+        try {
+            WriteTable(sheet, full);
+            ADD_FAILURE() << "the write to a full device succeeded, rows " << rows;
+        } catch (const OutputError& e) {
+            EXPECT_EQ(e.Error(), ENOSPC) << "rows " << rows;
+        }
+        std::fclose(full);
+    }
+#endif
 }
 
 }  // namespace

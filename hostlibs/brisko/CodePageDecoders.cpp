@@ -328,6 +328,76 @@ class IconvDecoder final : public CodePageDecoder {
     bool composing_;
 };
 
+/// UTF-7 through the system's converter, to UTF-32 and narrowed here. Its bits may make a low
+/// surrogate with no high one before it, which only a step to UTF-16 refuses; the converter then
+/// runs the text again to find where, and may name a byte before it, so that a text read in
+/// blocks and the same text read whole came apart. Converted to UTF-32, such a unit comes out,
+/// becomes one replacement, and the bits after it go on. One byte a call puts every character,
+/// and every byte the converter refuses, at the byte that completed it; the text is still read
+/// at about half the speed of whole blocks, and the page is seldom met.
+class Utf7Decoder final : public CodePageDecoder {
+  public:
+    Utf7Decoder() : cd_("UCS-4LE", IconvName(65000)) {
+        if (!cd_.ok())
+            ThrowCodePage(65000);
+    }
+
+    void Restart() override { iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr); }
+
+  protected:
+    size_t Convert(const uint8_t* in, size_t inSize, char16_t* out, size_t outRoom, size_t& inUsed,
+                   bool last) override {
+        size_t i = 0, o = 0;
+        size_t take = 1;  // more when the converter waits for the rest of a sequence
+        while (i + take <= inSize && o + 3 <= outRoom) {
+            char* ip = const_cast<char*>(reinterpret_cast<const char*>(in + i));
+            size_t il = take;
+            char32_t c;
+            char* op = reinterpret_cast<char*>(&c);
+            size_t ol = sizeof c;
+            const size_t r = iconv(cd_.get(), &ip, &il, &op, &ol);
+            const int error = r == static_cast<size_t>(-1) ? errno : 0;
+            const size_t at = i + take - 1;
+            i += take - il;
+            if (error == EINVAL && il == take) {
+                ++take;
+                continue;
+            }
+            take = 1;
+            if (ol == 0)
+                o += Narrow(c, out + o, at);
+            if (error == EILSEQ) {
+                // One replacement, then on after the byte; a shift state stays, so that what
+                // follows is read in the mode it was written in.
+                NoteInvalid(i, 1);
+                out[o++] = kReplacement;
+                ++i;
+            }
+        }
+        if (last)
+            iconv(cd_.get(), nullptr, nullptr, nullptr, nullptr);
+        inUsed = i;
+        return o;
+    }
+
+  private:
+    size_t Narrow(char32_t c, char16_t* out, size_t at) {
+        if (c >= 0x10000 && c <= 0x10FFFF) {
+            out[0] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out[1] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+            return 2;
+        }
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            NoteInvalid(at, 1);
+            c = kReplacement;
+        }
+        out[0] = c == 0xFFFF ? kReplacement : static_cast<char16_t>(c);
+        return 1;
+    }
+
+    Iconv cd_;
+};
+
 #endif
 
 /// A page's table, made once for the process: detection decodes a sample with each page it
@@ -368,6 +438,8 @@ std::unique_ptr<CodePageDecoder> CodePageDecoder::Create(uint32_t page) {
 #else
     if (IsDoubleBytePage(page))
         return std::make_unique<IconvDecoder>(page, false);
+    if (page == 65000)
+        return std::make_unique<Utf7Decoder>();
     if (page == 1258)
         return std::make_unique<IconvDecoder>(page, true);
 #endif

@@ -569,6 +569,36 @@ TEST(EncodedBufferedFile, AVietnameseLetterAndItsMarkAreJoinedWhereverABlockEnds
         EXPECT_TRUE(ReadFile(path, brisko::TE_ANSI, 1258, true) == whole) << "blocks of " << size;
     }
 }
+
+TEST(EncodedBufferedFile, AFaultyUtf7TextReadsAsOneWhereverItsBlocksEnd) {
+    // The bits of a UTF-7 run can make a low surrogate with no high one before it: one
+    // replacement, noted at the byte that completed it, and the bits after it go on. A byte
+    // outside the run's alphabet ends the run and is read as itself.
+    const struct {
+        std::string bytes;
+        WString text;
+        int64_t firstUndecodable;
+    } cases[] = {
+        {"+AGHcAABi-", u"a\uFFFDb", 6},            // a, a lone low surrogate, b
+        {"x+3ADYPd4A-", u"x\uFFFD\U0001F600", 4},  // then a whole pair
+        {"+AGE\377AGI-", u"a\uFFFDAGI-", 4},       // a byte no UTF-7 text has
+        {"+c9ffGab", u"\u73D7\uFFFD", 6},          // one, then a run cut off by the end
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_TRUE(brisko::DecodeCodePage(65000, c.bytes.data(), c.bytes.size()) == c.text);
+        const std::string path = dir.Write("seven.txt", c.bytes);
+        for (size_t size = 1; size <= c.bytes.size(); ++size) {
+            BlockSize block(size);
+            CEncodedBufferedFile f(brisko::RString(path), "r", 3, brisko::TE_ANSI, 65000, true,
+                                   false);
+            EXPECT_TRUE(ReadAll(f) == c.text) << "blocks of " << size;
+            EXPECT_EQ(f.GetDecision().undecodable, 1u) << "blocks of " << size;
+            EXPECT_EQ(f.GetDecision().firstUndecodable, c.firstUndecodable) << "blocks of " << size;
+        }
+    }
+}
 #endif
 
 TEST(EncodedBufferedFile, ACodePageThisSystemLacksIsAClearError) {

@@ -36,7 +36,9 @@ BRISKO_API bool IsCodePageAvailable(uint32_t page);
 /// written with; a block of it that ends in a letter ends before it, and the next block decodes
 /// it, so that no letter is parted from its mark. A stateful page such as ISO-2022-JP
 /// keeps its shift state from block to block, and Restart sets it back for a reader that goes
-/// back to the beginning.
+/// back to the beginning. UTF-7 is converted to UTF-32 a byte at a time and narrowed here: a low
+/// surrogate its bits make with no high one before it is one replacement, at the byte that
+/// completed it, whatever the blocks.
 class BRISKO_API CodePageDecoder {
   public:
     virtual ~CodePageDecoder() = default;

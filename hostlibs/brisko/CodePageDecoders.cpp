@@ -349,7 +349,9 @@ class Utf7Decoder final : public CodePageDecoder {
                    bool last) override {
         size_t i = 0, o = 0;
         size_t take = 1;  // more when the converter waits for the rest of a sequence
-        while (i + take <= inSize && o + 3 <= outRoom) {
+        // A unit takes a byte at least, so that a call of take bytes writes take + 1 units at
+        // most: the room a caller gives, one more than its bytes, is never short.
+        while (i + take <= inSize && o + take + 1 <= outRoom) {
             char* ip = const_cast<char*>(reinterpret_cast<const char*>(in + i));
             size_t il = take;
             char32_t c;

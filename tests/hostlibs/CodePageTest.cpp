@@ -163,6 +163,30 @@ TEST(CodePage, ATextThatShiftsAtEveryCharacterIsEncodedWhole) {
     }
 }
 
+// A decoder is given one unit of room more than its bytes: every page fits a whole text in it,
+// its last character too.
+TEST(CodePage, AWholeTextFitsTheRoomOfOneUnitMoreThanItsBytes) {
+    const struct {
+        uint32_t page;
+        std::u16string text;
+    } cases[] = {
+        {65000, u"plain,1.5\n"},   {65000, u"a,\u3042\n+-b"}, {50220, u"a\u3042b"},
+        {932, u"x\u3042y"},        {1258, u"Vi\u1EC7t"},      {1252, u"caf\u00e9"},
+        {65001, u"\u00e9t\u00e9"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        const std::string bytes = brisko::EncodeCodePage(c.page, c.text.data(), c.text.size());
+        const auto decoder = brisko::CodePageDecoder::Create(c.page);
+        std::u16string out(bytes.size() + 1, u'\0');
+        size_t used = 0;
+        const size_t n = decoder->Decode(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                         bytes.size(), out.data(), out.size(), used, true);
+        EXPECT_EQ(used, bytes.size());
+        EXPECT_TRUE(out.substr(0, n) == c.text);
+    }
+}
+
 TEST(CodePage, ACharacterAPageLacksBecomesOneQuestionMarkInTheRightMode) {
     // Hangul is no part of the Japanese page, Hebrew of the Korean one.
     const struct {
